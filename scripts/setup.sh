@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need; creates the wine prefix in the build tree.
+# Idempotent and quick when everything is already there.
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+packages=(
+  build-essential cmake pkg-config googletest libgtest-dev libgmock-dev
+  lzma-dev xz-utils
+  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  wine wine64 wine32:i386 fonts-wine
+  libxrender1 libxrandr2 libxcursor1 libxi6 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
+  libgnutls30 libdbus-1-3 xvfb xauth x11-utils xdotool imagemagick
+  fonts-wqy-microhei fonts-arphic-uming liblnk-utils locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
+  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine maps Windows file names to Unix ones through the process locale: without a generated
+# zh_CN.UTF-8 every non-ASCII file name fails to open.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  echo "setup: generating locale zh_CN.UTF-8"
+  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+fi
+
+if [ "${1:-}" != "--no-wine" ]; then
+  "$top/scripts/wineprefix.sh"
+fi

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Runs a command with a persistent wineserver for the project's prefix, so each wine start is quick.
+# The server and wine's background services start here with no inherited pipes: a test runner that
+# reads a test's output would otherwise wait for those services to close it.
+set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
+wineserver -p >/dev/null 2>&1 </dev/null &
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wine_cmd wineboot >/dev/null 2>&1 </dev/null
+"$@"

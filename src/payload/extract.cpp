@@ -1,0 +1,111 @@
+// Turns decoded record streams into directories and files under the install directory.
+#include "payload/extract.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "payload/decode.h"
+#include "payload/names.h"
+#include "payload/os.h"
+#include "ui/progress_meter.h"
+#include "ui/shared_state.h"
+
+namespace {
+
+// Native paths may grow when names are converted (UTF-8 on Linux); the limit is on the stored bytes.
+constexpr size_t NATIVE_PATH_CAP = 4096;
+
+}  // namespace
+
+void make_dir(const char* path) {
+    printf("mkdir %s\n", path);
+    os_mkdir(path);
+}
+
+void write_all(FILE* file, const unsigned char* data, int32_t length) {
+    if (!data || length <= 0) return;
+    int32_t remaining = length;
+    while (remaining > 0) {
+        size_t wrote = fwrite(data + (length - remaining), 1, size_t(remaining), file);
+        if (wrote == 0) break;
+        remaining -= int32_t(wrote);
+    }
+}
+
+int write_file(const char* path, const unsigned char* data, int32_t length) {
+    FILE* file = fopen(path, "wb");
+    if (!file) return EXTRACT_FAILED;
+    write_all(file, data, length);
+    fclose(file);
+    return EXTRACT_OK;
+}
+
+int extract_records(const unsigned char* stream, int32_t length, const char* install_dir) {
+    char path[NATIVE_PATH_CAP];
+    const size_t dir_len = strlen(install_dir);
+    if (dir_len > PATH_LIMIT) return EXTRACT_FAILED;
+    memcpy(path, install_dir, dir_len + 1);
+
+    // Every directory prefix of the install directory, its last component included, whole characters only.
+    for (size_t i = 0; i < dir_len; i += os_path_char_len(path + i)) {
+        if (path[i] != '/' && path[i] != '\\') continue;
+        path[i] = '\0';
+        make_dir(path);
+        path[i] = os_separator();
+    }
+
+    printf("start dec\n");
+    if (!stream || length < 1) return EXTRACT_FAILED;
+
+    const int64_t end = length;
+    int64_t mark = 0;
+    int64_t pos = 1;
+    unsigned char type = stream[0];
+    while (type == RECORD_DIR || type == RECORD_FILE) {
+        if (pos + 2 > end) return EXTRACT_FAILED;
+        const size_t name_len = read_be16(stream + pos);
+        pos += 2;
+        if (pos + int64_t(name_len) > end) return EXTRACT_FAILED;
+        const unsigned char* name = stream + pos;
+        pos += int64_t(name_len);
+        if (!payload_name_is_safe(name, name_len) || dir_len + name_len > PATH_LIMIT ||
+            !os_join_payload_path(path, sizeof path, install_dir, name, name_len))
+            return EXTRACT_FAILED;
+
+        if (type == RECORD_DIR) {
+            make_dir(path);
+        } else {
+            if (pos + 4 > end) return EXTRACT_FAILED;
+            const uint32_t data_len = read_be32(stream + pos);
+            pos += 4;
+            if (data_len > uint32_t(INT32_MAX) || pos + int64_t(data_len) > end) return EXTRACT_FAILED;
+            const int status = write_file(path, stream + pos, int32_t(data_len));
+            pos += int64_t(data_len);
+            if (g_meter) g_meter->advance(int32_t(pos - mark));
+            mark = pos;
+            if (status != EXTRACT_OK) return EXTRACT_FAILED;
+        }
+        if (pos >= end) return EXTRACT_FAILED;  // the stream must end with a type byte of its own
+        type = stream[pos++];
+    }
+    if (type != RECORD_END) printf("invalid type %d\n", int(type));
+    printf("extra end\n");
+    return EXTRACT_OK;
+}
+
+int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked) {
+    if (g_meter) {
+        // 3 x total in 64 bits: a larger total than the format allows must not wrap to a negative range.
+        int64_t range = int64_t(total_unpacked) * 3;
+        g_meter->set_maximum(range > INT32_MAX ? INT32_MAX : int32_t(range));
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        unsigned char* unpacked = decode_block(blocks[i]->data, blocks[i]->size);
+        if (!unpacked) return EXTRACT_FAILED;
+        const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));
+        const int status = extract_records(unpacked, length, install_dir);
+        free(unpacked);
+        if (status != EXTRACT_OK) return EXTRACT_FAILED;
+    }
+    return EXTRACT_OK;
+}

@@ -1,0 +1,38 @@
+// Record stream extraction: directories and files of each block, created under the install directory.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "payload/payload.h"
+
+// Record types of the stream; any type other than directory and file ends the stream.
+constexpr unsigned char RECORD_DIR = 1;
+constexpr unsigned char RECORD_FILE = 2;
+constexpr unsigned char RECORD_END = 10;
+
+// Status results of extraction.
+constexpr int EXTRACT_OK = 0;
+constexpr int EXTRACT_FAILED = 1;
+
+// The path buffer: install directory + longest name take at most this many bytes before the NUL.
+constexpr size_t PATH_LIMIT = 1023;
+
+// Sets the meter's maximum to 3 x total (clamped to the 32-bit range), then decodes and extracts each
+// block in order, releasing each unpacked buffer before the next. The first failure returns EXTRACT_FAILED;
+// what was written stays. The blocks stay the caller's. EXTRACT_OK also when count <= 0.
+int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked);
+
+// Walks one record stream of length bytes: creates the install directory's prefixes, then each directory
+// and file. EXTRACT_FAILED when a file cannot be opened, or the stream breaks its limits: empty, a record
+// or name past the end, no final type byte, an unsafe name, or a joined path over PATH_LIMIT bytes.
+// An unknown type byte ends the stream without failure.
+int extract_records(const unsigned char* stream, int32_t length, const char* install_dir);
+
+// Traces "mkdir <path>" and creates that one directory; the result is not looked at (an existing one is normal).
+void make_dir(const char* path);
+
+// Creates or truncates the file and writes length bytes; EXTRACT_FAILED only when it cannot be opened.
+int write_file(const char* path, const unsigned char* data, int32_t length);
+
+// fwrite the bytes in a loop until all are written or a call writes nothing.
+void write_all(FILE* file, const unsigned char* data, int32_t length);

@@ -1,0 +1,29 @@
+// Payload platform layer for Windows: GetModuleFileNameA, _mkdir, ANSI names used as they are.
+#include <direct.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "payload/os.h"
+
+bool os_self_path(char* buf, size_t cap) {
+    DWORD n = GetModuleFileNameA(nullptr, buf, DWORD(cap));
+    return n > 0 && n < cap;
+}
+
+bool os_mkdir(const char* path) { return _mkdir(path) == 0; }
+
+size_t os_path_char_len(const char* p) {
+    return IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0' ? 2 : 1;
+}
+
+char os_separator() { return '\\'; }
+
+bool os_join_payload_path(char* out, size_t cap, const char* dir, const unsigned char* name, size_t name_len) {
+    size_t dir_len = strlen(dir);
+    if (dir_len + name_len >= cap) return false;
+    memcpy(out, dir, dir_len);
+    memcpy(out + dir_len, name, name_len);
+    out[dir_len + name_len] = '\0';
+    return true;
+}

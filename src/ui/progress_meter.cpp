@@ -1,0 +1,70 @@
+// ProgressMeter arithmetic: clamping, percentage, fill width and label text (portable).
+#include "ui/progress_meter.h"
+
+#include <cstdio>
+
+#include "ui/window_hooks.h"
+
+int g_progress_track_bitmap = 139;
+int g_progress_fill_bitmap = 138;
+
+namespace {
+constexpr auto relaxed = std::memory_order_relaxed;
+}
+
+ProgressMeter::ProgressMeter(int32_t minimum, int32_t maximum)
+    : minimum_(minimum), maximum_(maximum), position_(minimum), label_visible_(false),
+      label_prefix_(nullptr), width_(0), height_(0), x_(0), y_(0) {}
+
+ProgressMeter::~ProgressMeter() = default;
+
+void ProgressMeter::set_maximum(int32_t value) { maximum_.store(value, relaxed); }
+
+void ProgressMeter::set_position(int32_t value) {
+    int32_t clamped = value;
+    if (clamped > maximum()) clamped = maximum();
+    else if (clamped < minimum()) clamped = minimum();
+    if (clamped == position()) return;
+    position_.store(clamped, relaxed);
+    invalidate_window();
+}
+
+void ProgressMeter::advance(int32_t delta) {
+    // Only the worker writes the position, so read-add-store is not racing another writer.
+    int64_t sum = int64_t(position()) + delta;
+    if (sum > INT32_MAX) sum = INT32_MAX;
+    if (sum < INT32_MIN) sum = INT32_MIN;
+    set_position(int32_t(sum));
+}
+
+void ProgressMeter::show_label(bool visible) {
+    if (visible == label_visible()) return;
+    label_visible_.store(visible, relaxed);
+    invalidate_window();
+}
+
+void ProgressMeter::set_geometry(int32_t x, int32_t y, int32_t width, int32_t height) {
+    x_ = x;
+    y_ = y;
+    width_ = width;
+    height_ = height;
+}
+
+double ProgressMeter::percent() const {
+    // Differences in 64 bits: a full signed 32-bit range would overflow in 32.
+    int64_t range = int64_t(maximum()) - minimum();
+    if (range <= 0) return 100.0;
+    return double(int64_t(position()) - minimum()) * 100.0 / double(range);
+}
+
+int32_t ProgressMeter::fill_width() const {
+    int64_t range = int64_t(maximum()) - minimum();
+    if (range <= 0) return width_;
+    int64_t offset = int64_t(position()) - minimum();
+    return int32_t(offset * width_ / range);
+}
+
+char* ProgressMeter::format_label(char* buf, size_t cap) const {
+    snprintf(buf, cap, "%s %.1f%s", label_prefix_ ? label_prefix_ : "", percent(), "%");
+    return buf;
+}

@@ -1,0 +1,252 @@
+// Record stream extraction and whole-payload installation into scratch directories.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "container_writer.h"
+#include "payload/extract.h"
+#include "payload/payload.h"
+#include "support/test_support.h"
+#include "ui/progress_meter.h"
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string trace;
+};
+
+Outcome extract(const std::vector<uint8_t>& stream, const std::string& dir) {
+    testing::internal::CaptureStdout();
+    int status = extract_records(stream.data(), int32_t(stream.size()), dir.c_str());
+    fflush(stdout);
+    return {status, testing::internal::GetCapturedStdout()};
+}
+
+// The trace after the install directory's prefix lines.
+std::string records_trace(const std::string& trace) { return trace.substr(trace.find("start dec\n")); }
+
+std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, const char*>> records) {
+    RecordStreamWriter w;
+    for (auto& r : records) {
+        if (r.second) w.add_file(r.first, bytes_of(r.second));
+        else w.add_dir(r.first);
+    }
+    return w.finish();
+}
+
+// Installs block streams with the real encoder through the installer's own path.
+struct Installation {
+    int status;
+    std::string trace;
+};
+Installation install(const std::vector<std::vector<uint8_t>>& streams, const std::string& dir) {
+    std::vector<PayloadBlock> storage(streams.size());
+    std::vector<std::vector<uint8_t>> encoded;
+    std::vector<PayloadBlock*> blocks;
+    uint32_t total = 0;
+    for (auto& s : streams) {
+        encoded.push_back(encode(s));
+        total += uint32_t(s.size());
+    }
+    for (size_t i = 0; i < encoded.size(); ++i) {
+        storage[i] = PayloadBlock{encoded[i].data(), int32_t(encoded[i].size())};
+        blocks.push_back(&storage[i]);
+    }
+    testing::internal::CaptureStdout();
+    int status = install_payload(dir.c_str(), blocks.data(), int32_t(blocks.size()), total);
+    fflush(stdout);
+    return {status, testing::internal::GetCapturedStdout()};
+}
+
+}  // namespace
+
+TEST(ExtractRecords, TheTwentyFourByteExample) {
+    const std::vector<uint8_t> stream = {0x01, 0x00, 0x02, 0x5C, 0x61, 0x02, 0x00, 0x08, 0x5C, 0x61, 0x5C, 0x62,
+                                         0x2E, 0x74, 0x78, 0x74, 0x00, 0x00, 0x00, 0x03, 0x61, 0x62, 0x63, 0x0A};
+    ScratchDir scratch;
+    const std::string dir = scratch / "inst" + native_separator();
+    ScopedMeter meter(0, 1000);
+    Outcome r = extract(stream, dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_file(installed_path(dir, "\\a\\b.txt")), bytes_of("abc"));
+    EXPECT_EQ(meter->position(), 23);
+    EXPECT_EQ(records_trace(r.trace), "start dec\nmkdir " + installed_path(dir, "\\a") + "\nextra end\n");
+    EXPECT_EQ(list_tree(dir), (std::vector<std::string>{"a/", "a/b.txt"}));
+}
+
+TEST(ExtractRecords, CreatesEveryPrefixOfTheInstallDirectory) {
+    ScratchDir scratch;
+    const std::string dir = scratch / "one" + native_separator() + "two" + native_separator();
+    Outcome r = extract({10}, dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(dir_exists(dir));
+    std::string expected;
+    for (size_t i = 0; i < dir.size(); ++i)
+        if (dir[i] == native_separator()) expected += "mkdir " + dir.substr(0, i) + "\n";
+    EXPECT_EQ(r.trace, expected + "start dec\nextra end\n");
+}
+
+TEST(ExtractRecords, EndAndUnknownTypes) {
+    struct Case {
+        std::vector<uint8_t> stream;
+        const char* trace;
+    } cases[] = {
+        {{10}, "start dec\nextra end\n"},
+        {{0}, "start dec\ninvalid type 0\nextra end\n"},
+        {{255}, "start dec\ninvalid type 255\nextra end\n"},
+        {{10, 1, 2, 3}, "start dec\nextra end\n"},  // bytes after the end record are not read
+    };
+    for (const Case& c : cases) {
+        ScratchDir scratch;
+        Outcome r = extract(c.stream, scratch.path());
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(records_trace(r.trace), c.trace);
+        EXPECT_TRUE(list_tree(scratch.path()).empty());
+    }
+}
+
+TEST(ExtractRecords, EmptyFilesAndOverwriting) {
+    ScratchDir scratch;
+    const std::string dir = scratch.path();
+    ASSERT_TRUE(write_file_bytes(dir + "keep.txt", bytes_of("mine")));
+    ASSERT_TRUE(write_file_bytes(dir + "empty.txt", bytes_of("old content")));
+    ASSERT_TRUE(write_file_bytes(dir + "new.txt", bytes_of("a much longer old content")));
+    Outcome r = extract(stream_of({{"\\empty.txt", ""}, {"\\new.txt", "new"}, {"\\zero.bin", ""}}), dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_file(dir + "empty.txt"), std::vector<uint8_t>{});
+    EXPECT_EQ(read_file(dir + "new.txt"), bytes_of("new"));
+    EXPECT_TRUE(file_exists(dir + "zero.bin"));
+    EXPECT_EQ(read_file(dir + "keep.txt"), bytes_of("mine"));
+}
+
+TEST(ExtractRecords, MalformedStreamsFailWithoutWritingTheBrokenRecord) {
+    const std::vector<uint8_t> good = stream_of({{"\\ok.txt", "fine"}});
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> stream;
+    } cases[] = {
+        {"empty stream", {}},
+        {"name length cut", {1, 0}},
+        {"name past the end", {2, 0, 9, '\\', 'x'}},
+        {"data length cut", {2, 0, 2, '\\', 'x', 0, 0}},
+        {"data past the end", {2, 0, 2, '\\', 'x', 0, 0, 0, 9, 'a', 'b', 10}},
+        {"data length over 2 GiB", {2, 0, 2, '\\', 'x', 0x80, 0, 0, 0, 10}},
+        {"no final type byte", std::vector<uint8_t>(good.begin(), good.end() - 1)},
+    };
+    for (const Case& c : cases) {
+        ScratchDir scratch;
+        EXPECT_EQ(extract(c.stream, scratch.path()).status, 1) << c.what;
+        EXPECT_FALSE(file_exists(scratch / "x")) << c.what;
+    }
+}
+
+TEST(ExtractRecords, JoinedPathOverTheLimitFails) {
+    ScratchDir scratch;
+    const std::string dir = scratch.path();
+    const size_t room = 1023 - dir.size();
+    std::string fits = "\\" + std::string(room - 1, 'f');  // exactly 1023 bytes joined
+    std::string over = "\\" + std::string(room, 'g');
+    // Long single components exceed the file system's name limit; only the limit check is at stake here.
+    EXPECT_NE(extract(stream_of({{over, "x"}}), dir).status, 0);
+    Outcome r = extract(stream_of({{fits, nullptr}}), dir);
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(ExtractRecords, UnsafeNamesAreRefusedBeforeAnythingIsWritten) {
+    const char* names[] = {"\\..\\escaped.txt", "\\sub\\..\\..\\escaped.txt", "/../escaped.txt", "\\. .",
+                           "\\a:escaped.txt",   "\\CON",                       "\\x\x01y"};
+    for (const char* name : names) {
+        ScratchDir scratch;
+        const std::string dir = scratch / "inst" + native_separator();
+        RecordStreamWriter w;
+        w.add_dir("\\sub");
+        w.add_file(name, bytes_of("evil"));
+        w.add_file("\\after.txt", bytes_of("late"));
+        EXPECT_EQ(extract(w.finish(), dir).status, 1) << name;
+        EXPECT_EQ(list_tree(scratch.path()), (std::vector<std::string>{"inst/", "inst/sub/"})) << name;
+    }
+}
+
+TEST(ExtractRecords, DoubleByteNamesEndingIn5CStayWhole) {
+    // 乗 is 81 5C and 嘰 is 87 5C in code page 936: the 0x5C byte is no separator.
+    ScratchDir scratch;
+    const std::string dir = scratch.path();
+    Outcome r = extract(stream_of({{"\\\x81\x5C", nullptr}, {"\\\x81\x5C\\\x87\x5C.txt", "dbcs"}}), dir);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(read_file(installed_path(dir, "\\\x81\x5C\\\x87\x5C.txt")), bytes_of("dbcs"));
+    EXPECT_EQ(list_tree(dir).size(), 2u);
+}
+
+TEST(ExtractRecords, FileThatCannotBeOpenedFailsAfterAdvancing) {
+    ScratchDir scratch;
+    const std::string dir = scratch.path();
+    // A directory where the file should go cannot be opened for writing.
+    std::vector<uint8_t> stream = stream_of({{"\\busy", nullptr}, {"\\first.txt", "1"}, {"\\busy", "x"}, {"\\last.txt", "2"}});
+    ScopedMeter meter(0, 1000);
+    Outcome r = extract(stream, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_file(dir + "first.txt"), bytes_of("1"));
+    EXPECT_FALSE(file_exists(dir + "last.txt"));
+    EXPECT_EQ(meter->position(), int32_t(stream.size() - (1 + 2 + 9 + 4 + 1) - 1));
+}
+
+TEST(InstallPayload, TwoBlocksEndTwoUnitsShortOfTheRange) {
+    const std::vector<uint8_t> first = stream_of({{"\\app.exe", "MZ cashier"}, {"\\svc.exe", "MZ service"}});
+    RecordStreamWriter w;
+    w.add_dir("\\data");
+    w.add_file("\\data\\menu.txt", random_bytes(3 * 1048576, 9));
+    w.add_dir("\\data\\empty");
+    const std::vector<uint8_t> second = w.finish();
+    const int32_t total = int32_t(first.size() + second.size());
+
+    ScratchDir scratch;
+    const std::string dir = scratch / "inst" + native_separator();
+    ScopedMeter meter(0, 100);
+    Installation r = install({first, second}, dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(meter->maximum(), 3 * total);
+    // The end bytes of both streams and the trailing directory record are never reported.
+    EXPECT_EQ(meter->position(), 3 * total - 2 - int32_t(1 + 2 + 11));
+    EXPECT_EQ(read_file(dir + "app.exe"), bytes_of("MZ cashier"));
+    EXPECT_EQ(read_file(installed_path(dir, "\\data\\menu.txt")), random_bytes(3 * 1048576, 9));
+    EXPECT_TRUE(dir_exists(installed_path(dir, "\\data\\empty")));
+    // Each block's trace starts with the install directory's prefixes.
+    size_t starts = 0;
+    for (size_t at = 0; (at = r.trace.find("start dec\n", at)) != std::string::npos; ++at) ++starts;
+    EXPECT_EQ(starts, 2u);
+}
+
+TEST(InstallPayload, FailureInTheSecondBlockKeepsWhatWasWritten) {
+    const std::vector<uint8_t> first = stream_of({{"\\app.exe", "MZ"}});
+    const std::vector<uint8_t> second = stream_of({{"\\ok.txt", "ok"}, {"\\blocked", "x"}, {"\\never.txt", "no"}});
+    ScratchDir scratch;
+    const std::string dir = scratch.path();
+    ASSERT_TRUE(std::filesystem::create_directory(dir + "blocked"));
+    Installation r = install({first, second}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(file_exists(dir + "app.exe"));
+    EXPECT_TRUE(file_exists(dir + "ok.txt"));
+    EXPECT_FALSE(file_exists(dir + "never.txt"));
+}
+
+TEST(InstallPayload, DamagedBlockStopsBeforeLaterBlocks) {
+    std::vector<uint8_t> bad = encode(random_bytes(100000, 5));
+    bad.resize(bad.size() / 2);
+    std::vector<uint8_t> good = encode(stream_of({{"\\later.txt", "x"}}));
+    PayloadBlock b0{bad.data(), int32_t(bad.size())}, b1{good.data(), int32_t(good.size())};
+    PayloadBlock* blocks[] = {&b0, &b1};
+    ScratchDir scratch;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(install_payload(scratch.path().c_str(), blocks, 2, 100000 + 14), 1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(list_tree(scratch.path()).empty());
+}
+
+TEST(InstallPayload, NoBlocksIsSuccessAndAHugeTotalKeepsThePositiveRange) {
+    ScopedMeter meter(0, 100);
+    EXPECT_EQ(install_payload("unused", nullptr, 0, 0xFFFFFFFFu), 0);
+    EXPECT_EQ(meter->maximum(), 0x7FFFFFFF);
+}

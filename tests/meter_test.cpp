@@ -1,0 +1,90 @@
+// ProgressMeter arithmetic: clamping, repaint requests, percentage, fill width, label.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+#include "ui/progress_meter.h"
+
+TEST(ProgressMeter, NewMeterStartsAtMinimumWithEmptyFill) {
+    ProgressMeter m(0, 100);
+    m.set_geometry(20, 350, 553, 21);
+    EXPECT_EQ(m.position(), 0);
+    EXPECT_EQ(m.fill_width(), 0);
+    EXPECT_DOUBLE_EQ(m.percent(), 0.0);
+    EXPECT_FALSE(m.label_visible());
+}
+
+TEST(ProgressMeter, SetPositionClampsAndRepaintsOnlyOnChange) {
+    struct Case {
+        int32_t start, value, expected;
+        int repaints;
+    } cases[] = {
+        {10, 150, 100, 1},   // above the maximum
+        {10, -5, 0, 1},      // below the minimum
+        {100, 150, 100, 0},  // clamps to the stored position
+        {10, 10, 10, 0},     // unchanged
+        {10, 55, 55, 1},
+    };
+    for (const Case& c : cases) {
+        ProgressMeter m(0, 100);
+        m.set_position(c.start);
+        RepaintCounter repaints;
+        m.set_position(c.value);
+        EXPECT_EQ(m.position(), c.expected) << c.start << " -> " << c.value;
+        EXPECT_EQ(repaints.count(), c.repaints) << c.start << " -> " << c.value;
+    }
+}
+
+TEST(ProgressMeter, AdvanceZeroAndSetMaximumAskForNoRepaint) {
+    ProgressMeter m(0, 100);
+    m.set_position(50);
+    RepaintCounter repaints;
+    m.advance(0);
+    m.set_maximum(10);  // the position is left above the new maximum, unclamped
+    EXPECT_EQ(m.position(), 50);
+    EXPECT_EQ(repaints.count(), 0);
+    m.advance(1);  // clamps to 10
+    EXPECT_EQ(m.position(), 10);
+    EXPECT_EQ(repaints.count(), 1);
+}
+
+TEST(ProgressMeter, ShowLabelRepaintsOnlyWhenItChanges) {
+    ProgressMeter m(0, 100);
+    RepaintCounter repaints;
+    m.show_label(false);
+    EXPECT_EQ(repaints.count(), 0);
+    m.show_label(true);
+    m.show_label(true);
+    EXPECT_EQ(repaints.count(), 1);
+}
+
+TEST(ProgressMeter, PercentAndFillWidth) {
+    struct Case {
+        int32_t minimum, maximum, position;
+        int32_t fill;
+        const char* label;
+    } cases[] = {
+        {0, 100, 0, 0, " 0.0%"},
+        {0, 100, 100, 553, " 100.0%"},
+        {0, 1000, 425, 235, " 42.5%"},
+        {50, 50, 50, 553, " 100.0%"},                  // empty range
+        {0, 491752890, 491752888, 552, " 100.0%"},     // a whole installation ends 2 short
+        {0, 491752890, 245876445, 276, " 50.0%"},      // 32-bit product would overflow here
+        {-2147483647 - 1, 2147483647, 0, 276, " 50.0%"},  // the widest range
+    };
+    for (const Case& c : cases) {
+        ProgressMeter m(c.minimum, c.maximum);
+        m.set_geometry(20, 350, 553, 21);
+        m.set_position(c.position);
+        char label[64];
+        EXPECT_EQ(m.fill_width(), c.fill) << c.maximum << " @ " << c.position;
+        EXPECT_STREQ(m.format_label(label, sizeof label), c.label) << c.maximum << " @ " << c.position;
+    }
+}
+
+TEST(ProgressMeter, InvertedRangeIsFull) {
+    ProgressMeter m(0, 100);
+    m.set_geometry(0, 0, 553, 21);
+    m.set_maximum(-1);
+    EXPECT_DOUBLE_EQ(m.percent(), 100.0);
+    EXPECT_EQ(m.fill_width(), 553);
+}

@@ -1,0 +1,62 @@
+// Payload name checks: what may be joined to the install directory, and code page 936 stepping.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "payload/names.h"
+
+namespace {
+bool safe(const std::string& name) {
+    return payload_name_is_safe(reinterpret_cast<const unsigned char*>(name.data()), name.size());
+}
+size_t one_byte(const char*) { return 1; }
+size_t cp936(const char* p) { return cp936_char_len(reinterpret_cast<const unsigned char*>(p), strlen(p)); }
+}  // namespace
+
+TEST(PayloadNames, SafeAndUnsafeNames) {
+    struct Case {
+        std::string name;
+        bool safe;
+    } cases[] = {
+        {"\\update", true},
+        {"\\update\\clear.bat", true},
+        {"\\a\\b.c.d", true},
+        {"\\.hidden", true},
+        {"\\a..b", true},
+        {"\\CONSOLE.txt", true},
+        {"\\COM0", true},
+        {"\\\x81\x5C", true},             // 乗: a double-byte name whose trail byte is 0x5C
+        {"\\\x87\x5C\\\x81\x5C.txt", true},
+        {"", false},
+        {"\\", false},
+        {"\\..", false},
+        {"\\.", false},
+        {"\\a\\..\\..\\x", false},
+        {"\\a/../x", false},
+        {"/../x", false},
+        {"\\ .. ", false},
+        {"\\...", false},
+        {"\\a\\\\b", false},              // empty component
+        {"\\a\\", false},                 // ends with a separator
+        {"\\c:x", false},
+        {"\\a:stream", false},
+        {"\\a\x01", false},
+        {std::string("\\a\0b", 4), false},
+        {"\\a\x7F", false},
+        {"\\CON", false},
+        {"\\aux.txt", false},
+        {"\\dir\\lpt1", false},
+        {"\\nul .txt", false},
+        {"\\a\x81", false},               // lead byte cut off
+    };
+    for (const Case& c : cases) EXPECT_EQ(safe(c.name), c.safe) << '"' << c.name << '"';
+}
+
+TEST(PayloadNames, TrailingSeparatorLooksAtWholeCharacters) {
+    EXPECT_TRUE(ends_with_separator("C:\\x\\", cp936));
+    EXPECT_TRUE(ends_with_separator("/tmp/", cp936));
+    EXPECT_FALSE(ends_with_separator("C:\\\x81\x5C", cp936));
+    EXPECT_TRUE(ends_with_separator("C:\\\x81\x5C\\", cp936));
+    EXPECT_TRUE(ends_with_separator("C:\\\x81\x5C", one_byte));
+    EXPECT_FALSE(ends_with_separator("", cp936));
+}

@@ -1,0 +1,123 @@
+// Test helpers: scratch directories and files through std::filesystem, fixtures through the real encoder.
+#include "support/test_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include "block_encoder.h"
+#include "payload/os.h"
+#include "ui/progress_meter.h"
+#include "ui/shared_state.h"
+#include "ui/window_hooks.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::atomic<int> g_repaints{0};
+void count_repaint() { ++g_repaints; }
+}  // namespace
+
+char native_separator() { return os_separator(); }
+
+ScratchDir::ScratchDir() {
+    static std::atomic<unsigned> serial{0};
+    std::random_device rd;
+    fs::path base = fs::temp_directory_path() /
+                    ("inst-test-" + std::to_string(rd()) + "-" + std::to_string(serial++));
+    fs::create_directories(base);
+    path_ = base.string() + native_separator();
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    fs::remove_all(fs::path(path_), ec);
+}
+
+bool file_exists(const std::string& path) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    fclose(f);
+    return !dir_exists(path);
+}
+
+bool dir_exists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(fs::path(path), ec);
+}
+
+std::vector<uint8_t> read_file(const std::string& path) {
+    std::vector<uint8_t> out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return out;
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    fclose(f);
+    return out;
+}
+
+bool write_file_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return fclose(f) == 0 && ok;
+}
+
+std::vector<std::string> list_tree(const std::string& dir) {
+    std::vector<std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(fs::path(dir))) {
+        std::string rel = fs::relative(e.path(), fs::path(dir)).generic_string();
+        out.push_back(e.is_directory() ? rel + "/" : rel);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string installed_path(const std::string& dir, const std::string& stored_name) {
+    char buf[4096];
+    if (!os_join_payload_path(buf, sizeof buf, dir.c_str(), reinterpret_cast<const unsigned char*>(stored_name.data()),
+                              stored_name.size()))
+        throw std::runtime_error("name cannot be joined: " + stored_name);
+    return buf;
+}
+
+std::vector<uint8_t> bytes_of(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::vector<uint8_t> random_bytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> out(n);
+    for (auto& b : out) b = uint8_t(rng());
+    return out;
+}
+
+std::vector<uint8_t> encode(const std::vector<uint8_t>& stream, bool end_marker, int lc, int lp, int pb) {
+    EncodeOptions options;
+    options.level = 5;
+    options.end_marker = end_marker;
+    options.lc = lc;
+    options.lp = lp;
+    options.pb = pb;
+    std::vector<uint8_t> out;
+    std::string error;
+    if (!encode_block(stream, options, &out, &error)) throw std::runtime_error(error);
+    return out;
+}
+
+RepaintCounter::RepaintCounter() {
+    g_repaints = 0;
+    set_window_hooks(WindowHooks{count_repaint, nullptr, nullptr});
+}
+RepaintCounter::~RepaintCounter() { set_window_hooks(WindowHooks{}); }
+int RepaintCounter::count() const { return g_repaints; }
+
+ScopedMeter::ScopedMeter(int32_t minimum, int32_t maximum) : meter_(new ProgressMeter(minimum, maximum)) {
+    g_meter = meter_;
+}
+ScopedMeter::~ScopedMeter() {
+    g_meter = nullptr;
+    delete meter_;
+}

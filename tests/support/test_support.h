@@ -1,0 +1,60 @@
+// Helpers shared by the test suites: scratch directories, files, stdout capture, LZMA-encoded fixtures.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A fresh empty directory for one test, removed when the object goes; path() ends with the native separator.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    const std::string& path() const { return path_; }
+    // path() + a relative ASCII name (native separators taken as given).
+    std::string operator/(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+char native_separator();
+bool file_exists(const std::string& path);
+bool dir_exists(const std::string& path);
+// Whole content of a file; empty when it cannot be read.
+std::vector<uint8_t> read_file(const std::string& path);
+bool write_file_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// Every entry below dir, relative, sorted, directories with a trailing '/'.
+std::vector<std::string> list_tree(const std::string& dir);
+
+// The path the installer forms for a stored (code page 936, backslash) name under dir.
+std::string installed_path(const std::string& dir, const std::string& stored_name);
+
+// Bytes of a string literal, for building streams.
+std::vector<uint8_t> bytes_of(const std::string& s);
+// Deterministic pseudo-random bytes (incompressible).
+std::vector<uint8_t> random_bytes(size_t n, uint32_t seed);
+
+// A stored block made by the real encoder from the stream.
+std::vector<uint8_t> encode(const std::vector<uint8_t>& stream, bool end_marker = false, int lc = 3, int lp = 0,
+                            int pb = 2);
+
+// Counts repaint requests through the window seam while alive.
+class RepaintCounter {
+public:
+    RepaintCounter();
+    ~RepaintCounter();
+    int count() const;
+};
+
+// Installs a meter as the window's meter while alive.
+class ProgressMeter;
+class ScopedMeter {
+public:
+    ScopedMeter(int32_t minimum, int32_t maximum);
+    ~ScopedMeter();
+    ProgressMeter& operator*() { return *meter_; }
+    ProgressMeter* operator->() { return meter_; }
+
+private:
+    ProgressMeter* meter_;
+};

@@ -1,0 +1,50 @@
+// Record stream and installer layout writer.
+#include "container_writer.h"
+
+namespace {
+
+void append_be32(std::vector<uint8_t>* v, uint32_t x) {
+    v->push_back(uint8_t(x >> 24));
+    v->push_back(uint8_t(x >> 16));
+    v->push_back(uint8_t(x >> 8));
+    v->push_back(uint8_t(x));
+}
+
+}  // namespace
+
+void RecordStreamWriter::add_name(uint8_t type, const std::string& name) {
+    bytes_.push_back(type);
+    bytes_.push_back(uint8_t(name.size() >> 8));
+    bytes_.push_back(uint8_t(name.size()));
+    bytes_.insert(bytes_.end(), name.begin(), name.end());
+}
+
+void RecordStreamWriter::add_dir(const std::string& name) { add_name(1, name); }
+
+void RecordStreamWriter::add_file(const std::string& name, const uint8_t* data, size_t size) {
+    add_name(2, name);
+    append_be32(&bytes_, uint32_t(size));
+    bytes_.insert(bytes_.end(), data, data + size);
+}
+
+std::vector<uint8_t> RecordStreamWriter::finish() {
+    bytes_.push_back(10);
+    std::vector<uint8_t> out;
+    out.swap(bytes_);
+    return out;
+}
+
+std::vector<uint8_t> build_installer(const std::vector<uint8_t>& stub, const std::vector<std::vector<uint8_t>>& blocks,
+                                     uint32_t total_unpacked, uint8_t flags) {
+    std::vector<uint8_t> out(stub);
+    const uint32_t first_block = uint32_t(out.size());
+    for (const auto& b : blocks) out.insert(out.end(), b.begin(), b.end());
+    const uint32_t dir_offset = uint32_t(out.size());
+    append_be32(&out, first_block);
+    append_be32(&out, uint32_t(blocks.size()));
+    for (const auto& b : blocks) append_be32(&out, uint32_t(b.size()));
+    append_be32(&out, dir_offset);
+    append_be32(&out, total_unpacked);
+    out.push_back(flags);
+    return out;
+}

@@ -1,0 +1,25 @@
+// Writes record streams and the installer layout: stub image, blocks, directory, trailer.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Builds one block's record stream. Names are code page 936 bytes beginning with a backslash.
+class RecordStreamWriter {
+public:
+    void add_dir(const std::string& name);
+    void add_file(const std::string& name, const uint8_t* data, size_t size);
+    void add_file(const std::string& name, const std::vector<uint8_t>& data) { add_file(name, data.data(), data.size()); }
+    // Appends the end record and returns the stream; the writer is empty afterwards.
+    std::vector<uint8_t> finish();
+    size_t size() const { return bytes_.size(); }
+
+private:
+    void add_name(uint8_t type, const std::string& name);
+    std::vector<uint8_t> bytes_;
+};
+
+// stub + blocks back to back + directory (first-block offset, count, sizes) + trailer
+// (directory offset, total unpacked size, option flags). All integers big-endian.
+std::vector<uint8_t> build_installer(const std::vector<uint8_t>& stub, const std::vector<std::vector<uint8_t>>& blocks,
+                                     uint32_t total_unpacked, uint8_t flags);
