@@ -1,0 +1,26 @@
+// InstallerApp: the application object, which exists to run the installer window once.
+#include <windows.h>
+
+#include "ui/dialog_win.h"
+
+class InstallerApp {
+public:
+    // Runs the dialog modally and returns false: there is no message loop left to run afterwards.
+    BOOL InitInstance();
+    InstallerDialog* main_window = nullptr;
+};
+
+BOOL InstallerApp::InitInstance() {
+    InstallerDialog dialog(nullptr);
+    main_window = &dialog;
+    dialog.DoModal();
+    main_window = nullptr;
+    return FALSE;
+}
+
+static InstallerApp g_app;
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    g_app.InitInstance();
+    return 0;
+}

@@ -1,0 +1,160 @@
+// The installer window's own small dialog layer: creation, sizing, message dispatch and ending.
+#include "ui/dialog_win.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "install/shell.h"
+#include "install/worker.h"
+#include "ui/input.h"
+#include "ui/paint_win.h"
+#include "ui/progress_meter.h"
+#include "ui/shared_state.h"
+#include "ui/texts.h"
+#include "ui/window_hooks.h"
+
+std::atomic<InstallerDialog*> g_dialog{nullptr};
+
+namespace {
+
+// Posted by request_cancel: the modal loop belongs to the UI thread, so only it may end the dialog.
+constexpr UINT WM_END_DIALOG = WM_APP + 1;
+constexpr int CLIENT_WIDTH = 600;
+constexpr int CLIENT_HEIGHT = 400;
+
+void invalidate_dialog() {
+    if (InstallerDialog* dialog = g_dialog.load()) InvalidateRect(dialog->hwnd(), nullptr, FALSE);
+}
+
+void end_dialog_from_any_thread() {
+    if (InstallerDialog* dialog = g_dialog.load()) dialog->request_cancel();
+}
+
+void message_over_dialog(const char* text) {
+    InstallerDialog* dialog = g_dialog.load();
+    show_installer_message(dialog ? dialog->hwnd() : nullptr, text);
+}
+
+bool start_worker() { return start_install_worker(); }
+
+void open_agreement() { shell_open(AGREEMENT_URL, nullptr, SW_SHOWNORMAL); }
+
+void close_dialog() {
+    if (InstallerDialog* dialog = g_dialog.load()) dialog->OnCancel();
+}
+
+void minimise_dialog() {
+    if (InstallerDialog* dialog = g_dialog.load()) PostMessageA(dialog->hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+}
+
+const InputActions g_actions = {start_worker, browse_for_folder, open_agreement, close_dialog, minimise_dialog};
+
+// The window is one 600 x 400 picture whatever font the template's dialog units meet: size the client
+// area directly and centre the window on the work area, as the template's centring would have.
+void size_and_centre(HWND window) {
+    RECT frame = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongA(window, GWL_STYLE)), FALSE, DWORD(GetWindowLongA(window, GWL_EXSTYLE)));
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + (work.right - work.left - width) / 2;
+    const int y = work.top + (work.bottom - work.top - height) / 2;
+    SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+InstallerDialog::InstallerDialog(HWND parent) : parent_(parent) {
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    icon_ = FindResourceA(module, MAKEINTRESOURCEA(IDI_INSTALLER_ICON), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */)
+                ? LoadIconA(module, MAKEINTRESOURCEA(IDI_INSTALLER_ICON))
+                : nullptr;
+}
+
+INT_PTR InstallerDialog::DoModal() {
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INSTALLER_DIALOG), parent_,
+                                     dialog_proc, LPARAM(this));
+    // The window is gone: later requests from a worker must find no dialog.
+    set_window_hooks(WindowHooks{});
+    g_dialog = nullptr;
+    return result;
+}
+
+BOOL InstallerDialog::OnInitDialog() {
+    size_and_centre(hwnd_);
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, LPARAM(icon_));
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, LPARAM(icon_));
+    SetWindowTextA(hwnd_, TEXT_TITLE);
+
+    char program_files[512];
+    if (!get_program_files_dir(program_files)) strcpy(program_files, "C:\\Program Files");
+    char dir[512];
+    snprintf(dir, sizeof dir, TEXT_DEFAULT_DIR_FORMAT, program_files);
+    g_install_dir = _strdup(dir);
+
+    g_dialog = this;
+    set_window_hooks(WindowHooks{invalidate_dialog, end_dialog_from_any_thread, message_over_dialog});
+    ProgressMeter* meter = new ProgressMeter(0, 100);
+    meter->set_geometry(20, 350, 553, 21);
+    meter->show_label(false);
+    g_meter = meter;
+    return TRUE;
+}
+
+void InstallerDialog::OnPaint() { paint_window(hwnd_, icon_); }
+
+void InstallerDialog::OnLButtonDown(int x, int y) { on_press(x, y); }
+
+void InstallerDialog::OnLButtonUp(int x, int y) { on_release(x, y, g_actions); }
+
+void InstallerDialog::OnOK() { EndDialog(hwnd_, IDOK); }
+
+void InstallerDialog::OnCancel() { EndDialog(hwnd_, IDCANCEL); }
+
+void InstallerDialog::request_cancel() { PostMessageA(hwnd_, WM_END_DIALOG, 0, 0); }
+
+INT_PTR CALLBACK InstallerDialog::dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+        auto* dialog = reinterpret_cast<InstallerDialog*>(lparam);
+        SetWindowLongPtrA(window, DWLP_USER, LONG_PTR(dialog));
+        dialog->hwnd_ = window;
+        return dialog->OnInitDialog();
+    }
+    auto* dialog = reinterpret_cast<InstallerDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    return dialog ? dialog->handle(message, wparam, lparam) : FALSE;
+}
+
+INT_PTR InstallerDialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
+    const int x = short(LOWORD(lparam));
+    const int y = short(HIWORD(lparam));
+    switch (message) {
+    case WM_PAINT:
+        OnPaint();
+        return TRUE;
+    case WM_ERASEBKGND:
+        return TRUE;  // the paint covers the whole client area
+    case WM_QUERYDRAGICON:
+        return INT_PTR(OnQueryDragIcon());  // one of the messages a dialog procedure answers directly
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(x, y);
+        return TRUE;
+    case WM_LBUTTONUP:
+        OnLButtonUp(x, y);
+        return TRUE;
+    case WM_SYSCOMMAND:
+        // Nothing ends the window in the middle of an installation.
+        if ((wparam & 0xFFF0) == SC_CLOSE && g_installing) return TRUE;
+        return FALSE;
+    case WM_COMMAND:
+        if (g_installing) return TRUE;  // Enter and Escape, too, wait for the installation
+        if (LOWORD(wparam) == IDOK) OnOK();
+        else if (LOWORD(wparam) == IDCANCEL) OnCancel();
+        return TRUE;
+    case WM_END_DIALOG:
+        OnCancel();
+        return TRUE;
+    default:
+        return FALSE;  // WM_LBUTTONDBLCLK and the rest: default processing
+    }
+}

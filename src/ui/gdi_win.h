@@ -1,0 +1,20 @@
+// Drawing primitives over GDI: bitmap resources, lines and point-size fonts, each made and released per call.
+#pragma once
+#include <windows.h>
+
+// Copies bitmap resource id whole to (x, y) on the canvas.
+void blit_bitmap(HDC canvas, int id, int x, int y);
+
+// Copies the top-left w x h pixels of bitmap resource id to (x, y); only the bitmap's own pixels are
+// copied, so a request wider or taller than the bitmap leaves the rest of the canvas as it was.
+void blit_bitmap_part(HDC canvas, int id, int x, int y, int w, int h);
+
+// A 1-pixel solid line from (x1, y1) up to, not including, (x2, y2).
+void draw_line(HDC canvas, int x1, int y1, int x2, int y2, COLORREF colour);
+
+// The "宋体" font at a size in tenths of a point for the screen: height -(dpi * tenths / 720), truncated.
+// The caller deletes it.
+HFONT create_point_font(int tenths);
+
+// Width and height of a code page 936 text in the canvas's current font.
+SIZE text_extent(HDC canvas, const char* text);

@@ -1,0 +1,31 @@
+// Pointer input: the window's regions, tested in a fixed order on each press and release.
+#pragma once
+#include <cstdint>
+
+#include "ui/shared_state.h"
+
+// The install button's box; the caption is centred in it too.
+constexpr HitRegion INSTALL_BUTTON_REGION{460, 326, 113, 42};
+constexpr HitRegion CLOSE_BOX_REGION{565, 10, 18, 18};
+constexpr HitRegion MINIMISE_BOX_REGION{535, 10, 18, 18};
+
+// What a click can set going; the window supplies them.
+struct InputActions {
+    bool (*start_install)();   // starts the worker thread; false when it could not be started
+    char* (*browse)();         // folder picker: a new heap string ending with a backslash, or null
+    void (*open_agreement)();  // opens the agreement page
+    void (*close)();           // the dialog's cancel operation
+    void (*minimise)();        // asks the window to minimise
+};
+
+// x <= px <= x + width and y <= py <= y + height: both ends are inside.
+bool point_in_rect(int32_t x, int32_t y, int32_t width, int32_t height, int32_t px, int32_t py);
+bool point_in_region(const HitRegion& r, int32_t px, int32_t py);
+
+// A press on the install button draws it pressed; anywhere else nothing happens.
+void on_press(int32_t px, int32_t py);
+
+// A release redraws a pressed button normal, then the first region holding the point decides:
+// install button, change path, agreement link, close box, minimise box, check box. Install, change path,
+// close and the check box do nothing while an installation runs.
+void on_release(int32_t px, int32_t py, const InputActions& actions);

@@ -1,0 +1,126 @@
+// The window's paint: background, boxes, and the idle or progress screen, double-buffered.
+#include "ui/paint_win.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "payload/os.h"
+#include "ui/gdi_win.h"
+#include "ui/input.h"
+#include "ui/progress_meter.h"
+#include "ui/shared_state.h"
+#include "ui/texts.h"
+
+namespace {
+
+constexpr COLORREF BLACK = RGB(0, 0, 0);
+constexpr COLORREF WHITE = RGB(255, 255, 255);
+
+void draw_text(HDC canvas, int x, int y, const char* text) { TextOutA(canvas, x, y, text, int(strlen(text))); }
+
+// A drive root such as D:\ keeps its backslash; every other directory is shown without it.
+// Whole characters are stepped, so a double-byte character ending in 0x5C is not taken for one.
+void drop_trailing_backslash(char* line) {
+    char* last = nullptr;
+    for (char* p = line; *p; p += os_path_char_len(p)) last = p;
+    if (!last || *last != '\\' || last[1] != '\0') return;
+    if (last == line || last[-1] == ':') return;
+    *last = '\0';
+}
+
+void paint_idle(HDC canvas) {
+    char line[1200];
+    const char* dir = g_install_dir.load();
+    snprintf(line, sizeof line, TEXT_DIR_LINE_FORMAT, dir ? dir : "");
+    SetTextColor(canvas, BLACK);
+    drop_trailing_backslash(line);
+    draw_text(canvas, 25, 328, line);
+    const int line_width = text_extent(canvas, line).cx;
+
+    SetTextColor(canvas, LINK_ORANGE);
+    const int x = line_width + 35;
+    g_change_path_region.x = x;
+    g_change_path_region.y = 328;
+    draw_text(canvas, x, 328, TEXT_CHANGE_PATH);
+    const SIZE change = text_extent(canvas, TEXT_CHANGE_PATH);
+    g_change_path_region.width = change.cx;
+    g_change_path_region.height = change.cy;
+    draw_line(canvas, x, 328 + change.cy, x + change.cx, 328 + change.cy, LINK_ORANGE);
+
+    g_check_box_region.y = 348;
+    blit_bitmap(canvas, g_agreed ? BITMAP_CHECK_ON : BITMAP_CHECK_OFF, 20, 348);
+
+    SetTextColor(canvas, BLACK);
+    draw_text(canvas, 41, 353, TEXT_AGREEMENT_LEAD TEXT_AGREEMENT_LINK);
+    const SIZE link = text_extent(canvas, TEXT_AGREEMENT_LINK);
+    g_agreement_region.width = link.cx;
+    g_agreement_region.height = link.cy;
+    const SIZE lead = text_extent(canvas, TEXT_AGREEMENT_LEAD);
+    g_agreement_region.x = 41 + lead.cx;
+    g_agreement_region.y = 353;
+    draw_line(canvas, 41 + lead.cx, 353 + lead.cy, 41 + lead.cx + link.cx, 353 + lead.cy, BLACK);
+}
+
+void paint_progress(HDC canvas) {
+    // A fresh canvas draws text in black: no colour is set here.
+    char text[64];
+    snprintf(text, sizeof text, TEXT_PROGRESS_FORMAT, g_meter ? g_meter->percent() : 0.0, "%");
+    draw_text(canvas, 25, 328, text);
+    if (g_meter) g_meter->draw(canvas);
+}
+
+void paint_minimised(HWND window, HICON icon) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    SendMessageA(window, WM_ICONERASEBKGND, WPARAM(dc), 0);
+    const int icon_w = GetSystemMetrics(SM_CXICON);
+    const int icon_h = GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(window, &client);
+    DrawIcon(dc, (client.right - icon_w + 1) / 2, (client.bottom - icon_h + 1) / 2, icon);
+    EndPaint(window, &ps);
+}
+
+}  // namespace
+
+void draw_install_button(HDC canvas) {
+    blit_bitmap(canvas, g_button_pressed ? BITMAP_BUTTON_PRESSED : BITMAP_BUTTON, 460, 326);
+    HFONT font = create_point_font(130);
+    HGDIOBJ previous = SelectObject(canvas, font);
+    SetTextColor(canvas, WHITE);
+    const SIZE caption = text_extent(canvas, TEXT_INSTALL_BUTTON);
+    const HitRegion& box = INSTALL_BUTTON_REGION;
+    draw_text(canvas, box.x + (box.width - caption.cx) / 2, box.y + (box.height - caption.cy) / 2, TEXT_INSTALL_BUTTON);
+    SelectObject(canvas, previous);
+    DeleteObject(font);
+}
+
+void paint_window(HWND window, HICON icon) {
+    if (IsIconic(window)) {
+        paint_minimised(window, icon);
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    HDC canvas = CreateCompatibleDC(dc);
+    HBITMAP background = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(BITMAP_BACKGROUND));
+    HGDIOBJ previous_bitmap = SelectObject(canvas, background);
+
+    blit_bitmap(canvas, BITMAP_CLOSE, 565, 10);
+    blit_bitmap(canvas, BITMAP_MINIMISE, 535, 10);
+    SetBkMode(canvas, TRANSPARENT);
+    if (!g_installing) draw_install_button(canvas);
+
+    HFONT font = create_point_font(90);
+    HGDIOBJ previous_font = SelectObject(canvas, font);
+    if (g_installing) paint_progress(canvas);
+    else paint_idle(canvas);
+    SelectObject(canvas, previous_font);
+
+    BitBlt(dc, 0, 0, 600, 400, canvas, 0, 0, SRCCOPY);
+    SelectObject(canvas, previous_bitmap);
+    DeleteObject(font);
+    DeleteObject(background);
+    DeleteDC(canvas);
+    EndPaint(window, &ps);
+}
