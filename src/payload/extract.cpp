@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "payload/decode.h"
-#include "payload/names.h"
 #include "payload/os.h"
+#include "payload/records.h"
 #include "ui/progress_meter.h"
 #include "ui/shared_state.h"
 
@@ -55,40 +55,26 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
     }
 
     printf("start dec\n");
-    if (!stream || length < 1) return EXTRACT_FAILED;
-
-    const int64_t end = length;
-    int64_t mark = 0;
-    int64_t pos = 1;
-    unsigned char type = stream[0];
-    while (type == RECORD_DIR || type == RECORD_FILE) {
-        if (pos + 2 > end) return EXTRACT_FAILED;
-        const size_t name_len = read_be16(stream + pos);
-        pos += 2;
-        if (pos + int64_t(name_len) > end) return EXTRACT_FAILED;
-        const unsigned char* name = stream + pos;
-        pos += int64_t(name_len);
-        if (!payload_name_is_safe(name, name_len) || dir_len + name_len > PATH_LIMIT ||
-            !os_join_payload_path(path, sizeof path, install_dir, name, name_len))
+    RecordCursor cursor;
+    start_records(&cursor, stream, length);
+    Record record;
+    int32_t mark = 0;
+    int result;
+    while ((result = next_record(&cursor, &record)) == WALK_RECORD) {
+        if (dir_len + record.name_len > PATH_LIMIT ||
+            !os_join_payload_path(path, sizeof path, install_dir, record.name, record.name_len))
             return EXTRACT_FAILED;
-
-        if (type == RECORD_DIR) {
+        if (record.type == RECORD_DIR) {
             make_dir(path);
-        } else {
-            if (pos + 4 > end) return EXTRACT_FAILED;
-            const uint32_t data_len = read_be32(stream + pos);
-            pos += 4;
-            if (data_len > uint32_t(INT32_MAX) || pos + int64_t(data_len) > end) return EXTRACT_FAILED;
-            const int status = write_file(path, stream + pos, int32_t(data_len));
-            pos += int64_t(data_len);
-            if (g_meter) g_meter->advance(int32_t(pos - mark));
-            mark = pos;
-            if (status != EXTRACT_OK) return EXTRACT_FAILED;
+            continue;
         }
-        if (pos >= end) return EXTRACT_FAILED;  // the stream must end with a type byte of its own
-        type = stream[pos++];
+        const int status = write_file(path, record.data, record.data_len);
+        if (g_meter) g_meter->advance(cursor.pos - mark);
+        mark = cursor.pos;
+        if (status != EXTRACT_OK) return EXTRACT_FAILED;
     }
-    if (type != RECORD_END) printf("invalid type %d\n", int(type));
+    if (result != WALK_END) return EXTRACT_FAILED;
+    if (record.type != RECORD_END) printf("invalid type %d\n", int(record.type));
     printf("extra end\n");
     return EXTRACT_OK;
 }

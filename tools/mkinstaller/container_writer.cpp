@@ -34,17 +34,29 @@ std::vector<uint8_t> RecordStreamWriter::finish() {
     return out;
 }
 
-std::vector<uint8_t> build_installer(const std::vector<uint8_t>& stub, const std::vector<std::vector<uint8_t>>& blocks,
-                                     uint32_t total_unpacked, uint8_t flags) {
-    std::vector<uint8_t> out(stub);
-    const uint32_t first_block = uint32_t(out.size());
-    for (const auto& b : blocks) out.insert(out.end(), b.begin(), b.end());
-    const uint32_t dir_offset = uint32_t(out.size());
+std::vector<uint8_t> payload_tail(uint32_t first_block, const std::vector<uint32_t>& block_sizes,
+                                  uint32_t total_unpacked, uint8_t flags) {
+    std::vector<uint8_t> out;
+    uint32_t dir_offset = first_block;
+    for (uint32_t size : block_sizes) dir_offset += size;
     append_be32(&out, first_block);
-    append_be32(&out, uint32_t(blocks.size()));
-    for (const auto& b : blocks) append_be32(&out, uint32_t(b.size()));
+    append_be32(&out, uint32_t(block_sizes.size()));
+    for (uint32_t size : block_sizes) append_be32(&out, size);
     append_be32(&out, dir_offset);
     append_be32(&out, total_unpacked);
     out.push_back(flags);
+    return out;
+}
+
+std::vector<uint8_t> build_installer(const std::vector<uint8_t>& stub, const std::vector<std::vector<uint8_t>>& blocks,
+                                     uint32_t total_unpacked, uint8_t flags) {
+    std::vector<uint8_t> out(stub);
+    std::vector<uint32_t> sizes;
+    for (const auto& b : blocks) {
+        out.insert(out.end(), b.begin(), b.end());
+        sizes.push_back(uint32_t(b.size()));
+    }
+    const std::vector<uint8_t> tail = payload_tail(uint32_t(stub.size()), sizes, total_unpacked, flags);
+    out.insert(out.end(), tail.begin(), tail.end());
     return out;
 }

@@ -19,6 +19,11 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
+// The directory (first-block offset, count, stored sizes) and trailer (directory offset, total unpacked
+// size, option flags) that follow blocks of the given sizes stored back to back from first_block.
+std::vector<uint8_t> payload_tail(uint32_t first_block, const std::vector<uint32_t>& block_sizes,
+                                  uint32_t total_unpacked, uint8_t flags);
+
 // stub + blocks back to back + directory (first-block offset, count, sizes) + trailer
 // (directory offset, total unpacked size, option flags). All integers big-endian.
 std::vector<uint8_t> build_installer(const std::vector<uint8_t>& stub, const std::vector<std::vector<uint8_t>>& blocks,

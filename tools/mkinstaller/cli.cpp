@@ -1,0 +1,187 @@
+// Parses the command line and runs pack, list, verify or extract.
+#include "cli.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "exit_codes.h"
+#include "extract_command.h"
+#include "host.h"
+#include "inspect.h"
+#include "pack.h"
+#include "pack_error.h"
+
+namespace {
+
+const char USAGE[] =
+    "Usage: mkinstaller COMMAND ARGUMENTS\n"
+    "Builds, lists, verifies and extracts single-file installers: a Windows program image followed by\n"
+    "the product's files as LZMA blocks, a block directory and a 9-byte trailer.\n"
+    "\n"
+    "Commands:\n"
+    "  pack --stub STUB --out OUT [OPTIONS] SRC_DIR\n"
+    "      Writes OUT: the program image STUB, then every directory and file below SRC_DIR.\n"
+    "      Files directly in SRC_DIR come first, in a block of their own; the rest follows in blocks\n"
+    "      cut at record boundaries, each block repeating the directories it needs. Names are stored\n"
+    "      as \\ + the relative path with \\ separators, in code page 936. The same inputs give the\n"
+    "      same bytes. OUT is replaced only when it is complete.\n"
+    "        --flags N           installer option flags, 0-3 (default 0): 1 = also a desktop\n"
+    "                            shortcut to the service program, 2 = also start the service program\n"
+    "        --block-size BYTES  largest unpacked block (default 256M; K, M, G suffixes allowed);\n"
+    "                            a single larger file gets a block of its own\n"
+    "        --level 0-9         LZMA compression level (default 9)\n"
+    "        --dict BYTES        LZMA dictionary size, 4K-128M (default: the smallest power of two\n"
+    "                            holding the block, at least 4K)\n"
+    "        --end-marker        end each LZMA stream with an end marker (default: none)\n"
+    "      Refused, naming the file: a symlink or special file; a name with no code page 936 form,\n"
+    "      one the installer would refuse (device names, ':', control characters, components of only\n"
+    "      dots and spaces), or two names that are one on Windows; a file of 2 GiB or more; more than\n"
+    "      251 blocks; more than 715827882 bytes unpacked in all.\n"
+    "  list INSTALLER\n"
+    "      Prints the block directory (first-block offset, count, each block's stored and unpacked\n"
+    "      size, properties byte and dictionary), the trailer (directory offset, total unpacked size,\n"
+    "      flags) and every record (type, size, name), then checks as verify does.\n"
+    "  verify INSTALLER\n"
+    "      Reads, decodes and walks every block without writing anything, with the checks of an\n"
+    "      installation (bounds, safe names, directories before their contents, a final type byte),\n"
+    "      and also requires what pack guarantees: blocks back to back up to the directory, each\n"
+    "      stream ending with an end record as its last byte, block sizes adding up to the trailer's\n"
+    "      total. The format has no checksums: a changed byte that still decodes to well-formed\n"
+    "      records changes file contents unnoticed.\n"
+    "  extract INSTALLER DIR\n"
+    "      Installs the payload under DIR exactly as the installer does, overwriting files of the\n"
+    "      same names; the installer's trace on stdout and, when stderr is a terminal, a progress\n"
+    "      bar there.\n"
+    "  help, --help, -h\n"
+    "      Prints this text.\n"
+    "\n"
+    "Exit status:\n"
+    "  0   success\n"
+    "  1   extraction failed (a file could not be written, or a block did not decode), or pack\n"
+    "      could not build the installer\n"
+    "  2   the installer cannot be read or its payload is damaged\n"
+    "  64  usage error\n";
+
+struct UsageError {
+    std::string what;
+    std::string reason;
+};
+
+// Digits with an optional K, M or G (powers of 1024) suffix.
+bool parse_size(const std::string& text, uint64_t* out) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    char* end = nullptr;
+    const unsigned long long value = strtoull(text.c_str(), &end, 10);
+    int shift = 0;
+    const std::string suffix(end);
+    if (suffix == "K" || suffix == "k") shift = 10;
+    else if (suffix == "M" || suffix == "m") shift = 20;
+    else if (suffix == "G" || suffix == "g") shift = 30;
+    else if (!suffix.empty()) return false;
+    if (value > (~0ull >> 34)) return false;  // keeps the shifted value far from overflowing
+    *out = uint64_t(value) << shift;
+    return true;
+}
+
+uint64_t size_option(const std::string& name, const std::string& value, uint64_t low, uint64_t high,
+                     const char* range) {
+    uint64_t n = 0;
+    if (!parse_size(value, &n) || n < low || n > high) throw UsageError{name, std::string("must be ") + range};
+    return n;
+}
+
+PackOptions parse_pack(const std::vector<std::string>& args) {
+    PackOptions options;
+    bool have_stub = false, have_out = false, have_source = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw UsageError{a, "needs a value"};
+            return args[++i];
+        };
+        if (a == "--stub") {
+            options.stub = path_from_arg(value().c_str());
+            have_stub = true;
+        } else if (a == "--out") {
+            options.out = path_from_arg(value().c_str());
+            have_out = true;
+        } else if (a == "--flags") {
+            options.flags = int(size_option(a, value(), 0, 3, "0-3"));
+        } else if (a == "--block-size") {
+            options.block_size = size_option(a, value(), 1, 0x7FFFFFFF, "1 to 2G-1 bytes");
+        } else if (a == "--level") {
+            options.encode.level = int(size_option(a, value(), 0, 9, "0-9"));
+        } else if (a == "--dict") {
+            options.encode.dict_size = uint32_t(size_option(a, value(), 4096, 128u << 20, "4K-128M bytes"));
+        } else if (a == "--end-marker") {
+            options.encode.end_marker = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw UsageError{a, "unknown option"};
+        } else if (have_source) {
+            throw UsageError{a, "only one SRC_DIR"};
+        } else {
+            options.source = path_from_arg(a.c_str());
+            have_source = true;
+        }
+    }
+    if (!have_stub) throw UsageError{"pack", "needs --stub STUB"};
+    if (!have_out) throw UsageError{"pack", "needs --out OUT"};
+    if (!have_source) throw UsageError{"pack", "needs SRC_DIR"};
+    return options;
+}
+
+void expect_args(const std::vector<std::string>& args, size_t count, const char* shape) {
+    for (size_t i = 1; i < args.size(); ++i)
+        if (args[i].size() > 1 && args[i][0] == '-') throw UsageError{args[i], "unknown option"};
+    if (args.size() != count + 1) throw UsageError{args[0], std::string("takes ") + shape};
+}
+
+int run(const std::vector<std::string>& args) {
+    if (args.empty()) throw UsageError{"mkinstaller", "needs a command"};
+    const std::string& command = args[0];
+    if (command == "help" || command == "--help" || command == "-h") {
+        fputs(USAGE, stdout);
+        return MKI_OK;
+    }
+    if (command == "pack") {
+        const PackOptions options = parse_pack(args);
+        try {
+            pack_installer(options);
+        } catch (const PackError& e) {
+            fflush(stdout);
+            fprintf(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
+            return MKI_FAILED;
+        }
+        return MKI_OK;
+    }
+    if (command == "list" || command == "verify") {
+        expect_args(args, 1, "INSTALLER");
+        return inspect_installer(args[1].c_str(), command == "list");
+    }
+    if (command == "extract") {
+        expect_args(args, 2, "INSTALLER DIR");
+        return extract_installer(args[1].c_str(), args[2].c_str(), is_terminal(stderr));
+    }
+    throw UsageError{command, "unknown command (pack, list, verify, extract, help)"};
+}
+
+}  // namespace
+
+const char* mkinstaller_usage() { return USAGE; }
+
+int run_mkinstaller(const std::vector<std::string>& args) {
+    int status;
+    try {
+        status = run(args);
+    } catch (const UsageError& e) {
+        fprintf(stderr, "mkinstaller: %s: %s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.reason.c_str());
+        status = MKI_USAGE;
+    } catch (const std::exception& e) {
+        // Out of memory or a file system fault the commands did not foresee.
+        fprintf(stderr, "mkinstaller: %s\n", e.what());
+        status = MKI_FAILED;
+    }
+    fflush(stdout);
+    fflush(stderr);
+    return status;
+}

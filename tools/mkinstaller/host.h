@@ -1,0 +1,20 @@
+// The tool's platform layer: names to code page 936 and back for display, argument paths, terminals.
+#pragma once
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+// The code page 936 bytes of one file name as the file system gives it (UTF-8 on Linux, UTF-16 on
+// Windows). False when some character has no exact code page 936 form.
+bool cp936_from_native(const std::filesystem::path& name, std::string* out);
+
+// A stored name for people to read: UTF-8 on Linux (bytes that do not convert shown as \xNN),
+// the bytes as they are on Windows, where the console reads the ANSI code page.
+std::string cp936_for_display(const unsigned char* name, size_t len);
+
+// A path given on the command line (the ANSI code page on Windows, bytes on Linux) and back.
+std::filesystem::path path_from_arg(const char* arg);
+std::string path_for_display(const std::filesystem::path& path);
+
+// True when the stream is an interactive terminal.
+bool is_terminal(FILE* stream);
