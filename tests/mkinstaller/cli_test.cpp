@@ -1,0 +1,132 @@
+// The command line: exit codes and messages, help, the progress bar, and the built program itself.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "exit_codes.h"
+#include "extract_command.h"
+#include "support/test_support.h"
+#include "tree_fixture.h"
+#include "ui/shared_state.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Fixture {
+    ScratchDir scratch;
+    std::string src = scratch / "src";
+    std::string stub;
+    std::string installer = scratch / "setup.exe";
+    std::string blocked = scratch / "blocked";  // a file where extract wants a directory
+
+    Fixture() {
+        write_tree(src, {{"a.txt", "alpha"}, {"d/b.txt", "beta"}});
+        stub = make_stub(fs::path(scratch.path()));
+        write_file_bytes(blocked, bytes_of("in the way"));
+        CliRun run = run_cli({"pack", "--stub", stub, "--out", installer, src});
+        EXPECT_EQ(run.status, MKI_OK) << run.err;
+    }
+};
+
+}  // namespace
+
+TEST(Cli, ExitCodesAndMessages) {
+    Fixture f;
+    const std::string missing = f.scratch / "missing.exe";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // the start of standard error
+    } cases[] = {
+        {{}, MKI_USAGE, "mkinstaller: mkinstaller: needs a command"},
+        {{"frobnicate"}, MKI_USAGE, "mkinstaller: frobnicate: unknown command"},
+        {{"pack", "--out", f.installer, f.src}, MKI_USAGE, "mkinstaller: pack: needs --stub"},
+        {{"pack", "--stub", f.stub, f.src}, MKI_USAGE, "mkinstaller: pack: needs --out"},
+        {{"pack", "--stub", f.stub, "--out", f.installer}, MKI_USAGE, "mkinstaller: pack: needs SRC_DIR"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--level", "10", f.src}, MKI_USAGE, "mkinstaller: --level: must be 0-9"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--flags", "4", f.src}, MKI_USAGE, "mkinstaller: --flags:"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--block-size", "0", f.src}, MKI_USAGE, "mkinstaller: --block-size:"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--dict", "2K", f.src}, MKI_USAGE, "mkinstaller: --dict:"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, f.src, "--level"}, MKI_USAGE, "mkinstaller: --level: needs a value"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--fast", f.src}, MKI_USAGE, "mkinstaller: --fast: unknown option"},
+        {{"pack", "--stub", missing, "--out", f.installer, f.src}, MKI_FAILED, "mkinstaller: " + missing + ": cannot be opened"},
+        {{"list"}, MKI_USAGE, "mkinstaller: list: takes INSTALLER"},
+        {{"extract", f.installer}, MKI_USAGE, "mkinstaller: extract: takes INSTALLER DIR"},
+        {{"verify", missing}, MKI_DAMAGED, "mkinstaller: " + missing + ": cannot be opened"},
+        {{"list", f.stub}, MKI_DAMAGED, "mkinstaller: " + f.stub + ": "},
+        {{"extract", f.stub, f.scratch / "out"}, MKI_DAMAGED, "mkinstaller: " + f.stub + ": "},
+        {{"extract", f.installer, f.blocked + native_separator() + "sub"}, MKI_FAILED, "mkinstaller: " + f.blocked},
+        {{"verify", f.installer}, MKI_OK, ""},
+        {{"extract", f.installer, f.scratch / "out"}, MKI_OK, ""},
+    };
+    for (const Case& c : cases) {
+        CliRun run = run_cli(c.args);
+        std::string line;
+        for (const auto& a : c.args) line += a + " ";
+        EXPECT_EQ(run.status, c.status) << line << "\n" << run.err;
+        EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << line;
+        if (c.status == MKI_OK) {
+            EXPECT_EQ(run.err, "") << line;
+        }
+        if (c.status == MKI_USAGE) {
+            EXPECT_NE(run.err.find("Try 'mkinstaller --help'"), std::string::npos) << line;
+        }
+    }
+    // A failed pack left the earlier installer as it was.
+    EXPECT_EQ(run_cli({"verify", f.installer}).status, MKI_OK);
+}
+
+TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
+    for (const char* spelling : {"--help", "help", "-h"}) {
+        CliRun run = run_cli({spelling});
+        EXPECT_EQ(run.status, MKI_OK);
+        for (const char* word : {"pack --stub STUB --out OUT", "list INSTALLER", "verify INSTALLER",
+                                 "extract INSTALLER DIR", "--flags", "--block-size", "--level", "--dict",
+                                 "--end-marker", "\n  0 ", "\n  1 ", "\n  2 ", "\n  64 "})
+            EXPECT_NE(run.out.find(word), std::string::npos) << spelling << " lacks " << word;
+    }
+}
+
+TEST(Cli, ExtractTracesOnStdoutAndDrawsTheBarOnStderr) {
+    Fixture f;
+    const std::string dest = f.scratch / "dest";
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = extract_installer(f.installer.c_str(), dest.c_str(), true);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, MKI_OK);
+    EXPECT_EQ(read_tree(dest), read_tree(f.src));
+    EXPECT_NE(out.find("start dec\n"), std::string::npos);
+    EXPECT_EQ(out.substr(out.size() - 10), "extra end\n");
+    EXPECT_EQ(out.find('['), std::string::npos) << "no bar in the trace";
+    const std::string full = "[" + std::string(40, '#') + "] 100.0%\n";
+    ASSERT_GE(err.size(), full.size());
+    EXPECT_EQ(err.substr(err.size() - full.size()), full);
+    EXPECT_EQ(g_meter, nullptr) << "the bar's meter is gone afterwards";
+}
+
+#ifdef MKINSTALLER_EXE
+// The program passes the commands' exit status through and writes where the commands write.
+TEST(Cli, TheBuiltProgram) {
+    Fixture f;
+    auto run = [&](const std::string& args) {
+        const std::string command = std::string("'") + MKINSTALLER_EXE + "' " + args + " >'" + f.scratch.path() +
+                                    "out.txt' 2>'" + f.scratch.path() + "err.txt'";
+        const int raw = std::system(command.c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    EXPECT_EQ(run("--help"), MKI_OK);
+    const std::vector<uint8_t> help = read_file(f.scratch / "out.txt");
+    EXPECT_NE(std::string(help.begin(), help.end()).find("extract INSTALLER DIR"), std::string::npos);
+    EXPECT_EQ(run(""), MKI_USAGE);
+    EXPECT_EQ(run("verify '" + f.stub + "'"), MKI_DAMAGED);
+    EXPECT_EQ(run("extract '" + f.installer + "' '" + f.blocked + "/sub'"), MKI_FAILED);
+    EXPECT_EQ(run("pack --stub '" + f.stub + "' --out '" + f.scratch / "again.exe" + "' '" + f.src + "'"), MKI_OK);
+    EXPECT_EQ(read_file(f.scratch / "again.exe"), read_file(f.installer));
+    EXPECT_EQ(run("extract '" + f.scratch / "again.exe" + "' '" + f.scratch / "dest" + "'"), MKI_OK);
+    EXPECT_EQ(read_tree(f.scratch / "dest"), read_tree(f.src));
+}
+#endif

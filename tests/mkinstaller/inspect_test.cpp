@@ -1,0 +1,142 @@
+// list and verify: the printed layout and records, and the damage verify finds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "container_writer.h"
+#include "exit_codes.h"
+#include "support/test_support.h"
+#include "tree_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string pack(const ScratchDir& scratch, const Tree& tree) {
+    write_tree(scratch / "src", tree);
+    const std::string out = scratch / "setup.exe";
+    CliRun run = run_cli({"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out, scratch / "src"});
+    EXPECT_EQ(run.status, MKI_OK) << run.err;
+    return out;
+}
+
+// An installer around hand-made record streams, each encoded by the real encoder.
+std::string installer_of(const ScratchDir& scratch, const std::vector<std::vector<uint8_t>>& streams,
+                         int64_t total_delta = 0) {
+    std::vector<std::vector<uint8_t>> blocks;
+    int64_t total = total_delta;
+    for (const auto& s : streams) {
+        blocks.push_back(encode(s));
+        total += int64_t(s.size());
+    }
+    const std::string out = scratch / "hand.exe";
+    EXPECT_TRUE(write_file_bytes(out, build_installer(bytes_of("MZ"), blocks, uint32_t(total), 0)));
+    return out;
+}
+
+std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, const char*>> records) {
+    RecordStreamWriter w;
+    for (const auto& r : records) {
+        if (r.second) w.add_file(r.first, bytes_of(r.second));
+        else w.add_dir(r.first);
+    }
+    return w.finish();
+}
+
+}  // namespace
+
+TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
+    ScratchDir scratch;
+    const std::string path = pack(scratch, {{"a.txt", "alpha"}, {u8"菜单/b.csv", "beta"}});
+    const Payload payload = read_installer(path);
+    ASSERT_EQ(payload.stored.size(), 2u);
+    const std::vector<uint8_t> file = read_file(path);
+    const size_t dir_offset = file.size() - 9 - 8 - 4 * 2;
+    // Names show as UTF-8 on Linux and as the ANSI code page's bytes on Windows.
+    const std::string menu = native_separator() == '/' ? u8"菜单" : "\xB2\xCB\xB5\xA5";
+    auto block_line = [&](size_t i) {
+        return "  block " + std::to_string(i) + ": stored " + std::to_string(payload.stored[i].size()) +
+               ", unpacked " + std::to_string(payload.streams[i].size()) +
+               ", properties 93 (lc 3 lp 0 pb 2), dictionary 4096\n";
+    };
+    const std::string expected =
+        "directory at " + std::to_string(dir_offset) + ": first block at 512, 2 blocks\n" + block_line(0) +
+        block_line(1) + "trailer: directory at " + std::to_string(dir_offset) + ", total unpacked " +
+        std::to_string(payload.total) + ", flags 0\n" +
+        "block 0:\n"
+        "  file            5  \\a.txt\n"
+        "  end\n"
+        "block 1:\n"
+        "  dir                \\" + menu + "\n"
+        "  file            4  \\" + menu + "\\b.csv\n"
+        "  end\n" +
+        path + ": ok: 2 blocks, 1 directories, 2 files, " + std::to_string(payload.total) + " bytes unpacked, flags 0\n";
+    CliRun run = run_cli({"list", path});
+    EXPECT_EQ(run.status, MKI_OK) << run.err;
+    EXPECT_EQ(run.out, expected);
+}
+
+TEST(Verify, FindsDamageThatBreaksDecodingOrRecords) {
+    ScratchDir scratch;
+    const std::string good = pack(scratch, {{"a.exe", "program"}, {"data/menu/m.csv", "1,rice"}, {"data/x.txt", "x"}});
+    const std::vector<uint8_t> bytes = read_file(good);
+    const Payload payload = read_installer(good);
+    const size_t block1 = 512 + payload.stored[0].size();
+
+    using Edit = std::function<void(std::vector<uint8_t>&)>;
+    struct Case {
+        const char* what;
+        Edit edit;
+        const char* reason;
+    } file_cases[] = {
+        {"flipped byte in the trailer", [](std::vector<uint8_t>& b) { b[b.size() - 6] ^= 0x01; }, "no payload"},
+        {"flipped byte in a block size", [](std::vector<uint8_t>& b) { b[b.size() - 10] ^= 0x01; }, "not at the directory"},
+        {"flipped byte in a block's unpacked size", [&](std::vector<uint8_t>& b) { b[block1 + 3] ^= 0x01; }, "block 1"},
+        {"flipped first byte of the LZMA data", [&](std::vector<uint8_t>& b) { b[block1 + 9] ^= 0x01; }, "does not decode"},
+        {"flipped byte early in the LZMA data", [&](std::vector<uint8_t>& b) { b[block1 + 12] ^= 0x01; }, "block 1"},
+        {"truncated by one byte", [](std::vector<uint8_t>& b) { b.pop_back(); }, "no payload"},
+        {"truncated to half", [](std::vector<uint8_t>& b) { b.resize(b.size() / 2); }, "no payload"},
+    };
+    for (const Case& c : file_cases) {
+        std::vector<uint8_t> damaged = bytes;
+        c.edit(damaged);
+        const std::string path = scratch / "damaged.exe";
+        ASSERT_TRUE(write_file_bytes(path, damaged));
+        CliRun run = run_cli({"verify", path});
+        EXPECT_EQ(run.status, MKI_DAMAGED) << c.what;
+        EXPECT_EQ(run.err.rfind("mkinstaller: " + path + ": ", 0), 0u) << c.what << ": " << run.err;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.what << ": " << run.err;
+    }
+    EXPECT_EQ(run_cli({"verify", good}).status, MKI_OK);
+}
+
+TEST(Verify, FindsStreamsThatDecodeButBreakTheFormat) {
+    const std::vector<uint8_t> ok = stream_of({{"\\d", nullptr}, {"\\d\\f.txt", "f"}});
+    std::vector<uint8_t> trailing = ok;
+    trailing.push_back(0);
+    std::vector<uint8_t> unknown_end = ok;
+    unknown_end.back() = 0;
+    struct Case {
+        const char* what;
+        std::vector<std::vector<uint8_t>> streams;
+        int64_t total_delta;
+        const char* reason;
+    } cases[] = {
+        {"unsafe name", {stream_of({{"\\..\\evil.txt", "x"}})}, 0, "unsafe name"},
+        {"directory not created first", {ok, stream_of({{"\\d\\g.txt", "g"}})}, 0, "not created earlier"},
+        {"record cut short", {std::vector<uint8_t>(ok.begin(), ok.end() - 3)}, 0, "cut short"},
+        {"bytes after the end record", {trailing}, 0, "1 bytes after the end record"},
+        {"stream ended by an unknown type", {unknown_end}, 0, "ends with type 0"},
+        {"total in the trailer differs", {ok}, 1, "the trailer says"},
+    };
+    for (const Case& c : cases) {
+        ScratchDir scratch;
+        const std::string path = installer_of(scratch, c.streams, c.total_delta);
+        CliRun run = run_cli({"verify", path});
+        EXPECT_EQ(run.status, MKI_DAMAGED) << c.what;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.what << ": " << run.err;
+    }
+    ScratchDir scratch;
+    EXPECT_EQ(run_cli({"verify", installer_of(scratch, {ok, ok})}).status, MKI_OK);
+}

@@ -1,0 +1,231 @@
+// pack: round trips through the installer's own extraction, reproducible bytes, block layout, refused trees.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "block_encoder.h"
+#include "exit_codes.h"
+#include "payload/extract.h"
+#include "payload/payload.h"
+#include "support/test_support.h"
+#include "tree_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string text_of(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// Shaped like a product: loose files at the top (one empty), nested directories up to five levels,
+// an empty directory, Chinese names, and 乗 / 嘰, whose code page 936 trail byte is a backslash.
+const Tree& product_tree() {
+    static const Tree tree = {
+        {"readme.txt", "POS readme\r\n"},
+        {"config.ini", "[pos]\r\nport=9100\r\n"},
+        {u8"更新日志.txt", ""},
+        {"update/clear.bat", "@echo off\r\ndel /q cache\\*\r\n"},
+        {u8"data/menu/菜单.csv", u8"编号,名称,价格\r\n1,米饭,2.00\r\n"},
+        {u8"乗/嘰.txt", "trail bytes 0x5C"},
+        {"res/images/logo.bin", text_of(random_bytes(3000, 7))},
+        {"logs/", ""},
+        {"a/b/c/d/e.txt", "five levels"},
+        {"a b/x y.txt", "spaces"},
+    };
+    return tree;
+}
+
+struct Packed {
+    ScratchDir scratch;
+    fs::path root() const { return fs::path(scratch.path()); }
+    std::string src() const { return scratch / "src"; }
+    std::string out() const { return scratch / "setup.exe"; }
+    std::string stub;
+};
+
+// Writes the tree and packs it with the extra options; the pack must succeed.
+void pack_tree(Packed* p, const Tree& tree, std::vector<std::string> options = {}) {
+    write_tree(p->src(), tree);
+    p->stub = make_stub(p->root());
+    std::vector<std::string> args = {"pack", "--stub", p->stub, "--out", p->out()};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(p->src());
+    CliRun run = run_cli(args);
+    ASSERT_EQ(run.status, MKI_OK) << run.err;
+}
+
+// Installs block i alone, through the installer's own install_payload, into a fresh directory.
+int install_block(const std::vector<uint8_t>& stored, uint32_t unpacked, const std::string& dir) {
+    PayloadBlock block{const_cast<unsigned char*>(stored.data()), int32_t(stored.size())};
+    PayloadBlock* blocks[] = {&block};
+    testing::internal::CaptureStdout();
+    int status = install_payload(dir.c_str(), blocks, 1, unpacked);
+    testing::internal::GetCapturedStdout();
+    return status;
+}
+
+}  // namespace
+
+TEST(Pack, ExtractionGivesBackTheSourceTree) {
+    Packed p;
+    pack_tree(&p, product_tree());
+    const std::string dest = p.scratch / "dest";
+    CliRun run = run_cli({"extract", p.out(), dest});
+    ASSERT_EQ(run.status, MKI_OK) << run.err;
+    EXPECT_EQ(read_tree(dest), read_tree(p.src()));
+    EXPECT_EQ(run_cli({"verify", p.out()}).status, MKI_OK);
+
+    // The installer in front is untouched.
+    const std::vector<uint8_t> installer = read_file(p.out());
+    const std::vector<uint8_t> stub = read_file(p.stub);
+    ASSERT_GT(installer.size(), stub.size());
+    EXPECT_TRUE(std::equal(stub.begin(), stub.end(), installer.begin()));
+}
+
+TEST(Pack, SameTreeGivesTheSameBytes) {
+    // The same tree created in the opposite order, with other timestamps, packs to the same file.
+    Packed first, second;
+    pack_tree(&first, product_tree());
+    for (auto it = product_tree().rbegin(); it != product_tree().rend(); ++it) write_tree(second.src(), {*it});
+    fs::last_write_time(fs::path(second.src()) / "readme.txt", fs::file_time_type::clock::now() - std::chrono::hours(48));
+    pack_tree(&second, {});
+    EXPECT_EQ(read_file(first.out()), read_file(second.out()));
+}
+
+TEST(Pack, LooseFilesFirstThenSelfContainedBlocksOfAtMostTheBlockSize) {
+    const uint32_t block_size = 1200;
+    Tree tree = {{"a.exe", "program a"}, {"b.exe", "program b"}, {"zero.txt", ""}, {"big/huge.bin", text_of(random_bytes(2000, 1))}};
+    for (int i = 0; i < 12; ++i)
+        tree["data/menu/part" + std::to_string(i) + ".txt"] = std::string(150, char('a' + i));
+    Packed p;
+    pack_tree(&p, tree, {"--block-size", std::to_string(block_size)});
+    const Payload payload = read_installer(p.out());
+    ASSERT_GE(payload.streams.size(), 3u);
+
+    std::vector<std::string> top;
+    for (const Entry& e : entries_of(payload.streams[0])) top.push_back(e.type == RECORD_FILE ? e.name : "dir " + e.name);
+    EXPECT_EQ(top, (std::vector<std::string>{"\\a.exe", "\\b.exe", "\\zero.txt"}));
+
+    uint64_t total = 0;
+    Tree merged;
+    for (size_t i = 0; i < payload.streams.size(); ++i) {
+        const std::vector<uint8_t>& stream = payload.streams[i];
+        const std::vector<uint8_t>& stored = payload.stored[i];
+        total += stream.size();
+        EXPECT_EQ(stream.back(), RECORD_END);
+        EXPECT_EQ(stored[4], 93) << "lc 3, lp 0, pb 2";
+        EXPECT_EQ(stored[5] | stored[6] << 8 | stored[7] << 16 | stored[8] << 24, int(auto_dict_size(stream.size())));
+        const std::vector<Entry> entries = entries_of(stream);
+        size_t files = 0;
+        for (const Entry& e : entries) files += e.type == RECORD_FILE;
+        if (files > 1) {
+            EXPECT_LE(stream.size(), block_size) << "block " << i;
+        }
+        for (const Entry& e : entries) {
+            if (i > 0 && e.type == RECORD_FILE) {
+                EXPECT_NE(e.name.find('\\', 1), std::string::npos) << e.name << ": loose files go in block 0";
+            }
+        }
+
+        // Each block alone installs into an empty directory: it carries every directory it needs.
+        ScratchDir alone;
+        ASSERT_EQ(install_block(stored, uint32_t(stream.size()), alone.path()), EXTRACT_OK) << "block " << i;
+        for (auto& entry : read_tree(alone.path())) merged.insert(entry);
+    }
+    EXPECT_EQ(total, payload.total);
+    EXPECT_EQ(merged, read_tree(p.src()));
+}
+
+TEST(Pack, OptionsReachTheInstaller) {
+    struct Case {
+        std::vector<std::string> options;
+        int flags;
+        uint32_t dict;
+    } cases[] = {
+        {{}, 0, 4096},
+        {{"--flags", "3", "--dict", "64K", "--level", "0"}, 3, 65536},
+        {{"--end-marker", "--flags", "2"}, 2, 4096},
+    };
+    for (const Case& c : cases) {
+        Packed p;
+        pack_tree(&p, {{"a.txt", "alpha"}, {"d/b.txt", "beta"}}, c.options);
+        const Payload payload = read_installer(p.out());
+        EXPECT_EQ(payload.flags, c.flags);
+        for (const auto& stored : payload.stored)
+            EXPECT_EQ(uint32_t(stored[5] | stored[6] << 8 | stored[7] << 16 | stored[8] << 24), c.dict);
+        const std::string dest = p.scratch / "dest";
+        EXPECT_EQ(run_cli({"extract", p.out(), dest}).status, MKI_OK);
+        EXPECT_EQ(read_tree(dest), read_tree(p.src()));
+    }
+}
+
+TEST(Pack, RefusesWhatTheInstallerCannotReproduce) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> options;
+        bool (*make)(const fs::path& src);  // false: this system cannot hold such a tree
+        const char* file;                   // named in the message
+        const char* reason;
+    } cases[] = {
+        {"symbolic link", {}, [](const fs::path& src) {
+             write_tree(src, {{"real.txt", "x"}});
+             std::error_code ec;
+             fs::create_symlink(src / "real.txt", src / "link.txt", ec);
+             return !ec;
+         }, "link.txt", "symbolic link"},
+        {"name without a code page 936 form", {}, [](const fs::path& src) {
+             write_tree(src, {{u8"menu/\U0001F600.txt", "smile"}});
+             return true;
+         }, ".txt", "code page 936"},
+        {"name the installer refuses", {}, [](const fs::path& src) {
+             write_tree(src, {{"d/", ""}});
+             std::ofstream(src / "d" / "tab\tname.txt") << "control character";
+             return read_tree(src).size() == 2;
+         }, "name.txt", "refused by the installer"},
+        {"names that are one on Windows", {}, [](const fs::path& src) {
+             write_tree(src, {{"Readme.txt", "1"}, {"README.TXT", "2"}});
+             return read_tree(src).size() == 2;
+         }, "Readme.txt", "same name on Windows"},
+        {"more than 251 blocks", {"--block-size", "1"}, [](const fs::path& src) {
+             Tree tree;
+             for (int i = 0; i < 260; ++i) tree["f" + std::to_string(1000 + i)] = "x";
+             write_tree(src, tree);
+             return true;
+         }, "f1251", "251"},
+        {"file of 2 GiB", {}, [](const fs::path& src) {
+             write_tree(src, {{"huge.bin", ""}});
+             fs::resize_file(src / "huge.bin", 0x80000000ull);  // sparse: nothing is written
+             return true;
+         }, "huge.bin", "2 GiB"},
+        {"total unpacked size over 715827882", {}, [](const fs::path& src) {
+             write_tree(src, {{"big.bin", ""}, {"small.txt", "x"}});
+             fs::resize_file(src / "big.bin", 715827860);
+             return true;
+         }, "small.txt", "715827882"},
+        {"empty source directory", {}, [](const fs::path& src) {
+             fs::create_directories(src);
+             return true;
+         }, "src", "nothing to pack"},
+    };
+    for (const Case& c : cases) {
+        ScratchDir scratch;
+        const fs::path src = fs::path(scratch / "src");
+        if (!c.make(src)) {
+            std::cout << "[ SKIPPED ] " << c.what << ": this system cannot hold such a tree\n";
+            continue;
+        }
+        const std::string out = scratch / "setup.exe";
+        ASSERT_TRUE(write_file_bytes(out, bytes_of("old installer")));
+        std::vector<std::string> args = {"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(src.string());
+        CliRun run = run_cli(args);
+        EXPECT_EQ(run.status, MKI_FAILED) << c.what;
+        EXPECT_NE(run.err.find(c.file), std::string::npos) << c.what << ": " << run.err;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.what << ": " << run.err;
+        EXPECT_EQ(read_file(out), bytes_of("old installer")) << c.what << ": the old output stays";
+        EXPECT_FALSE(file_exists(out + ".partial")) << c.what;
+    }
+}

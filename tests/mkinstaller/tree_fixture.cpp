@@ -1,0 +1,88 @@
+// Test helpers for the vendor tool: trees on disk, captured command runs, installers read back.
+#include "tree_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "cli.h"
+#include "payload/decode.h"
+#include "payload/payload.h"
+#include "payload/records.h"
+
+namespace fs = std::filesystem;
+
+void write_tree(const fs::path& root, const Tree& tree) {
+    for (const auto& [name, content] : tree) {
+        const fs::path path = root / fs::u8path(name);
+        if (name.back() == '/') {
+            fs::create_directories(path);
+            continue;
+        }
+        fs::create_directories(path.parent_path());
+        std::ofstream out(path, std::ios::binary);
+        out.write(content.data(), std::streamsize(content.size()));
+        if (!out) throw std::runtime_error("cannot write " + name);
+    }
+}
+
+Tree read_tree(const fs::path& root) {
+    Tree tree;
+    for (const auto& item : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(item.path(), root).generic_u8string();
+        if (item.is_directory()) {
+            tree[name + "/"] = "";
+            continue;
+        }
+        std::ifstream in(item.path(), std::ios::binary);
+        tree[name] = std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return tree;
+}
+
+std::string make_stub(const fs::path& dir) {
+    const fs::path path = dir / "stub.exe";
+    std::ofstream out(path, std::ios::binary);
+    out << "MZ" << std::string(510, '\x90');
+    return path.string();
+}
+
+CliRun run_cli(const std::vector<std::string>& args) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = run_mkinstaller(args);
+    CliRun run{status, testing::internal::GetCapturedStdout(), ""};
+    run.err = testing::internal::GetCapturedStderr();
+    return run;
+}
+
+Payload read_installer(const std::string& path) {
+    Payload payload;
+    int32_t count = 0;
+    PayloadBlock** blocks = read_payload_file(path.c_str(), &count, &payload.total, &payload.flags);
+    if (!blocks) throw std::runtime_error("unreadable installer " + path);
+    for (int32_t i = 0; i < count; ++i) {
+        payload.stored.emplace_back(blocks[i]->data, blocks[i]->data + blocks[i]->size);
+        unsigned char* unpacked = decode_block(blocks[i]->data, blocks[i]->size);
+        const uint32_t size = block_unpacked_size(blocks[i]->data);
+        if (!unpacked) throw std::runtime_error("block does not decode");
+        payload.streams.emplace_back(unpacked, unpacked + size);
+        free(unpacked);
+    }
+    free_payload(blocks, count);
+    return payload;
+}
+
+std::vector<Entry> entries_of(const std::vector<uint8_t>& stream) {
+    std::vector<Entry> entries;
+    RecordCursor cursor;
+    start_records(&cursor, stream.data(), int32_t(stream.size()));
+    Record r;
+    int result;
+    while ((result = next_record(&cursor, &r)) == WALK_RECORD)
+        entries.push_back({r.type, std::string(reinterpret_cast<const char*>(r.name), r.name_len), r.data_len});
+    EXPECT_EQ(result, WALK_END);
+    return entries;
+}

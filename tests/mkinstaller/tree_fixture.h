@@ -1,0 +1,44 @@
+// Helpers of the mkinstaller tests: file trees named in UTF-8, in-process command runs, decoded blocks.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+// A tree as relative UTF-8 paths with '/' separators; a key ending in '/' is a directory.
+using Tree = std::map<std::string, std::string>;
+
+// Creates every entry (and the parents it needs) below root.
+void write_tree(const std::filesystem::path& root, const Tree& tree);
+// Every entry below root with its content.
+Tree read_tree(const std::filesystem::path& root);
+
+// A stand-in program image for the front of an installer.
+std::string make_stub(const std::filesystem::path& dir);
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+// run_mkinstaller with stdout and stderr captured.
+CliRun run_cli(const std::vector<std::string>& args);
+
+// Every block of an installer decoded, in order, with the trailer's values.
+struct Payload {
+    std::vector<std::vector<uint8_t>> stored;    // block header + LZMA data
+    std::vector<std::vector<uint8_t>> streams;   // unpacked record streams
+    uint32_t total = 0;
+    int flags = 0;
+};
+Payload read_installer(const std::string& path);
+
+// One record of a stream, for checking a block's shape.
+struct Entry {
+    int type;
+    std::string name;  // code page 936 bytes as stored
+    int32_t size;
+};
+// The records of a stream up to its end record; fails the test on a malformed stream.
+std::vector<Entry> entries_of(const std::vector<uint8_t>& stream);
