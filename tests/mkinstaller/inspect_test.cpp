@@ -56,7 +56,8 @@ TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
     // Names show as UTF-8 on Linux and as the ANSI code page's bytes on Windows.
     const std::string menu = native_separator() == '/' ? u8"菜单" : "\xB2\xCB\xB5\xA5";
     auto block_line = [&](size_t i) {
-        return "  block " + std::to_string(i) + ": stored " + std::to_string(payload.stored[i].size()) +
+        const size_t at = 512 + (i == 0 ? 0 : payload.stored[0].size());
+        return "  block " + std::to_string(i) + " at " + std::to_string(at) + ": stored " + std::to_string(payload.stored[i].size()) +
                ", unpacked " + std::to_string(payload.streams[i].size()) +
                ", properties 93 (lc 3 lp 0 pb 2), dictionary 4096\n";
     };

@@ -55,13 +55,15 @@ bool read_layout(const char* path, Layout* layout) {
 
 void print_layout(const Layout& layout, PayloadBlock** blocks, int32_t count, uint32_t total, int flags) {
     printf("directory at %d: first block at %d, %d blocks\n", layout.dir_offset, layout.first_block, count);
+    int64_t offset = layout.first_block;
     for (int32_t i = 0; i < count; ++i) {
         const unsigned char* h = blocks[i]->data;
         const int props = blocks[i]->size >= BLOCK_HEADER_SIZE ? h[4] : -1;
         const uint32_t dict = props < 0 ? 0 : uint32_t(h[5] | h[6] << 8 | h[7] << 16 | uint32_t(h[8]) << 24);
-        printf("  block %d: stored %d, unpacked %u, properties %d (lc %d lp %d pb %d), dictionary %u\n", i,
-               blocks[i]->size, props < 0 ? 0 : block_unpacked_size(h), props, props % 9, props / 9 % 5,
-               props / 45, dict);
+        printf("  block %d at %lld: stored %d, unpacked %u, properties %d (lc %d lp %d pb %d), dictionary %u\n", i,
+               (long long)offset, blocks[i]->size, props < 0 ? 0 : block_unpacked_size(h), props, props % 9,
+               props / 9 % 5, props / 45, dict);
+        offset += blocks[i]->size;
     }
     printf("trailer: directory at %d, total unpacked %u, flags %d\n", layout.dir_offset, total, flags);
 }
