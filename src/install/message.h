@@ -1,0 +1,12 @@
+// The installation's word to the user: a modal box with one OK button.
+#pragma once
+#include <cstddef>
+
+// Shows text and returns once the user has dismissed it: through the window seam's message hook when the
+// window has set one (a box owned by the window), otherwise a box without an owner whose caption is the
+// application title and whose icon is the exclamation mark the dialog framework gives an OK box.
+void show_message(const char* text);
+
+// The application title: the file name of the executable at path without its extension, stepping whole
+// code page characters (a trail byte 0x5C is no separator), cut to cap - 1 bytes. cap must be at least 1.
+void app_title_from_path(const char* path, char* out, size_t cap);

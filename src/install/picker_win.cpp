@@ -1,0 +1,34 @@
+// The shell's folder picker for the install directory.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "install/product.h"
+#include "install/shell.h"
+
+char* browse_for_folder() {
+    BROWSEINFOA info;
+    memset(&info, 0, sizeof info);
+    info.lpszTitle = PICKER_TITLE;
+    // File-system folders only, no browsing below the domain, an edit box, the resizable new-style picker.
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+
+    LPITEMIDLIST list = SHBrowseForFolderA(&info);
+    if (!list) return nullptr;
+
+    // Room for the backslash that finish_folder_path may append.
+    char path[512];
+    path[0] = '\0';
+    BOOL found = SHGetPathFromIDListA(list, path);
+    IMalloc* shell_malloc = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&shell_malloc))) {
+        shell_malloc->Free(list);
+        shell_malloc->Release();
+    }
+
+    // A choice without a file-system path (a virtual folder) is no install directory.
+    if (!found || finish_folder_path(path) == 0) return nullptr;
+    return _strdup(path);
+}

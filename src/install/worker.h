@@ -1,0 +1,21 @@
+// The install worker: one installation from payload to launched product, on its own thread.
+#pragma once
+#include <windows.h>
+
+// Thread start routine (the parameter is unused; start it with null). Copies the install directory from
+// g_install_dir when it starts and uses that copy for every step. Reads the payload out of the running
+// executable and extracts it, releases the payload, then takes one ending:
+//   A  payload unreadable: message "安装程序已损坏，请重新下载", then clears g_installing and asks for a repaint;
+//   B  extraction failed: clears g_installing, asks for a repaint, then message "安装失败,请重新选择安装路径";
+//   C  success: desktop shortcuts and launches by the option bits (bit 0 service shortcut, bit 1 service
+//      launch; the cashier is always linked and launched maximised; both shortcuts are skipped when the
+//      desktop cannot be located), clears g_installing before the cashier starts, then asks the window
+//      seam's end_dialog to end the dialog.
+// No install directory to copy (none set, or no memory) counts as a failed extraction (ending B).
+// Returns 0 in every ending. Messages go through show_message (message.h).
+DWORD WINAPI install_worker(LPVOID);
+
+// Starts install_worker on a new thread that nobody joins, as the install click does once it has set
+// g_installing and asked for a repaint. False when no thread could be created: then nothing will ever clear
+// the flag, so the caller clears g_installing and asks for a repaint itself.
+bool start_install_worker();

@@ -1,0 +1,77 @@
+// Headless stand-in for the installer window: runs install_worker as the install click does, with the
+// payload appended to this executable, and reports on stdout what the worker asks of the window.
+//
+//   install_runner DIR...   one attempt per install directory; the next attempt starts only after one
+//                           that did not end the dialog, as the user would click install again
+//
+// Lines, in the order things happened, between the payload's own trace lines:
+//   attempt <n> <dir>
+//   event invalidate installing=<0|1>
+//   event message installing=<0|1> <text>          (the box is dismissed at once)
+//   event end_dialog installing=<0|1>
+//   worker_end installing=<0|1>                     the worker returned without ending the dialog
+//   dialog_ended                                    the application would end here, and so does the runner
+// Exit code 0, or 2 for bad usage, 3 when no thread starts or a worker neither ends nor ends the dialog.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "install/worker.h"
+#include "ui/shared_state.h"
+#include "ui/window_hooks.h"
+
+namespace {
+
+HANDLE g_dialog_ended;
+
+void on_invalidate() {
+    printf("event invalidate installing=%d\n", g_installing.load() ? 1 : 0);
+    fflush(stdout);
+}
+
+void on_end_dialog() {
+    printf("event end_dialog installing=%d\n", g_installing.load() ? 1 : 0);
+    fflush(stdout);
+    SetEvent(g_dialog_ended);
+}
+
+void on_message(const char* text) {
+    printf("event message installing=%d %s\n", g_installing.load() ? 1 : 0, text);
+    fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: install_runner DIR...\n");
+        return 2;
+    }
+    g_dialog_ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    set_window_hooks(WindowHooks{on_invalidate, on_end_dialog, on_message});
+
+    for (int i = 1; i < argc; ++i) {
+        printf("attempt %d %s\n", i, argv[i]);
+        fflush(stdout);
+        // What the install click does: the directory is the window's heap string, the flag goes up first.
+        g_install_dir = _strdup(argv[i]);
+        g_installing = true;
+        DWORD thread_id;
+        HANDLE thread = CreateThread(nullptr, 0, install_worker, nullptr, 0, &thread_id);
+        if (!thread) return 3;
+
+        HANDLE waits[2] = {thread, g_dialog_ended};
+        DWORD woke = WaitForMultipleObjects(2, waits, FALSE, 120000);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            printf("dialog_ended\n");
+            fflush(stdout);
+            return 0;
+        }
+        if (woke != WAIT_OBJECT_0) return 3;
+        CloseHandle(thread);
+        printf("worker_end installing=%d\n", g_installing.load() ? 1 : 0);
+        fflush(stdout);
+    }
+    return 0;
+}

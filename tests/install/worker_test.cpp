@@ -1,0 +1,359 @@
+// The install worker end to end: installers made of the headless runner and a payload holding the sample
+// programs, run under wine, watched through the window seam, the desktop and the programs' log.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "container_writer.h"
+#include "install/product.h"
+#include "install/shell.h"
+#include "shortcut_reader.h"
+#include "support/test_support.h"
+
+namespace {
+
+// 菜单: a directory name of the second block.
+const std::string MENU_DIR = "\xb2\xcb\xb5\xa5";
+// 霁桐餐饮: the last component of the install directories, as the default one has it.
+const std::string PRODUCT_DIR = "\xf6\xab\xcd\xa9\xb2\xcd\xd2\xfb";
+
+// A path of the build tree (Unix) as wine sees it.
+std::string from_build_tree(std::string unix_path) {
+    std::replace(unix_path.begin(), unix_path.end(), '/', '\\');
+    return "Z:" + unix_path;
+}
+
+std::vector<uint8_t> must_read(const std::string& path) {
+    std::vector<uint8_t> bytes = read_file(path);
+    if (bytes.empty()) throw std::runtime_error("cannot read " + path);
+    return bytes;
+}
+
+// The payload: the two programs and a file in the first block, a small tree in the second.
+struct Product {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;  // stored name -> content
+    std::vector<std::vector<uint8_t>> blocks;
+    uint32_t total_unpacked = 0;
+    std::vector<uint8_t> runner;
+};
+
+const Product& product() {
+    static const Product made = [] {
+        Product p;
+        const std::string samples = from_build_tree(SAMPLE_DIR);
+        p.runner = must_read(from_build_tree(RUNNER_EXE));
+        p.files = {
+            {std::string("\\") + CASHIER_PROGRAM, must_read(samples + "\\" + CASHIER_PROGRAM)},
+            {std::string("\\") + SERVICE_PROGRAM, must_read(samples + "\\" + SERVICE_PROGRAM)},
+            {"\\readme.txt", bytes_of("first block\r\n")},
+            {"\\data\\menu.txt", bytes_of("second block\r\n")},
+            {"\\data\\" + MENU_DIR + "\\1.txt", random_bytes(5000, 3)},
+        };
+        RecordStreamWriter first, second;
+        for (int i = 0; i < 3; ++i) first.add_file(p.files[i].first, p.files[i].second);
+        second.add_dir("\\data");
+        second.add_file(p.files[3].first, p.files[3].second);
+        second.add_dir("\\data\\" + MENU_DIR);
+        second.add_file(p.files[4].first, p.files[4].second);
+        for (RecordStreamWriter* w : {&first, &second}) {
+            std::vector<uint8_t> stream = w->finish();
+            p.total_unpacked += uint32_t(stream.size());
+            p.blocks.push_back(encode(stream));
+        }
+        return p;
+    }();
+    return made;
+}
+
+std::vector<uint8_t> installer_bytes(uint8_t flags) {
+    const Product& p = product();
+    return build_installer(p.runner, p.blocks, p.total_unpacked, flags);
+}
+
+// What one attempt asked of the window, in order ("message installing=1 <text>", "dialog_ended", ...).
+struct Attempt {
+    std::vector<std::string> window;
+};
+
+struct InstallerRun {
+    DWORD exit_code = 0;
+    std::vector<Attempt> attempts;
+};
+
+std::string quoted(const std::string& arg) {
+    // A backslash before the closing quote would escape it.
+    return "\"" + arg + (!arg.empty() && arg.back() == '\\' ? "\\" : "") + "\"";
+}
+
+// True while a process of the job runs a program from one of dirs. Wine's own helpers join the job too when
+// a program is the first to need them (explorer.exe for the desktop window); they are not waited for.
+bool programs_running(HANDLE job, const std::vector<std::string>& dirs) {
+    // The id list runs on past its declared one entry: it must be the last thing in the buffer.
+    alignas(JOBOBJECT_BASIC_PROCESS_ID_LIST) unsigned char buffer[sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) +
+                                                                   63 * sizeof(ULONG_PTR)] = {};
+    auto* ids = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer);
+    if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, ids, sizeof buffer, nullptr)) return false;
+    for (DWORD i = 0; i < ids->NumberOfProcessIdsInList; ++i) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(ids->ProcessIdList[i]));
+        if (!process) return true;  // not yet (or no longer) inspectable: ask again
+        char image[MAX_PATH];
+        DWORD size = sizeof image;
+        bool named = QueryFullProcessImageNameA(process, 0, image, &size);
+        DWORD exit_code = 0;
+        bool alive = GetExitCodeProcess(process, &exit_code) && exit_code == STILL_ACTIVE;
+        CloseHandle(process);
+        if (!named) return alive;
+        for (const std::string& d : dirs)
+            if (alive && _strnicmp(image, d.c_str(), d.size()) == 0) return true;
+    }
+    return false;
+}
+
+// Runs the installer with one attempt per directory and waits until it and every program it started have
+// ended, so the log is complete. The programs exit right after logging (JT_SAMPLE_EXIT).
+InstallerRun run_installer(const std::string& exe, const std::vector<std::string>& dirs) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE read_end, write_end;
+    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) throw std::runtime_error("no pipe");
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+
+    std::string command = quoted(exe);
+    for (const std::string& d : dirs) command += " " + quoted(d);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write_end;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process;
+    // The job gathers the installer and whatever it starts.
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                        &process))
+        throw std::runtime_error("cannot start " + exe);
+    CloseHandle(write_end);
+    AssignProcessToJobObject(job, process.hProcess);
+    ResumeThread(process.hThread);
+
+    std::string output;
+    char buffer[4096];
+    DWORD got;
+    while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) output.append(buffer, got);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    InstallerRun run;
+    GetExitCodeProcess(process.hProcess, &run.exit_code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    CloseHandle(read_end);
+
+    // Bounded: a program that never ends leaves its line missing, which the caller's checks show.
+    for (int i = 0; i < 300 && programs_running(job, dirs); ++i) Sleep(100);
+    CloseHandle(job);
+
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("attempt ", 0) == 0) {
+            run.attempts.push_back(Attempt{});
+        } else if (!run.attempts.empty()) {
+            if (line.rfind("event ", 0) == 0) run.attempts.back().window.push_back(line.substr(6));
+            else if (line.rfind("worker_end ", 0) == 0 || line == "dialog_ended")
+                run.attempts.back().window.push_back(line);
+        }
+    }
+    return run;
+}
+
+// One line of a sample program's log.
+struct Launch {
+    std::string module;
+    std::string directory;
+    int show = 0;
+    uint64_t created = 0;
+};
+
+std::vector<Launch> read_launches(const std::string& log) {
+    std::vector<Launch> launches;
+    std::vector<uint8_t> bytes = read_file(log);
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream fields(line);
+        Launch l;
+        std::string show, created;
+        std::getline(fields, l.module, '\t');
+        std::getline(fields, l.directory, '\t');
+        std::getline(fields, show, '\t');
+        std::getline(fields, created, '\t');
+        l.show = atoi(show.c_str());
+        l.created = strtoull(created.c_str(), nullptr, 10);
+        launches.push_back(l);
+    }
+    // Start order: the moment each program was created, not when it got round to writing.
+    std::sort(launches.begin(), launches.end(), [](const Launch& a, const Launch& b) { return a.created < b.created; });
+    return launches;
+}
+
+std::string desktop_dir() {
+    char desktop[512];
+    if (!get_desktop_dir(desktop)) throw std::runtime_error("no desktop");
+    return desktop;
+}
+
+class Worker : public testing::Test {
+protected:
+    void SetUp() override {
+        remove_desktop_shortcuts();
+        SetEnvironmentVariableA("JT_SAMPLE_LOG", log.c_str());
+        SetEnvironmentVariableA("JT_SAMPLE_EXIT", "1");
+    }
+    void TearDown() override { remove_desktop_shortcuts(); }
+
+    void remove_desktop_shortcuts() {
+        DeleteFileA(cashier_shortcut.c_str());
+        DeleteFileA(service_shortcut.c_str());
+    }
+
+    std::string write_installer(const std::vector<uint8_t>& bytes) {
+        const std::string exe = scratch / "setup.exe";
+        if (!write_file_bytes(exe, bytes)) throw std::runtime_error("cannot write " + exe);
+        return exe;
+    }
+
+    // Every payload file is in dir with its content.
+    void expect_installed(const std::string& dir) {
+        for (auto& f : product().files) EXPECT_EQ(read_file(installed_path(dir, f.first)), f.second) << f.first;
+    }
+
+    // Nothing on the desktop, no program started.
+    void expect_no_shortcuts_and_no_launches() {
+        EXPECT_FALSE(file_exists(cashier_shortcut));
+        EXPECT_FALSE(file_exists(service_shortcut));
+        EXPECT_FALSE(file_exists(log));
+    }
+
+    ScratchDir scratch;
+    const std::string log = scratch / "launches.log";
+    const std::string cashier_shortcut = desktop_dir() + "\\" + CASHIER_SHORTCUT;
+    const std::string service_shortcut = desktop_dir() + "\\" + SERVICE_SHORTCUT;
+};
+
+const std::vector<std::string> ENDED_DIALOG = {"end_dialog installing=0", "dialog_ended"};
+const std::vector<std::string> ENDING_B = {"invalidate installing=0", std::string("message installing=0 ") + MESSAGE_FAILED,
+                                           "worker_end installing=0"};
+
+// Flags and what they make: the service shortcut and launch; the cashier is always linked and launched.
+struct FlagsCase {
+    uint8_t flags;
+    bool service_shortcut;
+    bool service_launch;
+};
+
+class WorkerFlags : public Worker, public testing::WithParamInterface<FlagsCase> {};
+
+}  // namespace
+
+TEST_P(WorkerFlags, LinksAndLaunchesAsTheOptionBitsSay) {
+    const FlagsCase c = GetParam();
+    const std::string dir = scratch / PRODUCT_DIR + "\\";
+    InstallerRun run = run_installer(write_installer(installer_bytes(c.flags)), {dir});
+
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 1u);
+    EXPECT_EQ(run.attempts[0].window, ENDED_DIALOG);
+    expect_installed(dir);
+
+    ShortcutFields cashier = read_shortcut(cashier_shortcut);
+    ASSERT_TRUE(cashier.loaded);
+    EXPECT_EQ(cashier.target, dir + CASHIER_PROGRAM);
+    EXPECT_EQ(cashier.work_dir, dir);
+    EXPECT_EQ(cashier.description, SHORTCUT_DESCRIPTION);
+    EXPECT_EQ(cashier.show_cmd, SW_SHOWNORMAL);
+    ASSERT_EQ(file_exists(service_shortcut), c.service_shortcut);
+    if (c.service_shortcut) {
+        EXPECT_EQ(read_shortcut(service_shortcut).target, dir + SERVICE_PROGRAM);
+    }
+
+    // Each program runs from the install directory; the service (normal window) starts before the cashier
+    // (maximised).
+    const std::string cwd = dir.substr(0, dir.size() - 1);
+    std::vector<Launch> launches = read_launches(log);
+    std::vector<std::string> expected, seen;
+    if (c.service_launch) expected.push_back(dir + SERVICE_PROGRAM + " in " + cwd + " show 1");
+    expected.push_back(dir + CASHIER_PROGRAM + " in " + cwd + " show 3");
+    for (const Launch& l : launches) seen.push_back(l.module + " in " + l.directory + " show " + std::to_string(l.show));
+    EXPECT_EQ(seen, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionFlags, WorkerFlags,
+                         testing::Values(FlagsCase{0x00, false, false}, FlagsCase{0x02, false, true},
+                                         FlagsCase{0x03, true, true}, FlagsCase{0xFC, false, false}),
+                         [](const testing::TestParamInfo<FlagsCase>& info) {
+                             char name[16];
+                             snprintf(name, sizeof name, "flags_%02X", info.param.flags);
+                             return std::string(name);
+                         });
+
+TEST_F(Worker, DamagedInstallerShowsItsMessageOverTheProgressScreen) {
+    std::vector<uint8_t> bytes = installer_bytes(0x03);
+    // A directory offset of 80 00 00 00 or more is negative: the trailer is refused.
+    bytes[bytes.size() - 9] = 0x80;
+    const std::string dir = scratch / PRODUCT_DIR + "\\";
+    InstallerRun run = run_installer(write_installer(bytes), {dir});
+
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 1u);
+    EXPECT_EQ(run.attempts[0].window,
+              (std::vector<std::string>{std::string("message installing=1 ") + MESSAGE_DAMAGED,
+                                        "invalidate installing=0", "worker_end installing=0"}));
+    EXPECT_FALSE(dir_exists(dir));
+    expect_no_shortcuts_and_no_launches();
+}
+
+TEST_F(Worker, FailedExtractionShowsItsMessageOverTheIdleScreen) {
+    // The install directory lies under a regular file, so not even its first file can be created.
+    ASSERT_TRUE(write_file_bytes(scratch / "occupied", bytes_of("x")));
+    const std::string dir = scratch / "occupied\\" + PRODUCT_DIR + "\\";
+    InstallerRun run = run_installer(write_installer(installer_bytes(0x03)), {dir});
+
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 1u);
+    EXPECT_EQ(run.attempts[0].window, ENDING_B);
+    EXPECT_FALSE(dir_exists(dir));
+    expect_no_shortcuts_and_no_launches();
+}
+
+TEST_F(Worker, RetryAfterAFailureStartsFromTheFirstBlock) {
+    // The first attempt fails at the second block's first file, where a directory stands in the way.
+    const std::string failing = scratch / "first\\";
+    ASSERT_TRUE(CreateDirectoryA(failing.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((failing + "data").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((failing + "data\\menu.txt").c_str(), nullptr));
+    const std::string chosen = scratch / "second\\" + PRODUCT_DIR + "\\";
+    InstallerRun run = run_installer(write_installer(installer_bytes(0x00)), {failing, chosen});
+
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 2u);
+    EXPECT_EQ(run.attempts[0].window, ENDING_B);
+    EXPECT_EQ(run.attempts[1].window, ENDED_DIALOG);
+
+    // The failed attempt's first block stays where it was written; the new attempt installs everything.
+    EXPECT_EQ(read_file(failing + "readme.txt"), bytes_of("first block\r\n"));
+    EXPECT_FALSE(dir_exists(failing + "data\\" + MENU_DIR));
+    expect_installed(chosen);
+    EXPECT_EQ(read_shortcut(cashier_shortcut).target, chosen + CASHIER_PROGRAM);
+    std::vector<Launch> launches = read_launches(log);
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_EQ(launches[0].module, chosen + CASHIER_PROGRAM);
+    EXPECT_EQ(launches[0].show, SW_SHOWMAXIMIZED);
+}
