@@ -4,11 +4,7 @@
 #include <cstdio>
 
 #include "payload/payload.h"
-
-// Record types of the stream; any type other than directory and file ends the stream.
-constexpr unsigned char RECORD_DIR = 1;
-constexpr unsigned char RECORD_FILE = 2;
-constexpr unsigned char RECORD_END = 10;
+#include "payload/records.h"
 
 // Status results of extraction.
 constexpr int EXTRACT_OK = 0;

@@ -1,7 +1,6 @@
 // The bounded record parser shared by extraction and the vendor tool's checks.
 #include "payload/records.h"
 
-#include "payload/extract.h"
 #include "payload/names.h"
 #include "payload/payload.h"
 

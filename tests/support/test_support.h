@@ -1,4 +1,4 @@
-// Helpers shared by the test suites: scratch directories, files, stdout capture, LZMA-encoded fixtures.
+// Helpers shared by the test suites: scratch directories, files, repaint counting, LZMA-encoded fixtures.
 #pragma once
 #include <cstdint>
 #include <string>
