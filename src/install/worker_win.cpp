@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "install/message.h"
 #include "install/product.h"
@@ -22,6 +21,7 @@ bool format_program_path(char (&path)[512], const char* install_dir, const char*
     return length >= 0 && length < int(sizeof path);
 }
 
+// Without a desktop folder there is nowhere to put a shortcut: both are skipped, the launches still go ahead.
 void link_on_desktop(const char* desktop, const char* program, const char* shortcut, const char* install_dir) {
     if (desktop) create_shortcut(program, desktop, shortcut, install_dir, 0, SHORTCUT_DESCRIPTION, SW_SHOWNORMAL);
 }
