@@ -24,16 +24,18 @@ void app_title_from_path(const char* path, char* out, size_t cap) {
     out[length] = '\0';
 }
 
-void show_message(const char* text) {
-    const WindowHooks& hooks = window_hooks();
-    if (hooks.message) {
-        hooks.message(text);
-        return;
-    }
+void show_message_box(HWND owner, const char* text) {
     char path[1024];
     char title[1024];
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
     if (n == 0 || n >= sizeof path) path[0] = '\0';
     app_title_from_path(path, title, sizeof title);
-    MessageBoxA(nullptr, text, title, MB_OK | MB_ICONEXCLAMATION);
+    // The icon the dialog framework gives a box with only an OK button.
+    MessageBoxA(owner, text, title, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void show_message(const char* text) {
+    const WindowHooks& hooks = window_hooks();
+    if (hooks.message) hooks.message(text);
+    else show_message_box(nullptr, text);
 }

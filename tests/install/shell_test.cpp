@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <atomic>
+#include <thread>
 
 #include "install/message.h"
 #include "install/product.h"
@@ -173,4 +175,53 @@ TEST(MessageBoxCaption, IsTheExecutableNameWithoutExtension) {
         app_title_from_path(row.path.c_str(), title, sizeof title);
         EXPECT_EQ(std::string(title), row.title);
     }
+}
+
+namespace {
+
+struct FoundBox {
+    HWND box = nullptr;
+};
+
+BOOL CALLBACK find_box(HWND window, LPARAM found) {
+    char window_class[16];
+    if (GetClassNameA(window, window_class, sizeof window_class) && strcmp(window_class, "#32770") == 0) {
+        reinterpret_cast<FoundBox*>(found)->box = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::string text_of(HWND window) {
+    char text[512] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+}  // namespace
+
+// Needs a display (registered under xvfb-run): without one wine shows no box at all.
+TEST(MessageWithoutWindow, IsAnUnownedBoxWithOneOkButtonCaptionedWithTheAppTitle) {
+    std::atomic<DWORD> thread_id{0};
+    std::thread worker([&thread_id] {
+        thread_id = GetCurrentThreadId();
+        show_message(MESSAGE_FAILED);
+    });
+    // Bounded wait for the box to appear on that thread.
+    FoundBox found;
+    for (int i = 0; i < 200 && !found.box; ++i) {
+        Sleep(50);
+        if (thread_id) EnumThreadWindows(thread_id, find_box, reinterpret_cast<LPARAM>(&found));
+    }
+    if (!found.box) {
+        worker.detach();
+        FAIL() << "no message box";
+    }
+    EXPECT_EQ(text_of(found.box), "shell_tests");
+    EXPECT_EQ(GetWindow(found.box, GW_OWNER), nullptr);
+    EXPECT_EQ(text_of(GetDlgItem(found.box, 0xFFFF)), MESSAGE_FAILED);  // the box's text control
+    EXPECT_NE(GetDlgItem(found.box, IDOK), nullptr);
+    EXPECT_EQ(GetDlgItem(found.box, IDCANCEL), nullptr);
+    PostMessageA(found.box, WM_COMMAND, IDOK, 0);
+    worker.join();
 }
