@@ -5,9 +5,9 @@ WIN32 := $(BUILD)/win32
 JOBS ?= $(shell nproc)
 export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 
-.PHONY: all setup native win32 test test-native test-win32 demo clean
+.PHONY: all setup native win32 dist test test-native test-win32 demo clean
 
-all: native win32
+all: native win32 dist
 
 setup:
 	@scripts/setup.sh
@@ -21,6 +21,10 @@ win32: setup
 	@cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-i686-mingw.cmake >/dev/null
 	@cmake --build $(WIN32) -j$(JOBS)
 
+# The sample installer: the stub with the sample product appended, in $(BUILD)/dist.
+dist: native win32
+	@scripts/make-sample.sh $(BUILD)
+
 test: test-native test-win32
 
 test-native: native
@@ -29,7 +33,7 @@ test-native: native
 test-win32: win32
 	@scripts/with-wineserver.sh sh -c 'cd $(WIN32) && ctest --output-on-failure'
 
-demo: native
+demo: all
 	@scripts/demo.sh $(BUILD)
 
 clean:

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "install/message.h"
 #include "install/shell.h"
 #include "install/worker.h"
 #include "ui/input.h"
@@ -32,7 +33,7 @@ void end_dialog_from_any_thread() {
 
 void message_over_dialog(const char* text) {
     InstallerDialog* dialog = g_dialog.load();
-    show_installer_message(dialog ? dialog->hwnd() : nullptr, text);
+    show_message_box(dialog ? dialog->hwnd() : nullptr, text);
 }
 
 bool start_worker() { return start_install_worker(); }
