@@ -79,7 +79,7 @@ DWORD WINAPI install_worker(LPVOID) {
 
     finish_installation(install_dir, flags);
     free(install_dir);
-    if (window_hooks().end_dialog) window_hooks().end_dialog();
+    end_window();
     return 0;
 }
 

@@ -12,3 +12,7 @@ const WindowHooks& window_hooks() { return g_hooks; }
 void invalidate_window() {
     if (g_hooks.invalidate) g_hooks.invalidate();
 }
+
+void end_window() {
+    if (g_hooks.end_dialog) g_hooks.end_dialog();
+}

@@ -15,3 +15,6 @@ const WindowHooks& window_hooks();
 
 // Asks for a repaint of the whole window (nothing without a window).
 void invalidate_window();
+
+// Asks the window to end through its cancel operation (nothing without a window).
+void end_window();
