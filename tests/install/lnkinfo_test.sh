@@ -13,15 +13,7 @@ folder="Z:${scratch//\//\\}"
 
 "$top/scripts/wine-run.sh" "$tool" "$folder"
 
-failures=0
-check() {  # what, actual, expected
-  if [ "$2" != "$3" ]; then
-    echo "FAIL $1: got '$2', expected '$3'"
-    failures=$((failures + 1))
-  else
-    echo "ok   $1: $2"
-  fi
-}
+. "$top/tests/support/check.sh"
 field() {  # lnkinfo output, field name
   printf '%s\n' "$1" | sed -n "s/^[[:space:]]*$2[[:space:]]*: //p" | head -n1
 }
@@ -49,4 +41,4 @@ check "hot key shortcut has no working directory" \
 check "hot key shortcut show command" "$(show_command "$link")" "3"
 check "hot key shortcut hot key (Ctrl+A)" "$(hot_key "$link")" "0641"
 
-[ "$failures" = 0 ]
+finish

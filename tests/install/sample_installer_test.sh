@@ -31,15 +31,7 @@ log=$scratch/launches.log
 # The doubled backslash ends the argument with one backslash rather than escaping its closing quote.
 output=$(JT_SAMPLE_LOG="$(windows "$log")" JT_SAMPLE_EXIT=1 run "$scratch/setup.exe" "$install_dir\\" | iconv -f cp936 -t utf-8)
 
-failures=0
-check() {  # what, actual, expected
-  if [ "$2" != "$3" ]; then
-    echo "FAIL $1: got '$2', expected '$3'"
-    failures=$((failures + 1))
-  else
-    echo "ok   $1"
-  fi
-}
+. "$top/tests/support/check.sh"
 
 check "what the worker asked of the window" "$(printf '%s\n' "$output" | grep -E '^(event|worker_end|dialog_ended)' | tr -d '\r')" \
   "$(printf 'event end_dialog installing=0\ndialog_ended')"
@@ -58,4 +50,4 @@ if [ -f "$cashier_link" ]; then
 fi
 check "installed tree equals the packed tree" "$(diff -r "$stage" "$scratch/inst/霁桐餐饮" && echo same)" same
 
-[ "$failures" = 0 ]
+finish
