@@ -7,7 +7,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(
   build-essential cmake pkg-config googletest libgtest-dev libgmock-dev
-  lzma-dev xz-utils
+  lzma-dev xz-utils zlib1g-dev libz-mingw-w64-dev
+  clang libclang-rt-14-dev osslsigncode openssl
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine64 wine32:i386 fonts-wine
   libxrender1 libxrandr2 libxcursor1 libxi6 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1

@@ -4,6 +4,7 @@
 
 #include "payload/os.h"
 #include "payload/payload.h"
+#include "payload/tail.h"
 
 unsigned char* read_bytes(FILE* file, int32_t size) {
     // malloc(0) may give null; one spare byte keeps an empty block distinct from a failure.
@@ -32,65 +33,64 @@ void free_payload(PayloadBlock** blocks, int32_t count) {
     free(blocks);
 }
 
-namespace {
-
-PayloadBlock** fail(FILE* file, PayloadBlock** blocks, int32_t loaded) {
-    free_payload(blocks, loaded);
-    fclose(file);
-    return nullptr;
+PayloadBlock** load_blocks(FILE* file, const PayloadTail* tail) {
+    const int32_t n = tail->count;
+    // Blocks that would run past the payload's end are refused before anything is allocated for them,
+    // so a hostile directory cannot make the reader take more memory than the file holds.
+    int64_t end = tail->first_block;
+    for (int32_t i = 0; i < n; ++i) {
+        if (tail_block_size(tail, i) < 0) return nullptr;
+        end += tail_block_size(tail, i);
+    }
+    if (end > tail->end) return nullptr;
+    PayloadBlock** blocks = static_cast<PayloadBlock**>(calloc(size_t(n), sizeof(PayloadBlock*)));
+    if (!blocks) return nullptr;
+    if (fseek(file, tail->first_block, SEEK_SET) != 0) {
+        free(blocks);
+        return nullptr;
+    }
+    // No seek between blocks: block i + 1 is read from where block i ended.
+    for (int32_t i = 0; i < n; ++i) {
+        PayloadBlock* block = static_cast<PayloadBlock*>(malloc(sizeof(PayloadBlock)));
+        if (!block) {
+            free_payload(blocks, i);
+            return nullptr;
+        }
+        block->size = tail_block_size(tail, i);
+        block->data = read_bytes(file, block->size);
+        blocks[i] = block;
+        if (!block->data) {
+            free_payload(blocks, i + 1);
+            return nullptr;
+        }
+    }
+    return blocks;
 }
 
-}  // namespace
+PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags) {
+    PayloadTail tail;
+    if (!find_payload_tail(file, &tail)) return nullptr;
+    if (tail_has_checksums(&tail) && !checksum_table_fits(&tail)) return nullptr;
+    PayloadBlock** blocks = load_blocks(file, &tail);
+    if (!blocks) return nullptr;
+    // Checked after loading, before anything is decoded or written.
+    if (tail_has_checksums(&tail) && first_bad_checksum(&tail, blocks) >= 0) {
+        free_payload(blocks, tail.count);
+        return nullptr;
+    }
+    *count = tail.count;
+    *total_unpacked = tail.total_unpacked;
+    *flags = tail.flags;
+    return blocks;
+}
 
 PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags) {
     FILE* file = fopen(path, "rb");
     if (!file) return nullptr;
-
-    // The file size is a 32-bit position: an installer is smaller than 2 GiB.
-    if (fseek(file, 0, SEEK_END) != 0) return fail(file, nullptr, 0);
-    long end = ftell(file);
-    if (end <= 0 || end > INT32_MAX) return fail(file, nullptr, 0);
-    const int32_t file_size = int32_t(end);
-    if (file_size < PAYLOAD_TRAILER_SIZE) return fail(file, nullptr, 0);
-
-    unsigned char tail[PAYLOAD_TAIL_LIMIT];
-    memset(tail, 0, sizeof tail);
-    if (fseek(file, file_size - PAYLOAD_TRAILER_SIZE, SEEK_SET) != 0 ||
-        fread(tail, 1, PAYLOAD_TRAILER_SIZE, file) != size_t(PAYLOAD_TRAILER_SIZE))
-        return fail(file, nullptr, 0);
-    const int32_t dir_offset = int32_t(read_be32(tail));
-    const uint32_t total = read_be32(tail + 4);
-    const int option_flags = tail[8];
-    if (dir_offset < 0 || dir_offset > file_size - 12 || file_size - dir_offset >= PAYLOAD_TAIL_LIMIT)
-        return fail(file, nullptr, 0);
-
-    // Directory and trailer together, in one small read.
-    const int32_t tail_size = file_size - dir_offset;
-    if (fseek(file, dir_offset, SEEK_SET) != 0 || fread(tail, 1, size_t(tail_size), file) != size_t(tail_size))
-        return fail(file, nullptr, 0);
-    const int32_t first_block = int32_t(read_be32(tail));
-    const int32_t n = int32_t(read_be32(tail + 4));
-    if (n <= 0 || first_block <= 0 || first_block >= file_size) return fail(file, nullptr, 0);
-    // The size entries must lie inside the directory, before the trailer.
-    if (n > (tail_size - PAYLOAD_TRAILER_SIZE - 8) / 4) return fail(file, nullptr, 0);
-
-    PayloadBlock** blocks = static_cast<PayloadBlock**>(calloc(size_t(n), sizeof(PayloadBlock*)));
-    if (!blocks || fseek(file, first_block, SEEK_SET) != 0) return fail(file, blocks, 0);
-    for (int32_t i = 0; i < n; ++i) {
-        PayloadBlock* block = static_cast<PayloadBlock*>(malloc(sizeof(PayloadBlock)));
-        if (!block) return fail(file, blocks, i);
-        block->size = int32_t(read_be32(tail + 8 + 4 * i));
-        block->data = block->size < 0 ? nullptr : read_bytes(file, block->size);
-        blocks[i] = block;
-        if (!block->data) return fail(file, blocks, i + 1);
-    }
+    PayloadBlock** blocks = read_payload_stream(file, count, total_unpacked, flags);
     fclose(file);
-    *count = n;
-    *total_unpacked = total;
-    *flags = option_flags;
     return blocks;
 }
-
 PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags) {
     char path[1024];
     memset(path, 0, sizeof path);

@@ -18,15 +18,22 @@ constexpr uint32_t PAYLOAD_MAX_TOTAL_UNPACKED = 715827882;
 // Option flag bits of the trailer.
 constexpr int PAYLOAD_FLAG_SERVICE_SHORTCUT = 0x01;
 constexpr int PAYLOAD_FLAG_SERVICE_LAUNCH = 0x02;
+// A table of N big-endian CRC-32 values, one per block, follows the directory's size entries.
+constexpr int PAYLOAD_FLAG_CHECKSUMS = 0x80;
 
-// Loads every block of the payload appended to the running executable.
+// Loads every block of the payload appended to the running executable, signed or not (find_payload_tail).
 // Returns an array of *count blocks (caller owns array, blocks and buffers; release with free_payload),
-// or null when the file cannot be opened, the trailer or directory fails its checks, a block cannot be
-// read whole, or memory runs out (nothing is left allocated then). Out values mean something only on success.
+// or null when the file cannot be opened, the trailer or directory fails its checks, a block runs past
+// the payload's end or cannot be read whole, memory runs out, or - with the checksum flag set - the
+// checksum table does not fit the directory's bytes or a block's CRC-32 differs from it (nothing is left
+// allocated then). Out values mean something only on success.
 PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags);
 
 // As read_payload, for the installer file at path (the vendor tool and tests).
 PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags);
+
+// As read_payload, for an installer already open for reading (positioned anywhere; left open).
+PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags);
 
 // Releases what read_payload returned: each buffer, each block, then the array. Null is fine.
 void free_payload(PayloadBlock** blocks, int32_t count);

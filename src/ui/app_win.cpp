@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "ui/dialog_win.h"
+#include "ui/dll_search_win.h"
 
 class InstallerApp {
 public:
@@ -21,6 +22,8 @@ BOOL InstallerApp::InitInstance() {
 static InstallerApp g_app;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // First of all: the installer runs elevated from wherever it was downloaded, next to whatever else was.
+    restrict_dll_search();
     g_app.InitInstance();
     return 0;
 }

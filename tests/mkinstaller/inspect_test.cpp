@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <functional>
 
+#include <zlib.h>
+
 #include "container_writer.h"
 #include "exit_codes.h"
 #include "support/test_support.h"
@@ -13,10 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string pack(const ScratchDir& scratch, const Tree& tree) {
+std::string pack(const ScratchDir& scratch, const Tree& tree, std::vector<std::string> options = {}) {
     write_tree(scratch / "src", tree);
     const std::string out = scratch / "setup.exe";
-    CliRun run = run_cli({"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out, scratch / "src"});
+    std::vector<std::string> args = {"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(scratch / "src");
+    CliRun run = run_cli(args);
     EXPECT_EQ(run.status, MKI_OK) << run.err;
     return out;
 }
@@ -44,6 +49,12 @@ std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, cons
     return w.finish();
 }
 
+std::string crc_hex(const std::vector<uint8_t>& bytes) {
+    char hex[16];
+    snprintf(hex, sizeof hex, "%08X", unsigned(crc32(0, bytes.data(), uInt(bytes.size()))));
+    return hex;
+}
+
 }  // namespace
 
 TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
@@ -52,19 +63,21 @@ TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
     const Payload payload = read_installer(path);
     ASSERT_EQ(payload.stored.size(), 2u);
     const std::vector<uint8_t> file = read_file(path);
-    const size_t dir_offset = file.size() - 9 - 8 - 4 * 2;
+    // Two size entries and, as pack writes by default, two CRC-32 values.
+    const size_t dir_offset = file.size() - 9 - 8 - 4 * 2 - 4 * 2;
     // Names show as UTF-8 on Linux and as the ANSI code page's bytes on Windows.
     const std::string menu = native_separator() == '/' ? u8"菜单" : "\xB2\xCB\xB5\xA5";
     auto block_line = [&](size_t i) {
         const size_t at = 512 + (i == 0 ? 0 : payload.stored[0].size());
         return "  block " + std::to_string(i) + " at " + std::to_string(at) + ": stored " + std::to_string(payload.stored[i].size()) +
                ", unpacked " + std::to_string(payload.streams[i].size()) +
-               ", properties 93 (lc 3 lp 0 pb 2), dictionary 4096\n";
+               ", properties 93 (lc 3 lp 0 pb 2), dictionary 4096, crc32 " + crc_hex(payload.stored[i]) + "\n";
     };
     const std::string expected =
         "directory at " + std::to_string(dir_offset) + ": first block at 512, 2 blocks\n" + block_line(0) +
-        block_line(1) + "trailer: directory at " + std::to_string(dir_offset) + ", total unpacked " +
-        std::to_string(payload.total) + ", flags 0\n" +
+        block_line(1) + "checksums: a CRC-32 for each block at " + std::to_string(dir_offset + 16) + "\n" +
+        "trailer: directory at " + std::to_string(dir_offset) + ", total unpacked " +
+        std::to_string(payload.total) + ", flags 128\n" +
         "block 0:\n"
         "  file            5  \\a.txt\n"
         "  end\n"
@@ -72,15 +85,17 @@ TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
         "  dir                \\" + menu + "\n"
         "  file            4  \\" + menu + "\\b.csv\n"
         "  end\n" +
-        path + ": ok: 2 blocks, 1 directories, 2 files, " + std::to_string(payload.total) + " bytes unpacked, flags 0\n";
+        path + ": ok: 2 blocks, 1 directories, 2 files, " + std::to_string(payload.total) + " bytes unpacked, flags 128\n";
     CliRun run = run_cli({"list", path});
     EXPECT_EQ(run.status, MKI_OK) << run.err;
     EXPECT_EQ(run.out, expected);
 }
 
 TEST(Verify, FindsDamageThatBreaksDecodingOrRecords) {
+    // Without the checksum table, as installers made before it: only decoding and the records show damage.
     ScratchDir scratch;
-    const std::string good = pack(scratch, {{"a.exe", "program"}, {"data/menu/m.csv", "1,rice"}, {"data/x.txt", "x"}});
+    const std::string good =
+        pack(scratch, {{"a.exe", "program"}, {"data/menu/m.csv", "1,rice"}, {"data/x.txt", "x"}}, {"--no-checksums"});
     const std::vector<uint8_t> bytes = read_file(good);
     const Payload payload = read_installer(good);
     const size_t block1 = 512 + payload.stored[0].size();
@@ -140,4 +155,45 @@ TEST(Verify, FindsStreamsThatDecodeButBreakTheFormat) {
     }
     ScratchDir scratch;
     EXPECT_EQ(run_cli({"verify", installer_of(scratch, {ok, ok})}).status, MKI_OK);
+}
+
+TEST(Verify, ChecksumsCatchEveryChangedBlockByteAndABrokenTable) {
+    ScratchDir scratch;
+    const std::string good = pack(scratch, {{"a.exe", "program"}, {"data/m.csv", "1,rice"}});
+    const std::vector<uint8_t> bytes = read_file(good);
+    const Payload payload = read_installer(good);
+    ASSERT_EQ(payload.stored.size(), 2u);
+    const size_t block1 = 512 + payload.stored[0].size();
+    const size_t dir = block1 + payload.stored[1].size();
+    ASSERT_EQ(dir, bytes.size() - 9 - 8 - 4 * 2 - 4 * 2);
+
+    struct Case {
+        const char* what;
+        size_t at;
+        uint8_t mask;
+        const char* reason;
+    } cases[] = {
+        {"unpacked size of block 0", 512 + 3, 0x01, "block 0: checksum mismatch"},
+        {"properties byte of block 0", 512 + 4, 0x01, "block 0: checksum mismatch"},
+        {"last LZMA byte of block 1", dir - 1, 0x80, "block 1: checksum mismatch"},
+        {"first checksum", dir + 16, 0x10, "block 0: checksum mismatch"},
+        {"second checksum", dir + 23, 0x01, "block 1: checksum mismatch"},
+        {"flag 128 cleared", bytes.size() - 1, 0x80, ""},
+        {"count 3: table no longer fits", dir + 7, 0x01, "do not fit"},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> damaged = bytes;
+        damaged[c.at] ^= c.mask;
+        const std::string path = scratch / "damaged.exe";
+        ASSERT_TRUE(write_file_bytes(path, damaged));
+        CliRun run = run_cli({"verify", path});
+        if (*c.reason == '\0') {
+            // Without the flag the table is unused bytes before the trailer, which every reader skips.
+            EXPECT_EQ(run.status, MKI_OK) << c.what << ": " << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.status, MKI_DAMAGED) << c.what;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.what << ": " << run.err;
+    }
+    EXPECT_EQ(run_cli({"verify", good}).status, MKI_OK);
 }

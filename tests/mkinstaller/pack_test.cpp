@@ -144,9 +144,9 @@ TEST(Pack, OptionsReachTheInstaller) {
         int flags;
         uint32_t dict;
     } cases[] = {
-        {{}, 0, 4096},
-        {{"--flags", "3", "--dict", "64K", "--level", "0"}, 3, 65536},
-        {{"--end-marker", "--flags", "2"}, 2, 4096},
+        {{}, 0x80, 4096},
+        {{"--flags", "3", "--dict", "64K", "--level", "0"}, 0x83, 65536},
+        {{"--end-marker", "--flags", "2", "--no-checksums"}, 2, 4096},
     };
     for (const Case& c : cases) {
         Packed p;
@@ -188,12 +188,18 @@ TEST(Pack, RefusesWhatTheInstallerCannotReproduce) {
              write_tree(src, {{"Readme.txt", "1"}, {"README.TXT", "2"}});
              return read_tree(src).size() == 2;
          }, "Readme.txt", "same name on Windows"},
-        {"more than 251 blocks", {"--block-size", "1"}, [](const fs::path& src) {
+        {"more than 251 blocks without checksums", {"--block-size", "1", "--no-checksums"}, [](const fs::path& src) {
              Tree tree;
              for (int i = 0; i < 260; ++i) tree["f" + std::to_string(1000 + i)] = "x";
              write_tree(src, tree);
              return true;
          }, "f1251", "251"},
+        {"more than 125 blocks with checksums", {"--block-size", "1"}, [](const fs::path& src) {
+             Tree tree;
+             for (int i = 0; i < 130; ++i) tree["f" + std::to_string(1000 + i)] = "x";
+             write_tree(src, tree);
+             return true;
+         }, "f1125", "at most 125"},
         {"file of 2 GiB", {}, [](const fs::path& src) {
              write_tree(src, {{"huge.bin", ""}});
              fs::resize_file(src / "huge.bin", 0x80000000ull);  // sparse: nothing is written
@@ -227,5 +233,32 @@ TEST(Pack, RefusesWhatTheInstallerCannotReproduce) {
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.what << ": " << run.err;
         EXPECT_EQ(read_file(out), bytes_of("old installer")) << c.what << ": the old output stays";
         EXPECT_FALSE(file_exists(out + ".partial")) << c.what;
+    }
+}
+
+TEST(Pack, TheMostBlocksStillFitBeforeTheTrailer) {
+    // One loose file a block: 125 blocks with the checksum table, 251 without, and the tail under 1024 bytes.
+    struct Case {
+        std::vector<std::string> options;
+        int blocks;
+        size_t tail;
+    } cases[] = {
+        {{}, 125, 8 + 8 * 125 + 9},
+        {{"--no-checksums"}, 251, 8 + 4 * 251 + 9},
+    };
+    for (const Case& c : cases) {
+        Tree tree;
+        for (int i = 0; i < c.blocks; ++i) tree["f" + std::to_string(1000 + i)] = "x";
+        Packed p;
+        std::vector<std::string> options = {"--block-size", "1", "--level", "0"};
+        options.insert(options.end(), c.options.begin(), c.options.end());
+        pack_tree(&p, tree, options);
+        const Payload payload = read_installer(p.out());
+        EXPECT_EQ(int(payload.stored.size()), c.blocks);
+        size_t stored = 0;
+        for (const auto& b : payload.stored) stored += b.size();
+        EXPECT_EQ(read_file(p.out()).size() - read_file(p.stub).size() - stored, c.tail);
+        EXPECT_LT(c.tail, 1024u);
+        EXPECT_EQ(run_cli({"verify", p.out()}).status, MKI_OK);
     }
 }

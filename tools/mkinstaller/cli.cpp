@@ -16,7 +16,9 @@ namespace {
 const char USAGE[] =
     "Usage: mkinstaller COMMAND ARGUMENTS\n"
     "Builds, lists, verifies and extracts single-file installers: a Windows program image followed by\n"
-    "the product's files as LZMA blocks, a block directory and a 9-byte trailer.\n"
+    "the product's files as LZMA blocks, a block directory, a CRC-32 of each block and a 9-byte trailer.\n"
+    "An installer signed afterwards (Authenticode) is read as the installer reads it: the trailer is\n"
+    "found before the certificate table that signing appends.\n"
     "\n"
     "Commands:\n"
     "  pack --stub STUB --out OUT [OPTIONS] SRC_DIR\n"
@@ -26,7 +28,10 @@ const char USAGE[] =
     "      directories it needs. Names are stored as \\ + the relative path with \\ separators, in\n"
     "      code page 936. The same inputs give the same bytes. OUT is replaced only when complete.\n"
     "        --flags N           installer option flags, 0-3 (default 0): 1 = also a desktop\n"
-    "                            shortcut to the service program, 2 = also start the service program\n"
+    "                            shortcut to the service program, 2 = also start the service program;\n"
+    "                            flag 128 (0x80), the checksum table, is pack's own\n"
+    "        --no-checksums      leave out the blocks' CRC-32 table and flag 128, as installers\n"
+    "                            made before the table existed; allows 251 blocks instead of 125\n"
     "        --block-size BYTES  largest unpacked block (default 256M; K, M, G suffixes allowed);\n"
     "                            a single larger file gets a block of its own\n"
     "        --level 0-9         LZMA compression level (default 9)\n"
@@ -36,18 +41,20 @@ const char USAGE[] =
     "      Refused, naming the file: a symlink or special file; a name with no code page 936 form,\n"
     "      one the installer would refuse (device names, ':', control characters, components of only\n"
     "      dots and spaces), one over 1020 bytes, or two names that are one on Windows; a file of\n"
-    "      2 GiB or more; more than 251 blocks; more than 715827882 bytes unpacked in all.\n"
+    "      2 GiB or more; more than 125 blocks (251 with --no-checksums); more than 715827882 bytes\n"
+    "      unpacked in all.\n"
     "  list INSTALLER\n"
     "      Prints the block directory (first-block offset, count, each block's stored and unpacked\n"
-    "      size, properties byte and dictionary), the trailer (directory offset, total unpacked size,\n"
+    "      size, properties byte, dictionary and CRC-32), whether there is a checksum table, where a\n"
+    "      signature's certificate table begins, the trailer (directory offset, total unpacked size,\n"
     "      flags) and every record (type, size, name), then checks as verify does.\n"
     "  verify INSTALLER\n"
     "      Reads, decodes and walks every block without writing anything, with the checks of an\n"
     "      installation (bounds, safe names, directories before their contents, a final type byte),\n"
     "      and also requires what pack guarantees: blocks back to back up to the directory, each\n"
     "      stream ending with an end record as its last byte, block sizes adding up to the trailer's\n"
-    "      total. The format has no checksums: a changed byte that still decodes to well-formed\n"
-    "      records changes file contents unnoticed.\n"
+    "      total. With the checksum table every block's CRC-32 must match, as the installer requires;\n"
+    "      without it a changed byte that still decodes to well-formed records goes unnoticed.\n"
     "  extract INSTALLER DIR\n"
     "      Installs the payload under DIR exactly as the installer does, overwriting files of the\n"
     "      same names; the installer's trace on stdout and, when stderr is a terminal, a progress\n"
@@ -115,6 +122,8 @@ PackOptions parse_pack(const std::vector<std::string>& args) {
             options.encode.dict_size = uint32_t(size_option(a, value(), 4096, 128u << 20, "4K-128M bytes"));
         } else if (a == "--end-marker") {
             options.encode.end_marker = true;
+        } else if (a == "--no-checksums") {
+            options.checksums = false;
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError{a, "unknown option"};
         } else if (have_source) {

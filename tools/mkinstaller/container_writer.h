@@ -19,12 +19,15 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-// The directory (first-block offset, count, stored sizes) and trailer (directory offset, total unpacked
-// size, option flags) that follow blocks of the given sizes stored back to back from first_block.
+// The directory (first-block offset, count, stored sizes), the checksum table when checksums is not empty
+// (one CRC-32 per block; flags should then carry PAYLOAD_FLAG_CHECKSUMS), and the trailer (directory
+// offset, total unpacked size, option flags) that follow blocks of the given sizes stored back to back
+// from first_block.
 std::vector<uint8_t> payload_tail(uint32_t first_block, const std::vector<uint32_t>& block_sizes,
-                                  uint32_t total_unpacked, uint8_t flags);
+                                  uint32_t total_unpacked, uint8_t flags, const std::vector<uint32_t>& checksums);
 
-// stub + blocks back to back + directory (first-block offset, count, sizes) + trailer
-// (directory offset, total unpacked size, option flags). All integers big-endian.
+// stub + blocks back to back + directory (first-block offset, count, sizes) + the blocks' CRC-32 table when
+// flags has PAYLOAD_FLAG_CHECKSUMS + trailer (directory offset, total unpacked size, option flags).
+// All integers big-endian.
 std::vector<uint8_t> build_installer(const std::vector<uint8_t>& stub, const std::vector<std::vector<uint8_t>>& blocks,
                                      uint32_t total_unpacked, uint8_t flags);

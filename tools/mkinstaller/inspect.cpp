@@ -16,56 +16,32 @@
 #include "payload/extract.h"
 #include "payload/payload.h"
 #include "payload/records.h"
+#include "payload/tail.h"
 #include "tree_walk.h"
 
 namespace {
 
-// Directory and trailer as stored; read only after read_payload_file has accepted them.
-struct Layout {
-    int32_t file_size = 0;
-    int32_t dir_offset = 0;
-    int32_t first_block = 0;
-    std::vector<int32_t> sizes;
-};
-
-bool read_layout(const char* path, Layout* layout) {
-    FILE* file = fopen(path, "rb");
-    if (!file) return false;
-    unsigned char tail[PAYLOAD_TAIL_LIMIT];
-    bool ok = fseek(file, 0, SEEK_END) == 0;
-    const long size = ok ? ftell(file) : -1;
-    ok = ok && size >= PAYLOAD_TRAILER_SIZE && fseek(file, size - PAYLOAD_TRAILER_SIZE, SEEK_SET) == 0 &&
-         fread(tail, 1, PAYLOAD_TRAILER_SIZE, file) == size_t(PAYLOAD_TRAILER_SIZE);
-    if (ok) {
-        layout->file_size = int32_t(size);
-        layout->dir_offset = int32_t(read_be32(tail));
-        const long tail_size = size - layout->dir_offset;
-        ok = tail_size > 0 && tail_size <= PAYLOAD_TAIL_LIMIT && fseek(file, layout->dir_offset, SEEK_SET) == 0 &&
-             fread(tail, 1, size_t(tail_size), file) == size_t(tail_size);
-        if (ok) {
-            layout->first_block = int32_t(read_be32(tail));
-            const int32_t n = int32_t(read_be32(tail + 4));
-            for (int32_t i = 0; i < n && 8 + 4 * i + 4 <= tail_size; ++i)
-                layout->sizes.push_back(int32_t(read_be32(tail + 8 + 4 * i)));
-        }
-    }
-    fclose(file);
-    return ok;
-}
-
-void print_layout(const Layout& layout, PayloadBlock** blocks, int32_t count, uint32_t total, int flags) {
-    printf("directory at %d: first block at %d, %d blocks\n", layout.dir_offset, layout.first_block, count);
-    int64_t offset = layout.first_block;
-    for (int32_t i = 0; i < count; ++i) {
+void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t file_size) {
+    printf("directory at %d: first block at %d, %d blocks\n", tail.dir_offset, tail.first_block, tail.count);
+    const bool checksums = tail_has_checksums(&tail);
+    int64_t offset = tail.first_block;
+    for (int32_t i = 0; i < tail.count; ++i) {
         const unsigned char* h = blocks[i]->data;
         const int props = blocks[i]->size >= BLOCK_HEADER_SIZE ? h[4] : -1;
         const uint32_t dict = props < 0 ? 0 : uint32_t(h[5] | h[6] << 8 | h[7] << 16 | uint32_t(h[8]) << 24);
-        printf("  block %d at %lld: stored %d, unpacked %u, properties %d (lc %d lp %d pb %d), dictionary %u\n", i,
+        printf("  block %d at %lld: stored %d, unpacked %u, properties %d (lc %d lp %d pb %d), dictionary %u", i,
                (long long)offset, blocks[i]->size, props < 0 ? 0 : block_unpacked_size(h), props, props % 9,
                props / 9 % 5, props / 45, dict);
+        if (checksums) printf(", crc32 %08X", unsigned(tail_checksum(&tail, i)));
+        printf("\n");
         offset += blocks[i]->size;
     }
-    printf("trailer: directory at %d, total unpacked %u, flags %d\n", layout.dir_offset, total, flags);
+    if (checksums) printf("checksums: a CRC-32 for each block at %d\n", tail.dir_offset + 8 + 4 * tail.count);
+    else printf("checksums: none\n");
+    printf("trailer: directory at %d, total unpacked %u, flags %d\n", tail.dir_offset, tail.total_unpacked, tail.flags);
+    if (tail.end != file_size)
+        printf("signature: the payload ends at %d; the certificate table and its padding take the last %d bytes\n",
+               tail.end, file_size - tail.end);
 }
 
 struct Counts {
@@ -126,26 +102,45 @@ int damaged(const char* path, const std::string& reason) {
 }  // namespace
 
 int inspect_installer(const char* path, bool print) {
-    int32_t count = 0;
-    uint32_t total = 0;
-    int flags = 0;
-    PayloadBlock** blocks = read_payload_file(path, &count, &total, &flags);
-    if (!blocks) return damaged(path, "cannot be opened, or holds no payload the installer can read");
-    Layout layout;
-    if (!read_layout(path, &layout)) {
-        free_payload(blocks, count);
-        return damaged(path, "cannot be read again");
+    // The installer's own steps, one at a time, so that a refusal can say which check failed.
+    FILE* file = fopen(path, "rb");
+    if (!file) return damaged(path, "cannot be opened, or holds no payload the installer can read");
+    PayloadTail tail;
+    const bool found = find_payload_tail(file, &tail);
+    const long file_size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+    if (!found) {
+        fclose(file);
+        return damaged(path, "cannot be opened, or holds no payload the installer can read");
     }
-    if (print) print_layout(layout, blocks, count, total, flags);
+    if (tail_has_checksums(&tail) && !checksum_table_fits(&tail)) {
+        fclose(file);
+        return damaged(path, "flag 128 announces a checksum table, but its " + std::to_string(tail.count) +
+                                 " entries do not fit between the directory and the trailer");
+    }
+    PayloadBlock** blocks = load_blocks(file, &tail);
+    fclose(file);
+    if (!blocks) return damaged(path, "a block runs past the end of the payload, or cannot be read");
+    const int32_t count = tail.count;
+    if (print) print_layout(tail, blocks, int32_t(file_size));
 
     Counts counts;
     uint64_t sum = 0;
-    int64_t end = layout.first_block;
+    int64_t end = tail.first_block;
     try {
         for (int32_t i = 0; i < count; ++i) end += blocks[i]->size;
-        if (end != layout.dir_offset)
+        if (end != tail.dir_offset)
             throw std::runtime_error("blocks end at " + std::to_string(end) + ", not at the directory (" +
-                                    std::to_string(layout.dir_offset) + ")");
+                                    std::to_string(tail.dir_offset) + ")");
+        if (tail_has_checksums(&tail)) {
+            const int32_t bad = first_bad_checksum(&tail, blocks);
+            if (bad >= 0) {
+                char reason[128];
+                snprintf(reason, sizeof reason, "block %d: checksum mismatch: the bytes give crc32 %08X, the table says %08X",
+                         bad, unsigned(block_checksum(blocks[bad]->data, blocks[bad]->size)),
+                         unsigned(tail_checksum(&tail, bad)));
+                throw std::runtime_error(reason);
+            }
+        }
         for (int32_t i = 0; i < count; ++i) {
             std::unique_ptr<unsigned char, decltype(&free)> stream(decode_block(blocks[i]->data, blocks[i]->size), free);
             if (!stream) throw std::runtime_error("block " + std::to_string(i) + ": does not decode (damaged data)");
@@ -153,10 +148,10 @@ int inspect_installer(const char* path, bool print) {
             sum += uint32_t(length);
             walk_block(i, stream.get(), length, print, &counts);
         }
-        if (sum != total)
+        if (sum != tail.total_unpacked)
             throw std::runtime_error("blocks unpack to " + std::to_string(sum) + " bytes, the trailer says " +
-                                    std::to_string(total));
-        if (total > PAYLOAD_MAX_TOTAL_UNPACKED)
+                                    std::to_string(tail.total_unpacked));
+        if (tail.total_unpacked > PAYLOAD_MAX_TOTAL_UNPACKED)
             throw std::runtime_error("total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) + " bytes");
     } catch (const std::runtime_error& e) {
         fflush(stdout);
@@ -165,6 +160,6 @@ int inspect_installer(const char* path, bool print) {
     }
     free_payload(blocks, count);
     printf("%s: ok: %d blocks, %zu directories, %zu files, %u bytes unpacked, flags %d\n", path, count, counts.dirs,
-           counts.files, total, flags);
+           counts.files, tail.total_unpacked, tail.flags);
     return MKI_OK;
 }

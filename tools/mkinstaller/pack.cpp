@@ -9,6 +9,7 @@
 #include "host.h"
 #include "pack_error.h"
 #include "payload/payload.h"
+#include "payload/tail.h"
 
 namespace fs = std::filesystem;
 
@@ -19,8 +20,8 @@ uint64_t record_size(const SourceEntry& e) { return e.is_dir ? 3 + e.name.size()
 
 class Planner {
 public:
-    Planner(const std::vector<SourceEntry>& entries, uint64_t block_size)
-        : entries_(entries), block_size_(block_size), block_of_(entries.size(), -1) {}
+    Planner(const std::vector<SourceEntry>& entries, uint64_t block_size, int max_blocks)
+        : entries_(entries), block_size_(block_size), max_blocks_(max_blocks), block_of_(entries.size(), -1) {}
 
     void add(int index) {
         uint64_t need = missing_parents_size(index) + record_size(entries_[index]);
@@ -57,10 +58,10 @@ private:
     bool in_block(int index) const { return !closed_ && block_of_[index] == int(blocks_.size()) - 1; }
 
     void open(int index) {
-        if (int(blocks_.size()) == PACK_MAX_BLOCKS)
+        if (int(blocks_.size()) == max_blocks_)
             throw PackError(path_for_display(entries_[index].path),
-                            "needs block " + std::to_string(PACK_MAX_BLOCKS + 1) + "; an installer holds at most " +
-                                std::to_string(PACK_MAX_BLOCKS) + " (raise --block-size)");
+                            "needs block " + std::to_string(max_blocks_ + 1) + "; an installer holds at most " +
+                                std::to_string(max_blocks_) + " (raise --block-size)");
         blocks_.emplace_back();
         closed_ = false;
         own_records_ = false;
@@ -87,6 +88,7 @@ private:
 
     const std::vector<SourceEntry>& entries_;
     const uint64_t block_size_;
+    const int max_blocks_;
     std::vector<int> block_of_;  // the block an entry was last written into
     std::vector<BlockPlan> blocks_;
     bool closed_ = true;
@@ -144,8 +146,14 @@ void write_installer(const fs::path& out, const std::vector<uint8_t>& stub,
 
 }  // namespace
 
-std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, uint64_t block_size) {
-    Planner planner(entries, block_size);
+int pack_max_blocks(bool checksums) {
+    // The tail stays under the limit: first-block offset, count and trailer, then 4 or 8 bytes a block.
+    const int room = PAYLOAD_TAIL_LIMIT - 1 - 8 - PAYLOAD_TRAILER_SIZE;
+    return room / (checksums ? 8 : 4);
+}
+
+std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, uint64_t block_size, int max_blocks) {
+    Planner planner(entries, block_size, max_blocks);
     // The programs the installer launches are loose files at the top: small and first.
     for (size_t i = 0; i < entries.size(); ++i)
         if (entries[i].parent < 0 && !entries[i].is_dir) planner.add(int(i));
@@ -163,10 +171,11 @@ void pack_installer(const PackOptions& options) {
 
     const std::vector<SourceEntry> entries = walk_source_tree(options.source);
     if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
-    const std::vector<BlockPlan> plan = plan_blocks(entries, options.block_size);
+    const std::vector<BlockPlan> plan =
+        plan_blocks(entries, options.block_size, pack_max_blocks(options.checksums));
 
     std::vector<std::vector<uint8_t>> blocks;
-    std::vector<uint32_t> stored_sizes;
+    std::vector<uint32_t> stored_sizes, checksums;
     uint32_t total = 0;
     uint64_t file_size = stub.size();
     for (size_t i = 0; i < plan.size(); ++i) {
@@ -184,14 +193,16 @@ void pack_installer(const PackOptions& options) {
         total += plan[i].unpacked;
         file_size += stored.size();
         stored_sizes.push_back(uint32_t(stored.size()));
+        if (options.checksums) checksums.push_back(block_checksum(stored.data(), int32_t(stored.size())));
         blocks.push_back(std::move(stored));
     }
 
-    const std::vector<uint8_t> tail = payload_tail(uint32_t(stub.size()), stored_sizes, total, uint8_t(options.flags));
+    const int flags = options.flags | (options.checksums ? PAYLOAD_FLAG_CHECKSUMS : 0);
+    const std::vector<uint8_t> tail = payload_tail(uint32_t(stub.size()), stored_sizes, total, uint8_t(flags), checksums);
     file_size += tail.size();
     // The installer reads its own size as a signed 32-bit file position.
     if (file_size >= 0x80000000u) throw PackError(path_for_display(options.out), "would be 2 GiB or larger");
     write_installer(options.out, stub, blocks, tail);
     printf("wrote %s: %zu bytes, %zu blocks, %u bytes unpacked, flags %d\n", path_for_display(options.out).c_str(),
-           size_t(file_size), blocks.size(), total, options.flags);
+           size_t(file_size), blocks.size(), total, flags);
 }

@@ -1,0 +1,12 @@
+# -DSANITIZE=ON: every target built with AddressSanitizer and UndefinedBehaviorSanitizer (any undefined
+# behaviour ends the test run), and with clang the coverage the fuzz targets in tests/fuzz need.
+option(SANITIZE "Build with ASan and UBSan, and the fuzz targets when the compiler is clang" OFF)
+if(SANITIZE)
+  set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${SANITIZE_FLAGS} -g)
+  add_link_options(${SANITIZE_FLAGS})
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    set(FUZZING ON)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
+endif()

@@ -1,0 +1,45 @@
+// Finds the certificate table that Authenticode signing appends to a PE image, from the image's headers.
+#include "payload/pe_cert.h"
+
+namespace {
+
+uint32_t le32(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+
+constexpr size_t DOS_PE_POINTER = 0x3C;
+constexpr size_t COFF_HEADER_SIZE = 20;
+constexpr size_t COFF_OPTIONAL_SIZE = 16;  // SizeOfOptionalHeader, inside the COFF header
+constexpr uint16_t PE32_MAGIC = 0x10B;
+constexpr uint16_t PE32_PLUS_MAGIC = 0x20B;
+constexpr uint32_t SECURITY_DIRECTORY = 4;
+
+}  // namespace
+
+bool pe_certificate_table(const unsigned char* head, size_t head_len, uint32_t file_size, uint32_t* table_offset) {
+    if (!head || head_len < DOS_PE_POINTER + 4 || head[0] != 'M' || head[1] != 'Z') return false;
+    // 64-bit sums: a pointer near 4 GiB must not wrap the bounds tests.
+    const uint64_t pe = le32(head + DOS_PE_POINTER);
+    const uint64_t optional = pe + 4 + COFF_HEADER_SIZE;
+    if (optional + 2 > head_len) return false;
+    if (head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 || head[pe + 3] != 0) return false;
+    const uint16_t optional_size = le16(head + pe + 4 + COFF_OPTIONAL_SIZE);
+
+    // The data directories follow the fixed fields, whose size depends on the image's word size.
+    const uint16_t magic = le16(head + optional);
+    uint64_t count_at;
+    if (magic == PE32_MAGIC) count_at = 92;
+    else if (magic == PE32_PLUS_MAGIC) count_at = 108;
+    else return false;
+    const uint64_t entry_at = count_at + 4 + 8 * SECURITY_DIRECTORY;
+    if (entry_at + 8 > optional_size || optional + entry_at + 8 > head_len) return false;
+    if (le32(head + optional + count_at) <= SECURITY_DIRECTORY) return false;
+
+    // Unlike every other directory entry, the security entry holds a file offset, not a memory address.
+    const uint64_t offset = le32(head + optional + entry_at);
+    const uint64_t size = le32(head + optional + entry_at + 4);
+    if (size == 0 || offset == 0 || offset + size != file_size) return false;
+    *table_offset = uint32_t(offset);
+    return true;
+}

@@ -1,0 +1,16 @@
+// The certificate table of a signed PE image: where Authenticode signing put it, read from the headers.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Bytes of the file's start that pe_certificate_table needs at most: the DOS header's pointer to the
+// PE header is trusted only when the headers it leads to lie within them.
+constexpr size_t PE_HEAD_LIMIT = 4096;
+
+// Reads the security directory entry (data directory 4) of the PE image whose first head_len bytes are
+// head, for a file of file_size bytes. True, with the table's file offset in *table_offset, when the
+// headers are a PE32 or PE32+ image ("MZ", "PE\0\0", a known optional header magic, room for the entry)
+// and the entry names a non-empty certificate table that ends exactly at the end of the file.
+// False for anything else: not a PE image, headers beyond head_len, no entry, an empty entry, or a table
+// that does not end the file. Never reads past head + head_len.
+bool pe_certificate_table(const unsigned char* head, size_t head_len, uint32_t file_size, uint32_t* table_offset);
