@@ -2,10 +2,14 @@
 BUILD ?= build
 NATIVE := $(BUILD)/native
 WIN32 := $(BUILD)/win32
+ASAN := $(BUILD)/asan
+# Seconds each fuzz target runs: FUZZ_SECONDS for `make fuzz`, FUZZ_SMOKE_SECONDS within `make test`.
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 15
 JOBS ?= $(shell nproc)
 export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 
-.PHONY: all setup native win32 dist test test-native test-win32 demo clean
+.PHONY: all setup native win32 dist test test-native test-win32 demo clean asan test-asan fuzz test-fuzz
 
 all: native win32 dist
 
@@ -25,13 +29,28 @@ win32: setup
 dist: native win32
 	@scripts/make-sample.sh $(BUILD)
 
-test: test-native test-win32
+test: test-native test-win32 test-asan test-fuzz
 
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure
 
 test-win32: win32
 	@scripts/with-wineserver.sh sh -c 'cd $(WIN32) && ctest --output-on-failure'
+
+# The native tree again with clang, AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets.
+asan:
+	@scripts/setup.sh --no-wine
+	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(ASAN) -j$(JOBS)
+
+test-asan: asan
+	@cd $(ASAN) && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
+
+fuzz: asan
+	@tests/fuzz/run.sh $(ASAN) $(FUZZ_SECONDS)
+
+test-fuzz: asan
+	@tests/fuzz/run.sh $(ASAN) $(FUZZ_SMOKE_SECONDS)
 
 demo: all
 	@scripts/demo.sh $(BUILD)

@@ -1,0 +1,27 @@
+// libFuzzer target: the container reader on a whole installer file, signed or not.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "payload/payload.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;  // fmemopen refuses an empty buffer; the empty file is a unit test's case
+    FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (!file) return 0;
+    int32_t count = 0;
+    uint32_t total = 0;
+    int flags = 0;
+    PayloadBlock** blocks = read_payload_stream(file, &count, &total, &flags);
+    fclose(file);
+    if (!blocks) return 0;
+    // What the reader hands on is taken from the file: never more blocks or bytes than the file holds.
+    int64_t sum = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (!blocks[i] || !blocks[i]->data || blocks[i]->size < 0) abort();
+        sum += blocks[i]->size;
+    }
+    if (count <= 0 || sum > int64_t(size) || flags < 0 || flags > 255) abort();
+    free_payload(blocks, count);
+    return 0;
+}

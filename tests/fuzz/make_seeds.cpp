@@ -1,0 +1,128 @@
+// Writes the fuzz targets' seed corpora: installers packed by mkinstaller from small trees (some signed
+// the way Authenticode signs, some without checksums), their stored blocks, and their record streams.
+//
+//   make_seeds OUT_DIR      writes OUT_DIR/container, OUT_DIR/decode and OUT_DIR/extract
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "payload/decode.h"
+#include "payload/payload.h"
+#include "signed_image.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Tree = std::map<std::string, std::string>;  // UTF-8 relative path -> content; "dir/" is a directory
+
+const Tree PRODUCT = {
+    {u8"霁桐收银端.exe", "MZ cashier"},
+    {"readme.txt", "POS readme\r\n"},
+    {"empty.txt", ""},
+    {u8"data/菜单/1.csv", u8"编号,名称\r\n1,米饭\r\n"},
+    {u8"乗/嘰.txt", "trail byte 0x5C"},
+    {"logs/", ""},
+    {"a/b/c/d/e.txt", "five levels"},
+};
+const Tree TINY = {{"a/b.txt", "abc"}};
+
+struct Variant {
+    const char* name;
+    const Tree* tree;
+    std::vector<std::string> options;
+    bool sign;
+};
+
+void write_bytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out) {
+        fprintf(stderr, "make_seeds: cannot write %s\n", path.c_str());
+        exit(1);
+    }
+}
+
+std::vector<uint8_t> read_bytes_of(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void write_tree(const fs::path& root, const Tree& tree) {
+    for (const auto& [name, content] : tree) {
+        const fs::path path = root / fs::u8path(name);
+        if (name.back() == '/') {
+            fs::create_directories(path);
+            continue;
+        }
+        fs::create_directories(path.parent_path());
+        write_bytes(path, std::vector<uint8_t>(content.begin(), content.end()));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: make_seeds OUT_DIR\n");
+        return 64;
+    }
+    const fs::path out = argv[1];
+    const fs::path work = fs::temp_directory_path() / ("make-seeds-" + std::to_string(getpid()));
+    for (const char* target : {"container", "decode", "extract"}) fs::create_directories(out / target);
+    fs::create_directories(work);
+    write_bytes(work / "stub.exe", minimal_pe(512));
+
+    std::set<std::vector<uint8_t>> written;  // blocks and streams that several variants share, once
+    auto seed = [&](const char* target, const std::string& name, const std::vector<uint8_t>& bytes) {
+        if (written.insert(bytes).second) write_bytes(out / target / name, bytes);
+    };
+    const Variant variants[] = {
+        {"product", &PRODUCT, {}, false},
+        {"product-no-checksums-flags3", &PRODUCT, {"--no-checksums", "--flags", "3"}, false},
+        {"product-small-blocks", &PRODUCT, {"--block-size", "120"}, false},
+        {"product-signed", &PRODUCT, {}, true},
+        {"tiny-end-marker", &TINY, {"--end-marker"}, false},
+        {"tiny-signed-no-checksums", &TINY, {"--no-checksums"}, true},
+    };
+    for (const Variant& v : variants) {
+        const fs::path src = work / v.name;
+        write_tree(src, *v.tree);
+        const fs::path installer = work / (std::string(v.name) + ".exe");
+        std::vector<std::string> args = {"pack", "--stub", (work / "stub.exe").string(), "--out", installer.string()};
+        args.insert(args.end(), v.options.begin(), v.options.end());
+        args.push_back(src.string());
+        if (run_mkinstaller(args) != 0) return 1;
+
+        std::vector<uint8_t> bytes = read_bytes_of(installer);
+        if (v.sign) append_signature(&bytes, (8 - bytes.size() % 8) % 8, 64);
+        write_bytes(out / "container" / (std::string(v.name) + ".exe"), bytes);
+        if (v.sign) continue;  // the same blocks as the unsigned variant
+
+        int32_t count = 0;
+        uint32_t total = 0;
+        int flags = 0;
+        PayloadBlock** blocks = read_payload_file(installer.string().c_str(), &count, &total, &flags);
+        if (!blocks) return 1;
+        for (int32_t i = 0; i < count; ++i) {
+            const std::string name = std::string(v.name) + "-" + std::to_string(i);
+            const unsigned char* data = blocks[i]->data;
+            seed("decode", name, std::vector<uint8_t>(data, data + blocks[i]->size));
+            unsigned char* stream = decode_block(data, blocks[i]->size);
+            if (!stream) return 1;
+            seed("extract", name, std::vector<uint8_t>(stream, stream + block_unpacked_size(data)));
+            free(stream);
+        }
+        free_payload(blocks, count);
+    }
+    fs::remove_all(work);
+    return 0;
+}
