@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# A really signed installer: the sample product packed by mkinstaller onto the headless runner, signed by
+# osslsigncode with a throwaway self-signed certificate made here by openssl. The signature must verify,
+# mkinstaller must list, verify and extract the signed file, and the signed installer must install the
+# product under wine. A changed block byte then breaks the signature and the installer refuses the file.
+#
+#   signed_installer_test.sh MKINSTALLER_EXE INSTALL_RUNNER_EXE SAMPLE_PROGRAM_DIR
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+mkinstaller=$1 runner=$2 programs=$3
+run() { "$top/scripts/wine-run.sh" "$@" 2> >(grep -v '^wine: Read access denied' >&2); }
+windows() { printf 'Z:%s' "${1//\//\\}"; }
+
+. "$top/scripts/wine-env.sh"
+scratch=$(mktemp -d)
+desktop="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
+trap 'rm -rf "$scratch"; rm -f "$desktop/霁桐收银端.lnk"' EXIT
+
+failures=0
+check() {  # what, actual, expected
+  if [ "$2" != "$3" ]; then
+    echo "FAIL $1: got '$2', expected '$3'"
+    failures=$((failures + 1))
+  else
+    echo "ok   $1"
+  fi
+}
+
+stage=$scratch/stage
+mkdir -p "$stage"
+cp -R "$top/sample/product/." "$stage/"
+cp "$programs/霁桐收银端.exe" "$programs/霁桐餐饮服务.exe" "$stage/"
+run "$mkinstaller" pack --stub "$(windows "$runner")" --out "$(windows "$scratch/setup.exe")" "$(windows "$stage")" \
+  >/dev/null
+
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Jitong throwaway test signer" \
+  -keyout "$scratch/key.pem" -out "$scratch/cert.pem" 2>/dev/null
+osslsigncode sign -certs "$scratch/cert.pem" -key "$scratch/key.pem" -n "Jitong setup" \
+  -in "$scratch/setup.exe" -out "$scratch/signed.exe" >/dev/null
+signed=$scratch/signed.exe
+
+check "signing appended a certificate table" \
+  "$([ "$(stat -c %s "$signed")" -gt "$(stat -c %s "$scratch/setup.exe")" ] && echo yes || echo no)" yes
+check "the last 9 bytes are no longer the trailer" \
+  "$(cmp -s <(tail -c 9 "$signed") <(tail -c 9 "$scratch/setup.exe") && echo same || echo differ)" differ
+check "osslsigncode verify" \
+  "$(osslsigncode verify -CAfile "$scratch/cert.pem" -in "$signed" >"$scratch/verify.log" 2>&1 && echo ok || echo failed)" ok
+
+list=$(run "$mkinstaller" list "$(windows "$signed")" | tr -d '\r')
+check "list names the certificate table" "$(printf '%s\n' "$list" | grep -c '^signature: the payload ends at ')" 1
+check "list shows the checksum table" "$(printf '%s\n' "$list" | grep -c '^checksums: a CRC-32 for each block')" 1
+check "verify" "$(run "$mkinstaller" verify "$(windows "$signed")" >/dev/null && echo ok || echo failed)" ok
+run "$mkinstaller" extract "$(windows "$signed")" "$(windows "$scratch/extracted")" >/dev/null
+check "extract gives the packed tree" "$(diff -r "$stage" "$scratch/extracted" && echo same)" same
+
+# The signed installer itself, as the install click runs it.
+install_dir="$(windows "$scratch/inst")\\"
+output=$(JT_SAMPLE_LOG="$(windows "$scratch/launches.log")" JT_SAMPLE_EXIT=1 run "$signed" "$install_dir\\" | tr -d '\r')
+check "the signed installer ends the dialog" \
+  "$(printf '%s\n' "$output" | grep -E '^(event|worker_end|dialog_ended)')" "$(printf 'event end_dialog installing=0\ndialog_ended')"
+check "the signed installer installs the packed tree" "$(diff -r "$stage" "$scratch/inst" && echo same)" same
+check "the signature still verifies after the run" \
+  "$(osslsigncode verify -CAfile "$scratch/cert.pem" -in "$signed" >/dev/null 2>&1 && echo ok || echo failed)" ok
+
+# One changed byte in the first block: the signature no longer matches, and the block's checksum refuses
+# the file before anything is written.
+tampered=$scratch/tampered.exe
+cp "$signed" "$tampered"
+at=$(( $(stat -c %s "$runner") + 20 ))
+byte=$(( $(od -An -tu1 -j "$at" -N1 "$tampered") ^ 0x01 ))
+printf "\\$(printf '%03o' "$byte")" | dd of="$tampered" bs=1 seek="$at" conv=notrunc status=none
+check "osslsigncode verify refuses the changed file" \
+  "$(osslsigncode verify -CAfile "$scratch/cert.pem" -in "$tampered" >/dev/null 2>&1 && echo ok || echo failed)" failed
+output=$(run "$tampered" "$(windows "$scratch/tampered-inst")\\\\" | tr -d '\r' | iconv -f cp936 -t utf-8)
+check "the changed installer says it is damaged" \
+  "$(printf '%s\n' "$output" | grep -E '^(event|worker_end|dialog_ended)' | head -n 1)" \
+  "event message installing=1 安装程序已损坏，请重新下载"
+check "nothing was installed from the changed file" "$([ -e "$scratch/tampered-inst" ] && echo yes || echo no)" no
+
+[ "$failures" = 0 ] || cat "$scratch/verify.log"
+[ "$failures" = 0 ]
