@@ -1,4 +1,4 @@
-// Finding the payload's directory and trailer in an installer file, signed or not, and its block checksums.
+// The payload's directory and trailer found in an installer, signed or not; its blocks loaded and checksummed.
 #pragma once
 #include <cstdint>
 #include <cstdio>

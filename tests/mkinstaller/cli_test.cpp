@@ -47,6 +47,7 @@ TEST(Cli, ExitCodesAndMessages) {
         {{"pack", "--stub", f.stub, "--out", f.installer}, MKI_USAGE, "mkinstaller: pack: needs SRC_DIR"},
         {{"pack", "--stub", f.stub, "--out", f.installer, "--level", "10", f.src}, MKI_USAGE, "mkinstaller: --level: must be 0-9"},
         {{"pack", "--stub", f.stub, "--out", f.installer, "--flags", "4", f.src}, MKI_USAGE, "mkinstaller: --flags:"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--flags", "128", f.src}, MKI_USAGE, "mkinstaller: --flags:"},
         {{"pack", "--stub", f.stub, "--out", f.installer, "--block-size", "0", f.src}, MKI_USAGE, "mkinstaller: --block-size:"},
         {{"pack", "--stub", f.stub, "--out", f.installer, "--dict", "2K", f.src}, MKI_USAGE, "mkinstaller: --dict:"},
         {{"pack", "--stub", f.stub, "--out", f.installer, f.src, "--level"}, MKI_USAGE, "mkinstaller: --level: needs a value"},
@@ -84,7 +85,7 @@ TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
         EXPECT_EQ(run.status, MKI_OK);
         for (const char* word : {"pack --stub STUB --out OUT", "list INSTALLER", "verify INSTALLER",
                                  "extract INSTALLER DIR", "--flags", "--block-size", "--level", "--dict",
-                                 "--end-marker", "\n  0 ", "\n  1 ", "\n  2 ", "\n  64 "})
+                                 "--end-marker", "--no-checksums", "\n  0 ", "\n  1 ", "\n  2 ", "\n  64 "})
             EXPECT_NE(run.out.find(word), std::string::npos) << spelling << " lacks " << word;
     }
 }

@@ -29,7 +29,7 @@ const char USAGE[] =
     "      code page 936. The same inputs give the same bytes. OUT is replaced only when complete.\n"
     "        --flags N           installer option flags, 0-3 (default 0): 1 = also a desktop\n"
     "                            shortcut to the service program, 2 = also start the service program;\n"
-    "                            flag 128 (0x80), the checksum table, is pack's own\n"
+    "                            bits 2-6 are reserved; bit 7 (128), the checksum table, is pack's own\n"
     "        --no-checksums      leave out the blocks' CRC-32 table and flag 128, as installers\n"
     "                            made before the table existed; allows 251 blocks instead of 125\n"
     "        --block-size BYTES  largest unpacked block (default 256M; K, M, G suffixes allowed);\n"
