@@ -9,7 +9,7 @@ FUZZ_SMOKE_SECONDS ?= 15
 JOBS ?= $(shell nproc)
 export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 
-.PHONY: all setup native win32 dist test test-native test-win32 demo clean asan test-asan fuzz test-fuzz
+.PHONY: all setup native win32 dist test test-native test-win32 demo bench clean asan test-asan fuzz test-fuzz
 
 all: native win32 dist
 
@@ -54,6 +54,10 @@ test-fuzz: asan
 
 demo: all
 	@scripts/demo.sh $(BUILD)
+
+# Side-by-side benchmark against 7-Zip, xz and NSIS; writes bench/results.md and bench/install-times.png.
+bench: all
+	@bench/run.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
