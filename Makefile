@@ -9,7 +9,7 @@ FUZZ_SMOKE_SECONDS ?= 15
 JOBS ?= $(shell nproc)
 export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 
-.PHONY: all setup native win32 dist test test-native test-win32 demo bench clean asan test-asan fuzz test-fuzz
+.PHONY: all setup native win32 dist test test-native test-win32 test-gui demo bench clean asan test-asan fuzz test-fuzz
 
 all: native win32 dist
 
@@ -29,13 +29,17 @@ win32: setup
 dist: native win32
 	@scripts/make-sample.sh $(BUILD)
 
-test: test-native test-win32 test-asan test-fuzz
+test: test-native test-win32 test-asan test-fuzz test-gui
 
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure
 
 test-win32: win32
 	@scripts/with-wineserver.sh sh -c 'cd $(WIN32) && ctest --output-on-failure'
+
+# The installer window end to end: the real setup.exe under wine on a private Xvfb, clicked by xdotool.
+test-gui: all
+	@tests/gui/run_gui_tests.py --build $(BUILD)
 
 # The native tree again with clang, AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets.
 asan:

@@ -1,0 +1,427 @@
+"""Driving the real installer under wine on a private X display: processes, windows, clicks and pixels.
+
+Used by run_gui_tests.py and by scripts/demo.sh (headless run). Everything here talks to the display
+through the command-line tools a Debian machine has: Xvfb, xdotool, xwininfo and ImageMagick's import.
+Screenshots are read as binary PPM and parsed here, so no imaging library is needed.
+"""
+
+import os
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import time
+
+TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+TITLE = "霁桐智能餐饮"
+SCREEN_W, SCREEN_H = 1024, 768
+WIN_W, WIN_H = 600, 400
+PANEL = (235, 235, 235)
+LINK_ORANGE = (221, 118, 16)
+
+# ImageMagick's own binaries, not any wrapper that may sit earlier in PATH.
+IMPORT = "/usr/bin/import" if os.path.exists("/usr/bin/import") else "import"
+CONVERT = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
+
+# Debian packages for the tools used here (the wine side comes with scripts/setup.sh).
+TOOL_PACKAGES = {"Xvfb": "xvfb", "xdotool": "xdotool", "xwininfo": "x11-utils", IMPORT: "imagemagick",
+                 "lnkinfo": "liblnk-utils"}
+
+
+class Timeout(AssertionError):
+    pass
+
+
+def ensure_tools():
+    """Installs the display tools when one is missing (apt-get, once)."""
+    missing = sorted({pkg for tool, pkg in TOOL_PACKAGES.items() if not shutil.which(tool)})
+    missing = [p for p in missing if subprocess.run(
+        ["dpkg-query", "-W", "-f=${Status}", p], capture_output=True, text=True).stdout.find("install ok installed") < 0]
+    if not missing:
+        return
+    print("gui: installing " + " ".join(missing), flush=True)
+    sudo = [] if os.geteuid() == 0 else ["sudo"]
+    subprocess.run(sudo + ["apt-get", "update", "-qq"], check=True)
+    subprocess.run(sudo + ["apt-get", "install", "-y", "-qq", "--no-install-recommends"] + missing, check=True,
+                   env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"), stdout=subprocess.DEVNULL)
+
+
+def wait_for(what, predicate, timeout=10.0, interval=0.05):
+    """Polls predicate until it returns something true; returns that, or raises Timeout naming what."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Timeout("timed out after %.0f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+def stays(predicate, seconds=0.8, interval=0.1):
+    """True when predicate holds at every poll for the given time: for things that must NOT happen."""
+    deadline = time.monotonic() + seconds
+    while True:
+        if not predicate():
+            return False
+        if time.monotonic() > deadline:
+            return True
+        time.sleep(interval)
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Pictures
+# ---------------------------------------------------------------------------------------------------------
+
+class Image:
+    """RGB pixels, row 0 at the top."""
+
+    def __init__(self, width, height, data):
+        self.width, self.height, self.data = width, height, data
+
+    def px(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def crop(self, x, y, w, h):
+        rows = [self.data[((y + r) * self.width + x) * 3:((y + r) * self.width + x + w) * 3] for r in range(h)]
+        return Image(w, h, b"".join(rows))
+
+    def row(self, y, x0=0, x1=None):
+        x1 = self.width if x1 is None else x1
+        return [self.px(x, y) for x in range(x0, x1)]
+
+    def to_ppm(self):
+        return b"P6\n%d %d\n255\n" % (self.width, self.height) + bytes(self.data)
+
+    def save_png(self, path):
+        subprocess.run([CONVERT, "ppm:-", path], input=self.to_ppm(), check=True)
+
+
+def parse_ppm(blob):
+    """Binary PPM (P6, maxval 255) as written by ImageMagick."""
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while blob[pos:pos + 1].isspace():
+            pos += 1
+        if blob[pos:pos + 1] == b"#":
+            pos = blob.index(b"\n", pos) + 1
+            continue
+        end = pos
+        while not blob[end:end + 1].isspace():
+            end += 1
+        fields.append(blob[pos:end])
+        pos = end
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise ValueError("not an 8-bit binary PPM")
+    width, height = int(fields[1]), int(fields[2])
+    data = blob[pos + 1:pos + 1 + width * height * 3]
+    if len(data) != width * height * 3:
+        raise ValueError("short PPM")
+    return Image(width, height, data)
+
+
+def read_bmp(path):
+    """An uncompressed 24-bit BMP (BITMAPINFOHEADER, either row order) as an Image."""
+    with open(path, "rb") as f:
+        blob = f.read()
+    if blob[:2] != b"BM":
+        raise ValueError(path + ": not a BMP")
+    offset = struct.unpack_from("<I", blob, 10)[0]
+    _, width, height, _, bits, compression = struct.unpack_from("<IiiHHI", blob, 14)
+    if bits != 24 or compression != 0:
+        raise ValueError(path + ": not an uncompressed 24-bit BMP")
+    bottom_up = height > 0
+    height = abs(height)
+    stride = (width * 3 + 3) & ~3
+    out = bytearray()
+    for y in range(height):
+        src = offset + ((height - 1 - y) if bottom_up else y) * stride
+        for x in range(width):
+            b, g, r = blob[src + 3 * x:src + 3 * x + 3]
+            out += bytes((r, g, b))
+    return Image(width, height, bytes(out))
+
+
+def mismatches(shot, ref, x0, y0, rows=None, cols=None):
+    """Pixels of ref (optionally only some rows/columns of it) that differ from shot at (x0, y0)."""
+    bad = 0
+    for y in (range(ref.height) if rows is None else rows):
+        for x in (range(ref.width) if cols is None else cols):
+            if shot.px(x0 + x, y0 + y) != ref.px(x, y):
+                bad += 1
+    return bad
+
+
+def is_ink(p):
+    """A pixel of black text on the panel: grey, and darker than the panel (glyph edges are smoothed)."""
+    return p != PANEL and max(p) - min(p) < 40 and max(p) < 228
+
+
+def is_white(p):
+    return min(p) >= 235 and p != PANEL
+
+
+# ---------------------------------------------------------------------------------------------------------
+# The display
+# ---------------------------------------------------------------------------------------------------------
+
+class Display:
+    """One private Xvfb screen, 1024 x 768 x 24, on a display number the server picks itself."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H),
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        # Xvfb writes the display number it took, then a newline, once it accepts clients.
+        number = b""
+        try:
+            deadline = time.monotonic() + 15
+            while not number.endswith(b"\n") and time.monotonic() < deadline:
+                ready, _, _ = select.select([read_end], [], [], 0.5)
+                if ready:
+                    chunk = os.read(read_end, 16)
+                    if not chunk:
+                        break
+                    number += chunk
+        finally:
+            os.close(read_end)
+        if not number.strip().isdigit():
+            self.close()
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number.decode().strip()
+        self.env = dict(os.environ, DISPLAY=self.name)
+
+    def run(self, *args, check=True):
+        r = subprocess.run(list(args), env=self.env, capture_output=True, text=True)
+        if check and r.returncode != 0:
+            raise RuntimeError("%s failed: %s" % (" ".join(args), r.stderr.strip()))
+        return r
+
+    def screenshot(self):
+        r = subprocess.run([IMPORT, "-silent", "-window", "root", "-depth", "8", "ppm:-"], env=self.env, capture_output=True,
+                           check=True)
+        return parse_ppm(r.stdout)
+
+    # Pointer and keyboard, in screen coordinates.
+    def move(self, x, y):
+        self.run("xdotool", "mousemove", str(x), str(y))
+
+    def click(self, x, y):
+        self.run("xdotool", "mousemove", str(x), str(y), "click", "1")
+
+    def press(self, x, y):
+        self.run("xdotool", "mousemove", str(x), str(y), "mousedown", "1")
+
+    def release(self):
+        self.run("xdotool", "mouseup", "1")
+
+    def key(self, *keys):
+        self.run("xdotool", "key", "--delay", "40", *keys)
+
+    def type(self, text):
+        self.run("xdotool", "type", "--delay", "30", text)
+
+    def focus(self, window):
+        self.run("xdotool", "windowfocus", "--sync", str(window), check=False)
+
+    # Windows.
+    def windows_named(self, pattern, pid=None):
+        args = ["xdotool", "search"]
+        if pid is not None:
+            args += ["--pid", str(pid)]
+        r = self.run(*(args + ["--name", pattern]), check=False)
+        return [int(w) for w in r.stdout.split()]
+
+    def mapped(self, window):
+        r = self.run("xwininfo", "-id", str(window), check=False)
+        return r.returncode == 0 and "Map State: IsViewable" in r.stdout
+
+    def geometry(self, window):
+        """x, y, width, height of a window on the screen."""
+        r = self.run("xwininfo", "-id", str(window))
+        values = {}
+        for line in r.stdout.splitlines():
+            key, _, value = line.strip().partition(":")
+            values[key] = value.strip()
+        return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+                int(values["Width"]), int(values["Height"]), int(values["Border width"]))
+
+    def stacking(self):
+        """Top-level X windows of the screen, bottom first (the order the server stacks them)."""
+        r = self.run("xwininfo", "-root", "-children")
+        ids = []
+        for line in r.stdout.splitlines():
+            line = line.strip()
+            if line.startswith("0x"):
+                ids.append(int(line.split()[0], 16))
+        return ids
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Wine
+# ---------------------------------------------------------------------------------------------------------
+
+def wine_env(prefix, display):
+    env = dict(display.env if display else os.environ)
+    env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH="win64", LC_ALL="zh_CN.UTF-8",
+               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+    return env
+
+
+def windows_path(path):
+    """The Z: drive path of a Linux path, as wine programs see it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Wine:
+    """A wine prefix with one persistent wineserver for the whole run."""
+
+    def __init__(self, prefix, display):
+        self.prefix = prefix
+        self.display = display
+        self.env = wine_env(prefix, display)
+        # All output to /dev/null: wine's background services must not inherit a pipe of ours.
+        self.server = subprocess.Popen(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.run(["wineboot"])
+
+    def run(self, args, env=None, timeout=60):
+        return subprocess.run(["wine"] + args, env=dict(self.env, **(env or {})), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout).returncode
+
+    def output(self, args, timeout=30):
+        r = subprocess.run(["wine"] + args, env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
+                           timeout=timeout)
+        return r.stdout.decode("utf-8", "replace")
+
+    def start(self, args, env=None, log=None):
+        out = open(log, "wb") if log else subprocess.DEVNULL
+        try:
+            return subprocess.Popen(["wine"] + args, env=dict(self.env, **(env or {})), stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=subprocess.STDOUT if log else subprocess.DEVNULL)
+        finally:
+            if log:
+                out.close()
+
+    @property
+    def drive_c(self):
+        return os.path.join(self.prefix, "drive_c")
+
+    def desktop(self):
+        users = os.path.join(self.drive_c, "users")
+        return os.path.join(users, os.environ.get("USER") or _user_name(), "Desktop")
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self.server.wait(10)
+        except subprocess.TimeoutExpired:
+            self.server.kill()
+            self.server.wait()
+
+
+def _user_name():
+    import pwd
+    return pwd.getpwuid(os.getuid()).pw_name
+
+
+class WindowList:
+    """What wintext.exe saw: top-level windows (topmost first) with their child controls."""
+
+    def __init__(self, text):
+        self.tops = []
+        for line in text.splitlines():
+            parts = line.rstrip("\r").split("\t")
+            if len(parts) < 6:
+                continue
+            rect = tuple(int(v) for v in parts[5].split(","))
+            if parts[0] == "top":
+                self.tops.append({"hwnd": int(parts[1]), "pid": int(parts[2]), "class": parts[3],
+                                  "text": parts[4], "rect": rect, "state": parts[6] if len(parts) > 6 else "",
+                                  "children": []})
+            elif parts[0] == "child" and self.tops:
+                self.tops[-1]["children"].append({"hwnd": int(parts[1]), "class": parts[3], "text": parts[4],
+                                                  "rect": rect})
+
+    def titled(self, title):
+        return [w for w in self.tops if w["text"] == title]
+
+
+# ---------------------------------------------------------------------------------------------------------
+# The installer window
+# ---------------------------------------------------------------------------------------------------------
+
+class Installer:
+    """One run of an installer exe: its wine process and its 600 x 400 window."""
+
+    def __init__(self, wine, exe, env=None, log=None):
+        self.wine, self.display, self.exe = wine, wine.display, exe
+        self.proc = wine.start([exe], env=env, log=log)
+        self.window = wait_for("the installer window of " + os.path.basename(exe), self._find_window, timeout=20)
+        x, y, w, h, border = wait_for("the window's geometry", lambda: self.display.geometry(self.window))
+        self.origin = (x, y)
+        self.size = (w, h)
+        self.border = border
+
+    def _find_window(self):
+        if self.proc.poll() is not None:
+            raise AssertionError("the installer ended before showing its window (exit %s)" % self.proc.returncode)
+        found = [w for w in self.display.windows_named("^%s$" % TITLE, pid=self.proc.pid) if self.display.mapped(w)]
+        return found[0] if found else None
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def shot(self):
+        """The window's 600 x 400 pixels as they are on the screen now."""
+        x, y = self.origin
+        return self.display.screenshot().crop(x, y, WIN_W, WIN_H)
+
+    def click(self, x, y):
+        self.display.click(self.origin[0] + x, self.origin[1] + y)
+
+    def press(self, x, y):
+        self.display.press(self.origin[0] + x, self.origin[1] + y)
+
+    def release(self):
+        self.display.release()
+
+    def wait_shot(self, what, predicate, timeout=10.0):
+        """Polls screenshots until predicate(shot) holds; returns that shot."""
+        found = []
+
+        def probe():
+            shot = self.shot()
+            if predicate(shot):
+                found.append(shot)
+                return True
+            return False
+
+        wait_for(what, probe, timeout=timeout, interval=0.05)
+        return found[0]
+
+    def wait_exit(self, timeout=30.0):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Timeout("the installer did not end within %.0f s" % timeout)
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGKILL)
+            self.proc.wait()

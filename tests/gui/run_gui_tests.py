@@ -1,0 +1,892 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the installer window: the real i686 setup.exe under wine on a private Xvfb.
+
+    tests/gui/run_gui_tests.py [--build DIR] [--only NAME ...] [--list]
+
+One Xvfb (1024 x 768 x 24) and one persistent wineserver serve the whole run. The scenarios click with
+xdotool, read the screen with ImageMagick's import, compare pixels with the committed bitmaps in res/,
+read window and control texts with the small wintext.exe helper, and check the files the installer
+writes into the wine prefix. Positions of texts are measured on the screenshots (the Song-style font
+here is a substitute, so its widths are not SimSun's).
+
+The tests use their own wine prefix, BUILD/wineprefix-gui, made once by scripts/wineprefix.sh, so they can
+run beside the other wine suites without sharing their server. The installer with a large payload that
+the slow-installation scenarios need is made once too (BUILD/gui/big-setup.exe) and remade when the
+installer stub changes. The last idle and progress screenshots are left in BUILD/gui/shots/.
+"""
+
+import argparse
+import filecmp
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gui  # noqa: E402
+from gui import PANEL, LINK_ORANGE, TITLE, wait_for, stays  # noqa: E402
+
+TOP = gui.TOP
+RES = os.path.join(TOP, "res")
+
+# The bitmap resources by id, as res/installer.rc names their files.
+BITMAPS = {130: "background.bmp", 134: "button.bmp", 142: "button_pressed.bmp", 139: "progress_track.bmp",
+           138: "progress_fill.bmp", 140: "close.bmp", 141: "minimize.bmp", 143: "check_on.bmp",
+           144: "check_off.bmp"}
+
+PROGRAM_FILES = "Program Files (x86)"
+PRODUCT_DIR = "霁桐餐饮"
+CASHIER = "霁桐收银端.exe"
+CASHIER_LINK = "霁桐收银端.lnk"
+SERVICE_LINK = "霁桐餐饮.lnk"
+MSG_DAMAGED = "安装程序已损坏，请重新下载"
+MSG_FAILED = "安装失败,请重新选择安装路径"
+PICKER_TEXT = "选择安装路径"
+AGREEMENT_TAIL = "/?c=about&id=32"
+
+# Fixed places of the window (client pixels); everything that depends on text is measured instead.
+INSTALL_BUTTON = (460, 326, 113, 42)   # x, y, width, height; both ends inside
+CLOSE_BOX = (565, 10, 18, 18)
+MINIMISE_BOX = (535, 10, 18, 18)
+CHECK_BOX = (20, 348, 20, 20)
+BAR = (20, 350)
+
+# The large payload: incompressible data behind the two programs, enough for a progress screen of
+# several seconds. Generated from a fixed seed, so every machine installs the same bytes.
+BIG_FILES = 6
+BIG_FILE_SIZE = 16 * 1024 * 1024
+BIG_SEED = 20240601
+
+
+def centre(region):
+    x, y, w, h = region
+    return x + w // 2, y + h // 2
+
+
+def far_corner(region):
+    x, y, w, h = region
+    return x + w, y + h
+
+
+class Fail(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Fail(message)
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Reading the window from a screenshot
+# ---------------------------------------------------------------------------------------------------------
+
+class Art:
+    """The committed bitmaps, by resource id."""
+
+    def __init__(self):
+        self.bmp = {rid: gui.read_bmp(os.path.join(RES, name)) for rid, name in BITMAPS.items()}
+
+    def __getitem__(self, rid):
+        return self.bmp[rid]
+
+
+def button_state(shot, art):
+    """'normal' (bitmap 134) or 'pressed' (bitmap 142) with a white caption over it, else None.
+
+    The caption is drawn over the bitmap, so pixels may differ from it only inside the caption's box,
+    and there they must be the caption's (white) pixels and its edges.
+    """
+    x0, y0 = INSTALL_BUTTON[:2]
+    for state, rid in (("normal", 134), ("pressed", 142)):
+        ref = art[rid]
+        outside = inside_white = 0
+        for y in range(ref.height):
+            for x in range(ref.width):
+                if shot.px(x0 + x, y0 + y) != ref.px(x, y):
+                    if 10 <= x <= 104 and 4 <= y <= 36:
+                        inside_white += gui.is_white(shot.px(x0 + x, y0 + y))
+                    else:
+                        outside += 1
+        if outside == 0 and inside_white >= 40:
+            return state
+    return None
+
+
+def caption_box(shot):
+    """Bounding box (x0, y0, x1, y1) of the white caption pixels inside the install button."""
+    xs, ys = [], []
+    for y in range(330, 363):
+        for x in range(470, 565):
+            if gui.is_white(shot.px(x, y)):
+                xs.append(x)
+                ys.append(y)
+    return (min(xs), min(ys), max(xs), max(ys)) if xs else None
+
+
+def check_box_state(shot, art):
+    if gui.mismatches(shot, art[143], 20, 348) == 0:
+        return "ticked"
+    if gui.mismatches(shot, art[144], 20, 348) == 0:
+        return "empty"
+    return None
+
+
+def bar_fill(shot, art):
+    """Fill width of the progress bar at (20, 350), or None when the bar is not there as a fill
+    bitmap prefix followed by the track bitmap."""
+    track, fill = art[139], art[138]
+    kinds = []
+    for x in range(track.width):
+        column = [shot.px(BAR[0] + x, BAR[1] + y) for y in range(track.height)]
+        is_fill = all(column[y] == fill.px(x, y) for y in range(fill.height))
+        is_track = all(column[y] == track.px(x, y) for y in range(track.height))
+        if not (is_fill or is_track):
+            return None
+        kinds.append("b" if is_fill and is_track else "f" if is_fill else "t")
+    last_fill = max([i for i, k in enumerate(kinds) if k == "f"], default=-1)
+    first_track = min([i for i, k in enumerate(kinds) if k == "t"], default=len(kinds))
+    if last_fill > first_track:
+        return None
+    return last_fill + 1
+
+
+def ink_columns(shot, rows, x0=0, x1=600):
+    """Columns holding pixels of black text in the given rows."""
+    return [x for x in range(x0, x1) if any(gui.is_ink(shot.px(x, y)) for y in rows)]
+
+
+def longest_run(shot, y, colour, x0=0, x1=600):
+    """(start, length) of the longest run of exactly colour on row y."""
+    best, start = (0, 0), None
+    for x in range(x0, x1 + 1):
+        if x < x1 and shot.px(x, y) == colour:
+            if start is None:
+                start = x
+        elif start is not None:
+            if x - start > best[1]:
+                best = (start, x - start)
+            start = None
+    return best
+
+
+def change_path_region(shot):
+    """The change-path label's region (x, 328, Wc, Hc) from its underline: a solid run of link orange
+    on row 328 + Hc from x to x + Wc - 1."""
+    for y in range(329, 352):
+        start, length = longest_run(shot, y, LINK_ORANGE, 25, 600)
+        if length >= 20:
+            return (start, 328, length, y - 328)
+    return None
+
+
+def agreement_region(shot):
+    """The agreement link's region (41 + Wp, 353, Wl, Hl) from its black underline on row 353 + Hp."""
+    for y in range(354, 380):
+        start, length = longest_run(shot, y, (0, 0, 0), 42, 460)
+        if length >= 20:
+            return (start, 353, length, y - 353)
+    return None
+
+
+def idle_screen(shot, art):
+    """The idle screen's state when it is showing: button, box and measured regions; else None."""
+    button = button_state(shot, art)
+    box = check_box_state(shot, art)
+    change = change_path_region(shot)
+    link = agreement_region(shot)
+    if not (button and box and change and link):
+        return None
+    return {"button": button, "box": box, "change": change, "link": link}
+
+
+def describe(shot, art):
+    """What the idle-screen reader finds on a shot, for a failure message."""
+    return "install button %s, check box %s, change-path underline %s, agreement underline %s" % (
+        button_state(shot, art) or "not bitmap 134/142 under its white caption",
+        check_box_state(shot, art) or "not bitmap 143/144",
+        change_path_region(shot) or "not found", agreement_region(shot) or "not found")
+
+
+def progress_screen(shot, art):
+    """Fill width when the progress screen is showing (bar there, no install button, text), else None."""
+    fill = bar_fill(shot, art)
+    if fill is None:
+        return None
+    if any(shot.px(x, y) != PANEL for y in range(326, 348) for x in range(460, 574)):
+        return None  # a button (or anything else) where the progress screen has only panel
+    if not ink_columns(shot, range(328, 341), 20, 200):
+        return None
+    return fill
+
+
+# ---------------------------------------------------------------------------------------------------------
+# The run: display, wine, installers, scratch space
+# ---------------------------------------------------------------------------------------------------------
+
+class Suite:
+    def __init__(self, build):
+        self.build = os.path.abspath(build)
+        self.work = os.path.join(self.build, "gui")
+        self.shots = os.path.join(self.work, "shots")
+        self.failures = os.path.join(self.work, "failures")
+        os.makedirs(self.shots, exist_ok=True)
+        shutil.rmtree(self.failures, ignore_errors=True)
+        self.stub = os.path.join(self.build, "win32", "setup-stub.exe")
+        self.setup = os.path.join(self.build, "dist", "setup.exe")
+        self.stage = os.path.join(self.build, "sample-stage")
+        self.mkinstaller = os.path.join(self.build, "native", "mkinstaller")
+        self.prefix = os.path.join(self.build, "wineprefix-gui")
+        for path in (self.stub, self.setup, self.mkinstaller):
+            if not os.path.exists(path):
+                raise SystemExit("gui tests: %s is missing: run make first" % path)
+        self.art = Art()
+        self.scratch = tempfile.mkdtemp(prefix="jt-gui-")
+        self.running = []
+        self.display = self.wine = None
+
+    # -- set-up ------------------------------------------------------------------------------------------
+    def start(self):
+        gui.ensure_tools()
+        self.make_prefix()
+        self.make_helper()
+        self.make_big_installer()
+        self.display = gui.Display()
+        env = gui.wine_env(self.prefix, self.display)
+        # A server left over from an interrupted run of this suite would keep its old display.
+        subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.wine = gui.Wine(self.prefix, self.display)
+        self.desktop = self.wine.desktop()
+        self.program_files = os.path.join(self.wine.drive_c, PROGRAM_FILES)
+        self.default_dir = os.path.join(self.program_files, PRODUCT_DIR)
+        self.target_name = "jt-gui-%d" % os.getpid()
+        self.target_dir = os.path.join(self.wine.drive_c, self.target_name)
+        for name in os.listdir(self.wine.drive_c):  # left by an interrupted run
+            if name.startswith("jt-gui-"):
+                shutil.rmtree(os.path.join(self.wine.drive_c, name), ignore_errors=True)
+        self.browser_log = os.path.join(self.scratch, "browser.log")
+        browser = os.path.join(self.work, "browser.sh")
+        with open(browser, "w") as f:
+            f.write("#!/bin/sh\n# The tests' web browser: notes the address it was asked to open.\n"
+                    '[ -n "$JT_GUI_URL_LOG" ] && printf "%s\\n" "$*" >>"$JT_GUI_URL_LOG"\nexit 0\n')
+        os.chmod(browser, 0o755)
+        self.wine.run(["reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers", "/t", "REG_SZ",
+                       "/d", browser, "/f"])
+
+    def make_prefix(self):
+        if not os.path.exists(os.path.join(self.prefix, ".project-ready")):
+            print("gui tests: creating the wine prefix %s (once)" % self.prefix, flush=True)
+        subprocess.run([os.path.join(TOP, "scripts", "wineprefix.sh")], check=True,
+                       env=dict(os.environ, WINEPREFIX=self.prefix))
+
+    def make_helper(self):
+        source = os.path.join(TOP, "tests", "gui", "wintext.cpp")
+        self.helper = os.path.join(self.work, "wintext.exe")
+        if not os.path.exists(self.helper) or os.path.getmtime(self.helper) < os.path.getmtime(source):
+            subprocess.run(["i686-w64-mingw32-g++-posix", "-O2", "-static", "-s", "-o", self.helper, source],
+                           check=True)
+
+    def make_big_installer(self):
+        self.big_stage = os.path.join(self.work, "big-stage")
+        self.big = os.path.join(self.work, "big-setup.exe")
+        data = os.path.join(self.big_stage, "data")
+        blobs = [os.path.join(data, "blob-%02d.bin" % i) for i in range(BIG_FILES)]
+        if not all(os.path.isfile(b) and os.path.getsize(b) == BIG_FILE_SIZE for b in blobs):
+            shutil.rmtree(self.big_stage, ignore_errors=True)
+            os.makedirs(data)
+            rng = random.Random(BIG_SEED)
+            for blob in blobs:
+                with open(blob, "wb") as f:
+                    f.write(rng.randbytes(BIG_FILE_SIZE))
+        # The programs and the stub follow the current build.
+        programs = [os.path.join(self.big_stage, p) for p in ("霁桐收银端.exe", "霁桐餐饮服务.exe")]
+        for dst in programs:
+            src = os.path.join(self.stage, os.path.basename(dst))
+            if not os.path.exists(dst) or not filecmp.cmp(src, dst, shallow=False):
+                shutil.copyfile(src, dst)
+        inputs = blobs + programs + [self.stub]
+        if os.path.exists(self.big) and os.path.getmtime(self.big) >= max(map(os.path.getmtime, inputs)):
+            return
+        print("gui tests: packing %s (%d MB, once per installer stub)" % (self.big, BIG_FILES * BIG_FILE_SIZE >> 20),
+              flush=True)
+        # Level 0 with a small dictionary: the data does not compress anyway, and packing stays quick.
+        subprocess.run([self.mkinstaller, "pack", "--level", "0", "--dict", "64K", "--stub", self.stub,
+                        "--out", self.big, self.big_stage], check=True, stdout=subprocess.DEVNULL)
+
+    def close(self):
+        for inst in self.running:
+            inst.kill()
+        if self.wine:
+            self.clean()
+            self.wine.close()
+        if self.display:
+            self.display.close()
+        if getattr(self, "keep", False):
+            print("scratch kept: " + self.scratch)
+        else:
+            shutil.rmtree(self.scratch, ignore_errors=True)
+
+    # -- between scenarios -------------------------------------------------------------------------------
+    def clean(self):
+        """No installer running, nothing installed, no shortcuts, no logs."""
+        for inst in self.running:
+            inst.kill()
+        self.running = []
+        for path in (self.default_dir, self.target_dir):
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path)
+            elif os.path.lexists(path):
+                os.remove(path)
+        for link in (CASHIER_LINK, SERVICE_LINK):
+            path = os.path.join(self.desktop, link)
+            if os.path.lexists(path):
+                os.remove(path)
+        for log in ("programs.log", "browser.log"):
+            path = os.path.join(self.scratch, log)
+            if os.path.exists(path):
+                os.remove(path)
+
+    # -- helpers for the scenarios -----------------------------------------------------------------------
+    def installer(self, exe=None):
+        """Starts an installer and waits for its first idle paint."""
+        env = {"JT_SAMPLE_LOG": gui.windows_path(os.path.join(self.scratch, "programs.log")),
+               "JT_SAMPLE_EXIT": "1", "JT_GUI_URL_LOG": self.browser_log}
+        inst = gui.Installer(self.wine, exe or self.setup, env=env,
+                             log=os.path.join(self.scratch, "installer-%d.out" % len(self.running)))
+        self.running.append(inst)
+        inst.idle = None
+        try:
+            shot = inst.wait_shot("the first idle paint", lambda s: idle_screen(s, self.art) is not None)
+        except gui.Timeout:
+            raise Fail("no idle screen within 10 s: " + describe(inst.shot(), self.art))
+        inst.idle = idle_screen(shot, self.art)
+        inst.first_shot = shot
+        return inst
+
+    def windows(self):
+        return gui.WindowList(self.wine.output([self.helper]))
+
+    def restore(self, inst):
+        tops = self.windows().titled(TITLE)
+        check(tops, "no installer window to restore")
+        self.wine.run([self.helper, "restore", str(tops[0]["hwnd"])])
+
+    def state_of(self, title=TITLE):
+        tops = self.windows().titled(title)
+        return tops[0]["state"] if tops else None
+
+    def message_box(self, caption):
+        """The message box with this caption: its static text, its OK button's rectangle, its place in the
+        z-order (0 = topmost)."""
+        tops = self.windows().tops
+        for i, w in enumerate(tops):
+            if w["text"] == caption and w["class"] == "#32770":
+                texts = [c["text"] for c in w["children"] if c["class"].lower() == "static" and c["text"]]
+                buttons = [c for c in w["children"] if c["class"].lower() == "button"]
+                return {"texts": texts, "buttons": buttons, "z": i, "rect": w["rect"],
+                        "installer_z": next((j for j, t in enumerate(tops) if t["text"] == TITLE), None)}
+        return None
+
+    def picker(self):
+        """The folder picker, when open: its window and controls."""
+        for w in self.windows().tops:
+            if any(c["text"] == PICKER_TEXT for c in w["children"]):
+                return w
+        return None
+
+    def click_screen_rect_centre(self, rect):
+        left, top, right, bottom = rect
+        self.display.click((left + right) // 2, (top + bottom) // 2)
+
+    def programs_log(self):
+        path = os.path.join(self.scratch, "programs.log")
+        if not os.path.exists(path):
+            return []
+        with open(path, "rb") as f:
+            text = f.read().decode("gbk")
+        return [line.split("\t") for line in text.splitlines() if line]
+
+    def urls(self):
+        if not os.path.exists(self.browser_log):
+            return []
+        with open(self.browser_log) as f:
+            return [line.strip() for line in f if line.strip()]
+
+    def save_failure_shot(self, name):
+        if self.display:
+            try:
+                os.makedirs(self.failures, exist_ok=True)
+                self.display.screenshot().save_png(os.path.join(self.failures, name + ".png"))
+                return os.path.join(self.failures, name + ".png")
+            except Exception:  # the failure itself is what matters
+                return None
+        return None
+
+
+def same_tree(a, b):
+    """Differences between two directory trees, by name and by content (empty when they are equal)."""
+    diffs = []
+
+    def walk(root):
+        out = {}
+        for dirpath, dirnames, filenames in os.walk(root):
+            rel = os.path.relpath(dirpath, root)
+            for d in dirnames:
+                out[os.path.normpath(os.path.join(rel, d))] = "dir"
+            for f in filenames:
+                out[os.path.normpath(os.path.join(rel, f))] = "file"
+        return out
+
+    left, right = walk(a), walk(b)
+    for name in sorted(set(left) | set(right)):
+        if left.get(name) != right.get(name):
+            diffs.append("%s: %s vs %s" % (name, left.get(name, "missing"), right.get(name, "missing")))
+        elif left[name] == "file" and not filecmp.cmp(os.path.join(a, name), os.path.join(b, name), shallow=False):
+            diffs.append(name + ": contents differ")
+    return diffs
+
+
+def shortcut_target(path):
+    r = subprocess.run(["lnkinfo", "-c", "windows-936", path], capture_output=True, text=True)
+    for line in r.stdout.splitlines():
+        key, _, value = line.strip().partition(":")
+        if key.strip() == "Local path":
+            return value.strip()
+    return None
+
+
+def win_dir(linux_dir, drive_c):
+    """C:\\... form of a folder under drive_c."""
+    return "C:\\" + os.path.relpath(linux_dir, drive_c).replace("/", "\\")
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Scenarios
+# ---------------------------------------------------------------------------------------------------------
+
+def first_paint(s):
+    """The window as it first appears: size, place, no frame, background, panel, button, texts, box."""
+    inst = s.installer()
+    shot = inst.first_shot
+    art = s.art
+
+    x, y = inst.origin
+    check(inst.size == (600, 400), "window is %dx%d, not 600x400" % inst.size)
+    check(inst.border == 0, "the X window has a border of %d" % inst.border)
+    check((x, y) == ((gui.SCREEN_W - 600) // 2, (gui.SCREEN_H - 400) // 2),
+          "window at %d,%d, not centred on the 1024x768 screen" % (x, y))
+    check(s.windows().titled(TITLE), "no top-level window with the title " + TITLE)
+
+    # No caption or frame: the whole 600 x 400 area is the painted picture, starting at its top-left
+    # pixel with bitmap 130; the close and minimise boxes sit on it at their places.
+    bg = art[130]
+    boxes = [(565, 10, art[140]), (535, 10, art[141])]
+
+    def on_box(px, py):
+        return any(bx <= px < bx + b.width and by <= py < by + b.height for bx, by, b in boxes)
+
+    banner_bad = sum(1 for py in range(305) for px in range(600)
+                     if not on_box(px, py) and shot.px(px, py) != bg.px(px, py))
+    check(banner_bad == 0, "%d pixels of the banner (rows 0-304) differ from bitmap 130" % banner_bad)
+    for bx, by, b in boxes:
+        bad = gui.mismatches(shot, b, bx, by)
+        check(bad == 0, "%d pixels of the box at (%d,%d) differ from its bitmap" % (bad, bx, by))
+
+    # The panel: flat (235,235,235) where nothing is drawn, and most of rows 305-399 overall.
+    blank_rows = list(range(305, 326)) + list(range(372, 400))
+    not_panel = [(px, py) for py in blank_rows for px in range(600) if shot.px(px, py) != PANEL]
+    check(not not_panel, "rows above and below the controls are not flat panel, e.g. at %s" % (not_panel[:3],))
+    panel = sum(1 for py in range(305, 400) for px in range(600) if shot.px(px, py) == PANEL)
+    check(panel >= 0.7 * 600 * 95, "only %d of %d panel pixels are (235,235,235)" % (panel, 600 * 95))
+
+    # The install button: bitmap 134 with the white caption centred in (460, 326, 113, 42).
+    check(button_state(shot, art) == "normal", "the install button does not show bitmap 134 with its caption")
+    box = caption_box(shot)
+    check(box is not None, "no white caption pixels on the install button")
+    cx = (box[0] + box[2]) / 2
+    cy = (box[1] + box[3]) / 2
+    check(abs(cx - (460 + 113 / 2)) <= 3 and abs(cy - (326 + 42 / 2)) <= 4,
+          "caption centre (%.1f, %.1f) is not the button's centre" % (cx, cy))
+
+    # The directory line: dark text from x 25 on rows 328-340, ending 10 pixels before the change-path
+    # label, whose orange underline is measured.
+    change = inst.idle["change"]
+    text = ink_columns(shot, range(328, 341), 0, change[0])
+    check(text, "no text pixels on the directory row")
+    # The label is drawn at 25 + W + 10 (W: the line's measured width), so the line's cell is
+    # 25 .. change[0] - 10; its ink starts within the first character's bearing.
+    line_end = change[0] - 10
+    check(25 <= text[0] <= 28, "the directory line's ink starts at x %d, not at 25" % text[0])
+    check(text[-1] < line_end, "the directory line's ink runs past its measured width (to x %d)" % text[-1])
+    check(line_end - text[-1] <= 6, "the directory line's ink ends %d pixels before its cell" % (line_end - text[-1]))
+    check(not ink_columns(shot, range(305, 400), 0, 20), "text pixels left of the directory line")
+    label = [px for px in range(change[0], change[0] + change[2])
+             if any(shot.px(px, py) != PANEL and shot.px(px, py)[0] > shot.px(px, py)[2] + 60
+                    for py in range(328, 328 + change[3]))]
+    check(len(label) >= change[2] // 2, "the change-path label has no orange text above its underline")
+
+    # The agreement: the ticked box (bitmap 143) and the sentence with only its link underlined.
+    check(check_box_state(shot, art) == "ticked", "the agreement box does not show bitmap 143 (ticked)")
+    link = inst.idle["link"]
+    sentence = ink_columns(shot, range(353, 353 + link[3]), 41, 460)
+    check(sentence and 41 <= sentence[0] <= 44, "the agreement sentence does not start at x 41")
+    check(sentence[-1] <= link[0] + link[2] + 1 and sentence[-1] >= link[0] + link[2] - 4,
+          "the sentence does not end where its underlined link ends")
+    check(link[0] - 41 > link[2], "the underline starts at x %d: not only the link part is underlined" % link[0])
+
+    shot.save_png(os.path.join(s.shots, "idle.png"))
+    inst.click(*centre(CLOSE_BOX))
+    inst.wait_exit(15)
+
+
+def full_installation(s):
+    """A click on the install button installs the payload, links and starts the cashier, and ends."""
+    inst = s.installer()
+    inst.click(*centre(INSTALL_BUTTON))
+    code = inst.wait_exit(60)
+    check(code == 0, "the installer exited with %s" % code)
+    check(not s.display.windows_named("^%s$" % TITLE), "a window titled %s is still there" % TITLE)
+
+    check(os.path.isdir(s.default_dir), "nothing installed in " + s.default_dir)
+    diffs = same_tree(s.stage, s.default_dir)
+    check(not diffs, "installed tree differs from the payload: " + "; ".join(diffs[:5]))
+
+    link = os.path.join(s.desktop, CASHIER_LINK)
+    check(os.path.isfile(link), CASHIER_LINK + " is not on the desktop " + s.desktop)
+    check(not os.path.lexists(os.path.join(s.desktop, SERVICE_LINK)), SERVICE_LINK + " made for option flags 0")
+    install_dir = win_dir(s.default_dir, s.wine.drive_c)
+    target = shortcut_target(link)
+    check(target == install_dir + "\\" + CASHIER, "the shortcut points at %r" % target)
+
+    lines = wait_for("the cashier program's log line", s.programs_log, timeout=15)
+    check(len(lines) == 1, "expected one program started, got %r" % lines)
+    module, cwd, show = lines[0][:3]
+    check(module == install_dir + "\\" + CASHIER, "started %r" % module)
+    check(cwd == install_dir, "the cashier started in %r" % cwd)
+    check(show == "3", "the cashier was started with show command %s, not 3 (maximised)" % show)
+
+
+def agreement_cleared(s):
+    """With the box cleared the install click only redraws the button; ticked again, it installs."""
+    art = s.art
+    inst = s.installer()
+    inst.click(*centre(CHECK_BOX))
+    inst.wait_shot("the empty box (bitmap 144)", lambda sh: check_box_state(sh, art) == "empty", 5)
+
+    inst.press(*centre(INSTALL_BUTTON))
+    held = inst.wait_shot("the pressed button (bitmap 142) while held", lambda sh: button_state(sh, art) == "pressed", 5)
+    check(check_box_state(held, art) == "empty", "the box changed while the button was held")
+    inst.release()
+    shot = inst.wait_shot("the normal button after the release", lambda sh: button_state(sh, art) == "normal", 5)
+    check(idle_screen(shot, art) is not None, "not on the idle screen after the refused click")
+    still = stays(lambda: inst.alive() and not os.path.exists(s.default_dir)
+                  and (lambda sh: idle_screen(sh, art) and check_box_state(sh, art) == "empty")(inst.shot()))
+    check(still, "the refused install click changed something (screen, process or files)")
+
+    inst.click(*centre(CHECK_BOX))
+    inst.wait_shot("the ticked box again", lambda sh: check_box_state(sh, art) == "ticked", 5)
+    inst.click(*centre(INSTALL_BUTTON))
+    check(inst.wait_exit(60) == 0, "the installer did not end well after installing")
+    diffs = same_tree(s.stage, s.default_dir)
+    check(not diffs, "installed tree differs from the payload: " + "; ".join(diffs[:5]))
+    check(os.path.isfile(os.path.join(s.desktop, CASHIER_LINK)), "no cashier shortcut after the installation")
+    lines = wait_for("the cashier program's log line", s.programs_log, timeout=15)
+    check([l[2] for l in lines] == ["3"], "programs started: %r" % lines)
+
+
+def damaged_installer(s):
+    """A broken trailer: the message shows in front of the progress screen; OK returns to idle."""
+    art = s.art
+    exe = os.path.join(s.scratch, "setup-damaged.exe")
+    shutil.copyfile(s.setup, exe)
+    size = os.path.getsize(exe)
+    with open(exe, "r+b") as f:  # the trailer's directory offset, made negative
+        f.seek(size - 9)
+        f.write(b"\xff\xff\xff\xff")
+    verify = subprocess.run([s.mkinstaller, "verify", exe], capture_output=True)
+    check(verify.returncode != 0, "mkinstaller verify accepts the broken copy; the test would prove nothing")
+
+    inst = s.installer(exe)
+    inst.click(*centre(INSTALL_BUTTON))
+    box = wait_for("the message box captioned setup-damaged", lambda: s.message_box("setup-damaged"), 15)
+    check(box["texts"] == [MSG_DAMAGED], "the message box says %r" % box["texts"])
+    check(len(box["buttons"]) == 1, "the message box has %d buttons, not one OK" % len(box["buttons"]))
+    check(box["installer_z"] is not None and box["z"] < box["installer_z"], "the message box is not in front")
+    shot = inst.shot()
+    fill = progress_screen(shot, art)
+    check(fill == 0, "behind the message the window does not show the progress screen at 0 (fill %r)" % fill)
+    check(stays(lambda: s.message_box("setup-damaged") is not None and progress_screen(inst.shot(), art) == 0, 0.5),
+          "the progress screen or the box went away before OK")
+
+    s.click_screen_rect_centre(box["buttons"][0]["rect"])
+    wait_for("the message box to close", lambda: s.message_box("setup-damaged") is None, 5)
+    back = inst.wait_shot("the idle screen after OK", lambda sh: idle_screen(sh, art) is not None, 5)
+    check(button_state(back, art) == "normal", "the install button is not back")
+    check(inst.alive(), "the installer ended after the damaged-installer message")
+    check(not os.path.exists(s.default_dir), "something was written to " + s.default_dir)
+    check(not os.path.lexists(os.path.join(s.desktop, CASHIER_LINK)), "a shortcut was made")
+    check(not s.programs_log(), "a program was started")
+    inst.click(*centre(CLOSE_BOX))
+    inst.wait_exit(15)
+
+
+def unwritable_folder(s):
+    """The default folder cannot be made: the failure message over the idle screen, a folder chosen
+    in the picker, and the retry installs there."""
+    art = s.art
+    blocker = s.default_dir
+    with open(blocker, "w") as f:  # a file where the folder should go: root ignores permissions
+        f.write("in the way\n")
+    inst = s.installer()
+    before = inst.idle["change"]
+    inst.click(*centre(INSTALL_BUTTON))
+    box = wait_for("the message box captioned setup", lambda: s.message_box("setup"), 20)
+    check(box["texts"] == [MSG_FAILED], "the message box says %r" % box["texts"])
+    check(box["z"] < box["installer_z"], "the message box is not in front of the window")
+    inst.wait_shot("the idle screen behind the message", lambda sh: idle_screen(sh, art) is not None, 5)
+    check(s.message_box("setup") is not None, "the message box went away by itself")
+    s.click_screen_rect_centre(box["buttons"][0]["rect"])
+    wait_for("the message box to close", lambda: s.message_box("setup") is None, 5)
+    check(os.path.isfile(blocker), "the file in the way was replaced")
+
+    # Wine's picker (8.0) does not read a path typed into its edit box: OK returns the folder selected
+    # in the tree. The new folder is therefore chosen with the keyboard in the tree, whose selection the
+    # edit box then shows: End (My Computer), Right (open it), Down (drive C:), Right (open it), then the
+    # folder's name, found by the tree's type-ahead.
+    os.makedirs(s.target_dir)
+    inst.click(*centre(before))
+    picker = wait_for("the folder picker", s.picker, 10)
+    check(any(c["class"].lower() == "edit" for c in picker["children"]), "the picker has no edit box")
+    windows = s.display.windows_named("^%s$" % picker["text"], pid=inst.proc.pid)
+    check(windows, "the picker has no X window")
+    s.display.focus(windows[0])
+
+    def edit_text():
+        p = s.picker()
+        edits = [c["text"] for c in p["children"] if c["class"].lower() == "edit"] if p else []
+        return edits[0] if edits else None
+
+    s.display.key("End", "Right")
+    s.display.key("Down")
+    wait_for("drive C: selected in the picker", lambda: "C:" in (edit_text() or ""), 5)
+    s.display.key("Right")
+    s.display.type(s.target_name)
+    wait_for("%s selected in the picker" % s.target_name, lambda: edit_text() == s.target_name, 5)
+    s.display.key("Return")
+    wait_for("the picker to close", lambda: s.picker() is None, 5)
+
+    def moved(sh):
+        idle = idle_screen(sh, art)
+        return idle and idle["change"][0] != before[0]
+    shot = inst.wait_shot("the directory line repainted with the new folder", moved, 5)
+    after = idle_screen(shot, art)["change"]
+    check(after[0] < before[0], "the shorter directory line did not move the label left (%d -> %d)"
+          % (before[0], after[0]))
+    check(after[2:] == before[2:], "the change-path label changed size")
+
+    inst.click(*centre(INSTALL_BUTTON))
+    check(inst.wait_exit(60) == 0, "the retry did not end the installer")
+    diffs = same_tree(s.stage, s.target_dir)
+    check(not diffs, "the tree in the chosen folder differs from the payload: " + "; ".join(diffs[:5]))
+    install_dir = "C:\\" + s.target_name
+    lines = wait_for("the cashier program's log line", s.programs_log, timeout=15)
+    check([l[:3] for l in lines] == [[install_dir + "\\" + CASHIER, install_dir, "3"]],
+          "programs started: %r" % lines)
+    check(shortcut_target(os.path.join(s.desktop, CASHIER_LINK)) == install_dir + "\\" + CASHIER,
+          "the shortcut does not point into the chosen folder")
+    check(os.path.isfile(blocker), "the file in the way did not stay a file")
+
+
+def close_and_minimise(s):
+    """Idle: minimise and close work. Installing: close box, check box and change-path do nothing,
+    minimise works; the screenshot of the progress screen is kept."""
+    art = s.art
+    # Idle: minimise, restore, close.
+    inst = s.installer()
+    inst.click(*centre(MINIMISE_BOX))
+    wait_for("the window minimised", lambda: s.state_of() == "iconic", 5)
+    x, y, w, h, _ = s.display.geometry(inst.window)
+    check((w, h) != (600, 400), "the minimised window still covers 600x400")
+    screen = s.display.screenshot()
+    shown = sum(1 for py in range(184, 184 + 305, 7) for px in range(212, 812, 7)
+                if screen.px(px, py) == art[130].px(px - 212, py - 184))
+    check(shown < 50, "the banner is still on the screen after minimising (%d sample pixels)" % shown)
+    s.restore(inst)
+    inst.wait_shot("the idle screen after restoring", lambda sh: idle_screen(sh, art) is not None, 5)
+    inst.click(*centre(CLOSE_BOX))
+    check(inst.wait_exit(15) == 0, "the close box did not end the idle installer")
+    check(not s.display.windows_named("^%s$" % TITLE), "the window is still there after the close box")
+    check(not os.path.exists(s.default_dir), "closing installed something")
+
+    # Installing (the large payload): a directory where its last file goes makes the run fail at its
+    # very end, so the idle screen comes back and shows what the clicks during the run did.
+    last = os.path.join(s.default_dir, "data", "blob-%02d.bin" % (BIG_FILES - 1))
+    os.makedirs(last)
+    inst = s.installer(s.big)
+    change = inst.idle["change"]
+    started = time.monotonic()
+    inst.click(*centre(INSTALL_BUTTON))
+    inst.wait_shot("the progress screen", lambda sh: progress_screen(sh, art) is not None, 10)
+    inst.click(*centre(CLOSE_BOX))
+    inst.click(*centre(CHECK_BOX))
+    inst.click(*centre(change))
+    check(stays(lambda: inst.alive() and s.picker() is None
+                and progress_screen(inst.shot(), art) is not None, 1.0),
+          "a click on the close box, check box or change-path label acted during the installation")
+
+    inst.click(*centre(MINIMISE_BOX))
+    wait_for("the window minimised during the installation", lambda: s.state_of() == "iconic", 5)
+    check(inst.alive(), "minimising ended the installer")
+    s.restore(inst)
+    part = inst.wait_shot("the progress screen with the bar partly filled",
+                          lambda sh: 0 < (progress_screen(sh, art) or 0) < 553, 20)
+    part.save_png(os.path.join(s.shots, "progress.png"))
+
+    box = wait_for("the failure message at the end of the run", lambda: s.message_box("big-setup"), 120)
+    elapsed = time.monotonic() - started
+    check(box["texts"] == [MSG_FAILED], "the message box says %r" % box["texts"])
+    shot = inst.wait_shot("the idle screen behind the message", lambda sh: idle_screen(sh, art) is not None, 5)
+    idle = idle_screen(shot, art)
+    check(idle["box"] == "ticked", "the check-box click during the installation changed the box")
+    check(idle["change"] == change, "the directory line changed during the installation")
+    s.click_screen_rect_centre(box["buttons"][0]["rect"])
+    wait_for("the message box to close", lambda: s.message_box("big-setup") is None, 5)
+    for i in range(BIG_FILES - 1):
+        name = "blob-%02d.bin" % i
+        check(filecmp.cmp(os.path.join(s.big_stage, "data", name), os.path.join(s.default_dir, "data", name),
+                          shallow=False), name + " was not written whole before the failure")
+    inst.click(*centre(CLOSE_BOX))
+    check(inst.wait_exit(15) == 0, "the close box did not end the installer after the failed run")
+    print("     (the large installation ran %.1f s)" % elapsed)
+
+
+def hit_regions(s):
+    """A click on a region's far corner acts; one pixel right of it or below it does not."""
+    art = s.art
+    inst = s.installer()
+    idle = inst.idle
+    change, link = idle["change"], idle["link"]
+    check(change[3] > 8 and link[3] > 8, "implausible text heights measured: %r %r" % (change, link))
+
+    def outside(region):
+        fx, fy = far_corner(region)
+        return [(fx + 1, fy), (fx, fy + 1)]
+
+    def box():
+        return check_box_state(inst.shot(), art)
+
+    # Check box: both corners toggle, the pixels beyond do nothing.
+    for point in [CHECK_BOX[:2], far_corner(CHECK_BOX)]:
+        was = box()
+        inst.click(*point)
+        wait_for("the box toggled by a click at %s" % (point,), lambda: box() not in (was, None), 5)
+    for point in outside(CHECK_BOX):
+        was = box()
+        inst.click(*point)
+        check(stays(lambda: box() == was, 0.6), "a click at %s toggled the box" % (point,))
+
+    # Agreement link: the pixels beyond first, then the far corner, which opens the page once.
+    for point in outside(link):
+        inst.click(*point)
+    inst.click(*far_corner(link))
+    urls = wait_for("the agreement page opened", s.urls, 10)
+    check(stays(lambda: len(s.urls()) == 1, 1.0), "more than one page opened: %r" % s.urls())
+    check(urls[0].startswith("http://") and urls[0].endswith(AGREEMENT_TAIL), "opened %r" % urls[0])
+    check(inst.alive(), "opening the agreement page ended the installer")
+
+    # Change-path label: the far corner opens the picker (cancelled again), the pixels beyond do not.
+    for point in outside(change):
+        inst.click(*point)
+        check(stays(lambda: s.picker() is None, 0.6), "a click at %s opened the folder picker" % (point,))
+    inst.click(*far_corner(change))
+    picker = wait_for("the folder picker", s.picker, 10)
+    cancel = [c for c in picker["children"] if c["class"].lower() == "button" and c["text"] == "取消"]
+    check(cancel, "no cancel button in the picker")
+    s.click_screen_rect_centre(cancel[0]["rect"])
+    wait_for("the picker to close", lambda: s.picker() is None, 5)
+    check(idle_screen(inst.shot(), art)["change"] == change, "cancelling the picker changed the directory")
+
+    # Minimise box.
+    for point in outside(MINIMISE_BOX):
+        inst.click(*point)
+    check(stays(lambda: s.state_of() == "normal", 0.6), "a click beside the minimise box minimised")
+    inst.click(*far_corner(MINIMISE_BOX))
+    wait_for("minimised by the box's far corner", lambda: s.state_of() == "iconic", 5)
+    s.restore(inst)
+    inst.wait_shot("the idle screen after restoring", lambda sh: idle_screen(sh, art) is not None, 5)
+
+    # Close box.
+    for point in outside(CLOSE_BOX):
+        inst.click(*point)
+    check(stays(inst.alive, 0.8), "a click beside the close box ended the installer")
+    inst.click(*far_corner(CLOSE_BOX))
+    check(inst.wait_exit(15) == 0, "the close box's far corner did not end the installer")
+
+    # Install button, in a new run: beside it nothing, its far corner installs.
+    inst = s.installer()
+    for point in outside(INSTALL_BUTTON):
+        inst.click(*point)
+    check(stays(lambda: idle_screen(inst.shot(), art) is not None and not os.path.exists(s.default_dir), 0.8),
+          "a click beside the install button started something")
+    inst.click(*far_corner(INSTALL_BUTTON))
+    check(inst.wait_exit(60) == 0, "the install button's far corner did not install")
+    check(not same_tree(s.stage, s.default_dir), "the installation from the far corner is incomplete")
+
+
+SCENARIOS = [first_paint, full_installation, agreement_cleared, damaged_installer, unwritable_folder,
+             close_and_minimise, hit_regions]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=os.path.join(TOP, "build"))
+    parser.add_argument("--only", nargs="*", help="scenario names to run")
+    parser.add_argument("--list", action="store_true")
+    parser.add_argument("--keep", action="store_true", help="keep the scratch folder (installer output, logs)")
+    args = parser.parse_args()
+    if args.list:
+        for scenario in SCENARIOS:
+            print("%-20s %s" % (scenario.__name__, scenario.__doc__.splitlines()[0]))
+        return 0
+    chosen = [sc for sc in SCENARIOS if not args.only or sc.__name__ in args.only]
+    if args.only and len(chosen) != len(set(args.only)):
+        parser.error("unknown scenario in %s" % args.only)
+
+    # make's SIGTERM (or a CI timeout) still runs the clean-up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    began = time.monotonic()
+    suite = Suite(args.build)
+    suite.keep = args.keep
+    passed = failed = 0
+    try:
+        suite.start()
+        print("gui tests on display %s, wine prefix %s" % (suite.display.name, suite.prefix), flush=True)
+        for scenario in chosen:
+            suite.clean()
+            t0 = time.monotonic()
+            try:
+                scenario(suite)
+            except Exception as error:  # a scenario's own failure, or a tool that broke under it
+                failed += 1
+                picture = suite.save_failure_shot(scenario.__name__)
+                print("FAIL %s (%.1f s): %s" % (scenario.__name__, time.monotonic() - t0, error), flush=True)
+                if not isinstance(error, AssertionError):
+                    traceback.print_exc()
+                if picture:
+                    print("     screen at the failure: " + picture)
+            else:
+                passed += 1
+                print("ok   %s (%.1f s)" % (scenario.__name__, time.monotonic() - t0), flush=True)
+    finally:
+        suite.close()
+    print("%d passed, %d failed (%.0f s)" % (passed, failed, time.monotonic() - began))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
