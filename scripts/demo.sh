@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# The demo: builds the sample installer, lists it, and extracts it exactly as the installer would,
-# into a fresh temporary directory, then shows where the files went.
+# The demo: builds the sample installer and runs it under wine: on your display when DISPLAY is set (you
+# click through it), otherwise on a private Xvfb where it clicks through by itself and saves screenshots of
+# the window in BUILD_DIR/demo/. Then it shows where the files, the shortcut and the started cashier
+# program are. Last, mkinstaller lists the installer and extracts it exactly as the installer would,
+# into a fresh temporary directory.
 #
 #   scripts/demo.sh BUILD_DIR      (make demo runs it with the build tree)
 set -euo pipefail
@@ -12,6 +15,9 @@ installer=$build/dist/setup.exe
 
 echo "== building the sample installer"
 "$top/scripts/make-sample.sh" "$build"
+
+echo
+"$top/scripts/demo_gui.py" "$build"
 
 echo
 echo "== mkinstaller list $installer"

@@ -97,7 +97,7 @@ class Image:
         return b"P6\n%d %d\n255\n" % (self.width, self.height) + bytes(self.data)
 
     def save_png(self, path):
-        subprocess.run([CONVERT, "ppm:-", path], input=self.to_ppm(), check=True)
+        subprocess.run([CONVERT, "ppm:-", "-strip", path], input=self.to_ppm(), check=True)
 
 
 def parse_ppm(blob):

@@ -1,0 +1,230 @@
+#!/usr/bin/env python3
+"""The installer window part of `make demo`: runs the sample installer under wine and shows what it did.
+
+    scripts/demo_gui.py BUILD_DIR
+
+With DISPLAY set, the installer opens on that display and the user clicks through it; the demo goes on
+once the installer and the cashier program it starts have ended. Without DISPLAY it runs on a private
+Xvfb and clicks through by itself, saving the window's idle and progress screens (600 x 400 each) as
+BUILD_DIR/demo/idle.png and BUILD_DIR/demo/progress.png. The sample installs in a blink, so the progress
+picture comes from a second installer made for it: the sample plus 64 MB of incompressible data, which
+keeps the progress screen up for a few seconds (made once, BUILD_DIR/demo/setup-large.exe; what it
+installs is removed again).
+
+Either way it then shows where the files, the desktop shortcut and the started cashier program are, in
+the project's wine prefix BUILD_DIR/wineprefix.
+"""
+
+import os
+import random
+import shutil
+import subprocess
+import sys
+import time
+
+TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(TOP, "tests", "gui"))
+import gui  # noqa: E402
+
+INSTALL_BUTTON_CENTRE = (516, 347)
+PADDING_SIZE = 64 * 1024 * 1024
+CASHIER = "霁桐收银端.exe"
+CASHIER_LINK = "霁桐收银端.lnk"
+SERVICE_LINK = "霁桐餐饮.lnk"
+PRODUCT_DIR = os.path.join("Program Files (x86)", "霁桐餐饮")
+
+
+def say(text=""):
+    print(text, flush=True)
+
+
+def tree(root):
+    """The installed tree, indented, with file sizes."""
+    lines = []
+    for dirpath, dirnames, filenames in os.walk(root):
+        dirnames.sort()
+        rel = os.path.relpath(dirpath, root)
+        depth = 0 if rel == "." else rel.count(os.sep) + 1
+        if rel != ".":
+            lines.append("  " * (depth - 1) + "    " + os.path.basename(dirpath) + "/")
+        for name in sorted(filenames):
+            size = os.path.getsize(os.path.join(dirpath, name))
+            lines.append("  " * depth + "    %s  (%d bytes)" % (name, size))
+    return "\n".join(lines)
+
+
+def shortcut_target(path):
+    r = subprocess.run(["lnkinfo", "-c", "windows-936", path], capture_output=True, text=True)
+    for line in r.stdout.splitlines():
+        key, _, value = line.strip().partition(":")
+        if key.strip() == "Local path":
+            return value.strip()
+    return "(lnkinfo could not read it)"
+
+
+class Demo:
+    def __init__(self, build):
+        self.build = os.path.abspath(build)
+        self.out = os.path.join(self.build, "demo")
+        os.makedirs(self.out, exist_ok=True)
+        self.setup = os.path.join(self.build, "dist", "setup.exe")
+        self.prefix = os.path.join(self.build, "wineprefix")
+        self.drive_c = os.path.join(self.prefix, "drive_c")
+        self.install_dir = os.path.join(self.drive_c, PRODUCT_DIR)
+        self.log = os.path.join(self.out, "programs.log")
+        subprocess.run([os.path.join(TOP, "scripts", "wineprefix.sh")], check=True,
+                       env=dict(os.environ, WINEPREFIX=self.prefix))
+
+    def desktop(self):
+        return os.path.join(self.drive_c, "users", gui._user_name(), "Desktop")
+
+    def clear_previous(self):
+        """A fresh start: no earlier installation, shortcut or log, so what is shown is this run's."""
+        if os.path.isdir(self.install_dir):
+            shutil.rmtree(self.install_dir)
+        for link in (CASHIER_LINK, SERVICE_LINK):
+            path = os.path.join(self.desktop(), link)
+            if os.path.lexists(path):
+                os.remove(path)
+        if os.path.exists(self.log):
+            os.remove(self.log)
+
+    # -- on the user's display -------------------------------------------------------------------------
+    def interactive(self):
+        say("== the installer on your display (%s)" % os.environ["DISPLAY"])
+        say("   click 一键安装 to install the sample; the cashier program then starts maximised.")
+        say("   Close the cashier program's window to go on with the demo.")
+        self.clear_previous()
+        env = gui.wine_env(self.prefix, None)
+        env["JT_SAMPLE_LOG"] = gui.windows_path(self.log)
+        subprocess.run(["wine", self.setup], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        # The cashier program outlives the installer; wait for it (and wine's own services) to end.
+        subprocess.run(["wineserver", "-w"], env=env)
+        self.report()
+
+    # -- headless ----------------------------------------------------------------------------------------
+    def headless(self):
+        gui.ensure_tools()
+        large = self.large_installer()
+        display = gui.Display()
+        wine = None
+        say("== the installer window, clicked through on a private Xvfb (%s)" % display.name)
+        try:
+            wine = gui.Wine(self.prefix, display)
+            env = {"JT_SAMPLE_LOG": gui.windows_path(self.log), "JT_SAMPLE_EXIT": "1"}
+
+            # The progress screen, from the large installer.
+            self.clear_previous()
+            run = gui.Installer(wine, large, env=env)
+            run.wait_shot("the idle screen", lambda s: s.px(*INSTALL_BUTTON_CENTRE) != gui.PANEL)
+            run.click(*INSTALL_BUTTON_CENTRE)
+            best = []
+
+            def half_filled():
+                shot = run.shot()
+                filled = bar_fill(shot)
+                if 0 < filled < 553:
+                    best[:] = [shot]
+                    return filled >= 553 * 2 // 5
+                return not run.alive() and best
+
+            gui.wait_for("the progress screen", half_filled, timeout=60)
+            best[0].save_png(os.path.join(self.out, "progress.png"))
+            say("   progress screen:  %s" % os.path.join(self.out, "progress.png"))
+            run.wait_exit(120)
+
+            # The sample installer itself: idle screen, one click, and what it left.
+            self.clear_previous()
+            run = gui.Installer(wine, self.setup, env=env)
+            idle = run.wait_shot("the idle screen", lambda s: s.px(*INSTALL_BUTTON_CENTRE) != gui.PANEL)
+            idle.save_png(os.path.join(self.out, "idle.png"))
+            say("   idle screen:      %s" % os.path.join(self.out, "idle.png"))
+            say("   clicking 一键安装 in %s ..." % self.setup)
+            started = time.monotonic()
+            run.click(*INSTALL_BUTTON_CENTRE)
+            code = run.wait_exit(120)
+            say("   the installer installed and closed in %.1f s (exit code %d)" % (time.monotonic() - started, code))
+            gui.wait_for("the cashier program's log line", lambda: os.path.exists(self.log), timeout=15)
+        finally:
+            if wine:
+                wine.close()
+            display.close()
+        self.report()
+
+    def large_installer(self):
+        stage = os.path.join(self.out, "large-stage")
+        exe = os.path.join(self.out, "setup-large.exe")
+        sample_stage = os.path.join(self.build, "sample-stage")
+        stub = os.path.join(self.build, "win32", "setup-stub.exe")
+        padding = os.path.join(self.out, "padding.bin")
+        if not (os.path.isfile(padding) and os.path.getsize(padding) == PADDING_SIZE):
+            with open(padding, "wb") as f:
+                f.write(random.Random(1).randbytes(PADDING_SIZE))
+        newest = max([os.path.getmtime(stub), os.path.getmtime(padding)] +
+                     [os.path.getmtime(os.path.join(d, f)) for d, _, fs in os.walk(sample_stage) for f in fs])
+        if os.path.exists(exe) and os.path.getmtime(exe) >= newest:
+            return exe
+        say("== packing %s: the sample plus 64 MB, for the progress picture (once)" % exe)
+        shutil.rmtree(stage, ignore_errors=True)
+        shutil.copytree(sample_stage, stage)
+        os.makedirs(os.path.join(stage, "data"), exist_ok=True)
+        os.link(padding, os.path.join(stage, "data", "demo-padding.bin"))
+        subprocess.run([os.path.join(self.build, "native", "mkinstaller"), "pack", "--level", "0", "--dict", "64K",
+                        "--stub", stub, "--out", exe, stage], check=True, stdout=subprocess.DEVNULL)
+        shutil.rmtree(stage)
+        return exe
+
+    # -- what the installation left --------------------------------------------------------------------
+    def report(self):
+        say()
+        windows_dir = "C:\\" + PRODUCT_DIR.replace("/", "\\")
+        if not os.path.isdir(self.install_dir):
+            say("== nothing was installed (the installer was closed without installing)")
+            return
+        say("== installed files: %s\\  =  %s/" % (windows_dir, self.install_dir))
+        say(tree(self.install_dir))
+        link = os.path.join(self.desktop(), CASHIER_LINK)
+        say()
+        if os.path.exists(link):
+            say("== desktop shortcut: %s" % link)
+            say("   target: %s" % shortcut_target(link))
+        else:
+            say("== no desktop shortcut at %s" % link)
+        say()
+        if os.path.exists(self.log):
+            with open(self.log, "rb") as f:
+                lines = [l.split("\t") for l in f.read().decode("gbk").splitlines() if l]
+            for module, cwd, show, *_ in lines:
+                state = {"3": "maximised", "1": "normal"}.get(show, "show command " + show)
+                say("== started: %s" % module)
+                say("   in %s, %s (show command %s; the sample program logs this line to %s)"
+                    % (cwd, state, show, self.log))
+        else:
+            say("== the cashier program did not log a start (%s)" % self.log)
+
+
+def bar_fill(shot):
+    """How far the progress bar's green fill reaches, counted along the bar's middle row."""
+    filled = 0
+    for x in range(20, 20 + 553):
+        r, g, b = shot.px(x, 360)
+        if g > r + 60 and g > b + 30:
+            filled = x - 20 + 1
+    return filled
+
+
+def main():
+    if len(sys.argv) != 2:
+        print("usage: scripts/demo_gui.py BUILD_DIR", file=sys.stderr)
+        return 64
+    demo = Demo(sys.argv[1])
+    if os.environ.get("DISPLAY"):
+        demo.interactive()
+    else:
+        demo.headless()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
