@@ -3,7 +3,7 @@
 #
 #   bench/run.sh BUILD_DIR        (make bench runs it with the build tree, after make all)
 #
-# BENCH_ROUNDS=N sets the number of measured rounds (default 5, after one warm-up round).
+# BENCH_ROUNDS=N sets the number of measured rounds (default 7, after one warm-up round).
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
