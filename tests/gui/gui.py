@@ -169,43 +169,73 @@ def is_white(p):
 # ---------------------------------------------------------------------------------------------------------
 
 class Display:
-    """One private Xvfb screen, 1024 x 768 x 24, on a display number the server picks itself."""
+    """One private Xvfb screen, 1024 x 768 x 24, ended by its pid.
 
-    def __init__(self):
+    The display number is taken from 200 up, clear of the numbers that xvfb-run (99 up) and servers that
+    pick their own (0 up) use, skipping any number with a lock file; a server that still loses a race for
+    its number exits at once and the next number is tried. Xvfb's messages go to log when one is given.
+    """
+
+    FIRST = 200
+
+    def __init__(self, log=None):
+        self.proc = None
+        for number in range(self.FIRST, self.FIRST + 100):
+            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+                continue
+            if self._start(number, log):
+                self.name = ":%d" % number
+                self.env = dict(os.environ, DISPLAY=self.name)
+                return
+        raise RuntimeError("no Xvfb could be started (displays :%d and up)" % self.FIRST)
+
+    def _start(self, number, log):
         read_end, write_end = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H),
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        # Xvfb writes the display number it took, then a newline, once it accepts clients.
-        number = b""
+        out = open(log, "ab") if log else subprocess.DEVNULL
+        try:
+            # -displayfd: Xvfb writes its number there once it accepts clients.
+            self.proc = subprocess.Popen(
+                ["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0",
+                 "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
+                pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=out, stderr=out)
+        finally:
+            os.close(write_end)
+            if log:
+                out.close()
+        ready = b""
         try:
             deadline = time.monotonic() + 15
-            while not number.endswith(b"\n") and time.monotonic() < deadline:
-                ready, _, _ = select.select([read_end], [], [], 0.5)
-                if ready:
+            while not ready.endswith(b"\n") and time.monotonic() < deadline:
+                if select.select([read_end], [], [], 0.5)[0]:
                     chunk = os.read(read_end, 16)
                     if not chunk:
                         break
-                    number += chunk
+                    ready += chunk
         finally:
             os.close(read_end)
-        if not number.strip().isdigit():
-            self.close()
-            raise RuntimeError("Xvfb did not start")
-        self.name = ":" + number.decode().strip()
-        self.env = dict(os.environ, DISPLAY=self.name)
+        if ready.strip() == str(number).encode() and self.proc.poll() is None:
+            return True
+        self.close()
+        return False
+
+    def alive(self):
+        return self.proc is not None and self.proc.poll() is None
 
     def run(self, *args, check=True):
         r = subprocess.run(list(args), env=self.env, capture_output=True, text=True)
         if check and r.returncode != 0:
+            if not self.alive():
+                raise RuntimeError("the X server %s has ended (exit %s)" % (self.name, self.proc.returncode))
             raise RuntimeError("%s failed: %s" % (" ".join(args), r.stderr.strip()))
         return r
 
     def screenshot(self):
-        r = subprocess.run([IMPORT, "-silent", "-window", "root", "-depth", "8", "ppm:-"], env=self.env, capture_output=True,
-                           check=True)
+        r = subprocess.run([IMPORT, "-silent", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
+                           capture_output=True)
+        if r.returncode != 0:
+            if not self.alive():
+                raise RuntimeError("the X server %s has ended (exit %s)" % (self.name, self.proc.returncode))
+            raise RuntimeError("import failed: " + r.stderr.decode(errors="replace").strip())
         return parse_ppm(r.stdout)
 
     # Pointer and keyboard, in screen coordinates.
@@ -263,7 +293,7 @@ class Display:
         return ids
 
     def close(self):
-        if self.proc.poll() is None:
+        if self.proc is not None and self.proc.poll() is None:
             self.proc.terminate()
             try:
                 self.proc.wait(5)

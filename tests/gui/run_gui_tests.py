@@ -16,6 +16,7 @@ installer stub changes. The last idle and progress screenshots are left in BUILD
 """
 
 import argparse
+import fcntl
 import filecmp
 import os
 import random
@@ -236,6 +237,13 @@ class Suite:
         self.shots = os.path.join(self.work, "shots")
         self.failures = os.path.join(self.work, "failures")
         os.makedirs(self.shots, exist_ok=True)
+        # One run at a time per build tree: the runs would share the prefix, its folders and the caches.
+        self.lock = open(os.path.join(self.work, ".lock"), "w")
+        try:
+            fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            print("gui tests: waiting for another run on %s to end" % self.build, flush=True)
+            fcntl.flock(self.lock, fcntl.LOCK_EX)
         shutil.rmtree(self.failures, ignore_errors=True)
         self.stub = os.path.join(self.build, "win32", "setup-stub.exe")
         self.setup = os.path.join(self.build, "dist", "setup.exe")
@@ -256,7 +264,7 @@ class Suite:
         self.make_prefix()
         self.make_helper()
         self.make_big_installer()
-        self.display = gui.Display()
+        self.display = gui.Display(log=os.path.join(self.scratch, "xvfb.log"))
         env = gui.wine_env(self.prefix, self.display)
         # A server left over from an interrupted run of this suite would keep its old display.
         subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -326,10 +334,15 @@ class Suite:
             self.wine.close()
         if self.display:
             self.display.close()
+        if os.path.isdir(self.failures):  # the logs of a failed run, beside its screenshots
+            for name in os.listdir(self.scratch):
+                if name.endswith((".log", ".out")):
+                    shutil.copy(os.path.join(self.scratch, name), self.failures)
         if getattr(self, "keep", False):
             print("scratch kept: " + self.scratch)
         else:
             shutil.rmtree(self.scratch, ignore_errors=True)
+        self.lock.close()
 
     # -- between scenarios -------------------------------------------------------------------------------
     def clean(self):
