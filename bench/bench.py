@@ -294,6 +294,9 @@ class Display:
     """Our own Xvfb on a free display number, ended by its pid."""
 
     def __init__(self):
+        self.start()
+
+    def start(self):
         r, w = os.pipe()
         self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
                                      pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -301,8 +304,12 @@ class Display:
         with os.fdopen(r) as f:
             self.name = ":" + f.readline().strip()
 
+    def alive(self):
+        return self.proc.poll() is None
+
     def stop(self):
-        self.proc.terminate()
+        if self.alive():
+            self.proc.terminate()
         self.proc.wait()
 
 
@@ -346,6 +353,7 @@ def installer_gui_run(installer, env, target, desktop_dirs, stats, log_path, tim
             if not window:
                 time.sleep(0.01)
         t_shown = time.perf_counter()
+        click_clock = time.time()
         x, y = INSTALL_CLICK
         subprocess.run(["xdotool", "mousemove", "--window", window, str(x), str(y), "click", "1"], env=env,
                        check=True)
@@ -355,9 +363,16 @@ def installer_gui_run(installer, env, target, desktop_dirs, stats, log_path, tim
             p.kill()
             raise SystemExit("bench: the installer did not finish")
         t_end = time.perf_counter()
+        end_clock = time.time()
     quick_tree_check(target, stats)
     u, sy, m = open(time_file).read().split()[-3:]
-    return {"wall": t_end - t_shown, "launch": t_end - t0, "cpu": float(u) + float(sy), "rss": int(m) * 1024}
+    # Phases from the files' modification times: up to the first file written (reading the payload, decoding
+    # the first block), from the first file to the last, and from the last file to the end of the process
+    # (shortcut, program start, window closed).
+    mtimes = [os.path.getmtime(os.path.join(cur, n)) for cur, _, names in os.walk(target) for n in names]
+    return {"wall": t_end - t_shown, "launch": t_end - t0, "cpu": float(u) + float(sy), "rss": int(m) * 1024,
+            "to_first": min(mtimes) - click_clock, "files": max(mtimes) - min(mtimes),
+            "after": end_clock - max(mtimes)}
 
 
 def measure(inp, rounds, display):
@@ -366,7 +381,7 @@ def measure(inp, rounds, display):
     os.makedirs(outdir, exist_ok=True)
     native = Timer()
     stats = inp["stats"]
-    env = wine_env(display)
+    env = wine_env(display.name)
     wine_timer = Timer(env)
     prefix = os.environ["WINEPREFIX"]
     drive_c = os.path.join(prefix, "drive_c")
@@ -412,14 +427,24 @@ def measure(inp, rounds, display):
         # counted, and the trace kept for a look.
         log_path = os.path.join(build_bench, "installer-trace.log")
         for attempt in range(3):
+            # A start after an early end has wine's error channel on, so its trace says more if it ends early too.
+            run_env = env if attempt == 0 else dict(env, WINEDEBUG="err+all,fixme-all")
             try:
-                return installer_gui_run(inp["installer"], env, product_target, desktops, stats, log_path,
+                return installer_gui_run(inp["installer"], run_env, product_target, desktops, stats, log_path,
                                          wine_timer.tf)
             except EarlyEnd as e:
                 kept = os.path.join(build_bench, "installer-early-end-%d.log" % len(early_ends))
                 shutil.copy(log_path, kept)
-                early_ends.append(str(e))
-                log("the installer ended before its window showed (%s); trace in %s; starting it again" % (e, kept))
+                why = str(e)
+                if not display.alive():
+                    # Something else on the machine ended our X server: a new one, and the installer again.
+                    why += ", our Xvfb %s had ended (status %s)" % (display.name, display.proc.returncode)
+                    display.stop()
+                    display.start()
+                    env["DISPLAY"] = display.name
+                early_ends.append(why)
+                log("the installer ended before its window showed (%s); trace in %s; starting it again"
+                    % (why, kept))
         raise SystemExit("bench: the installer kept ending before its window showed")
 
     def nsis_wine():
@@ -624,6 +649,12 @@ def report(inp, results, mach, vers, rounds, load_before, load_after, out_dir, e
       "the window costs %.3f × the same engine without a window (`mkinstaller.exe extract` under wine)."
       % (launch, launch_ratio, wine_engine_ratio))
     w("")
+    gui = results["installer_wine"]
+    w("The installer's install time in phases (medians, from the files' modification times): click to the first "
+      "file written %.2f s (reading the payload, decoding the small first block), first to last file %.2f s, last "
+      "file to the end of the process %.2f s (desktop shortcut, cashier program started, window closed)."
+      % (med([r["to_first"] for r in gui]), med([r["files"] for r in gui]), med([r["after"] for r in gui])))
+    w("")
     w("Memory floor = decoder window %d + largest block unpacked %d + compressed payload %d = %d bytes; "
       "peak = GNU time's maximum resident set size, median of the rounds." % (window, largest, payload, floor))
     w("")
@@ -718,7 +749,7 @@ def main():
     display = Display()
     try:
         log("measuring, %d rounds after a warm-up round, display %s" % (a.rounds, display.name))
-        results = measure(inp, a.rounds, display.name)
+        results = measure(inp, a.rounds, display)
     finally:
         display.stop()
     load_after = open("/proc/loadavg").read().split()[0]
