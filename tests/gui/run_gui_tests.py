@@ -716,8 +716,8 @@ def unwritable_folder(s):
 
 
 def close_and_minimise(s):
-    """Idle: minimise and close work. Installing: close box, check box and change-path do nothing,
-    minimise works; the screenshot of the progress screen is kept."""
+    """Idle: minimise, close and Escape work. Installing: close box, check box, change-path, Escape and
+    Return do nothing, minimise works; the screenshot of the progress screen is kept."""
     art = s.art
     # Idle: minimise, restore, close.
     inst = s.installer()
@@ -736,6 +736,12 @@ def close_and_minimise(s):
     check(not s.display.windows_named("^%s$" % TITLE), "the window is still there after the close box")
     check(not os.path.exists(s.default_dir), "closing installed something")
 
+    # The keyboard reaches the dialog: Escape is its cancel, which ends it when idle.
+    inst = s.installer()
+    s.display.focus(inst.window)
+    s.display.key("Escape")
+    check(inst.wait_exit(15) == 0, "Escape did not end the idle installer")
+
     # Installing (the large payload): a directory where its last file goes makes the run fail at its
     # very end, so the idle screen comes back and shows what the clicks during the run did.
     last = os.path.join(s.default_dir, "data", "blob-%02d.bin" % (BIG_FILES - 1))
@@ -751,6 +757,10 @@ def close_and_minimise(s):
     check(stays(lambda: inst.alive() and s.picker() is None
                 and progress_screen(inst.shot(), art) is not None, 1.0),
           "a click on the close box, check box or change-path label acted during the installation")
+    s.display.focus(inst.window)
+    s.display.key("Escape", "Return")
+    check(stays(lambda: inst.alive() and progress_screen(inst.shot(), art) is not None, 0.8),
+          "Escape or Return acted during the installation")
 
     inst.click(*centre(MINIMISE_BOX))
     wait_for("the window minimised during the installation", lambda: s.state_of() == "iconic", 5)
@@ -767,6 +777,7 @@ def close_and_minimise(s):
     idle = idle_screen(shot, art)
     check(idle["box"] == "ticked", "the check-box click during the installation changed the box")
     check(idle["change"] == change, "the directory line changed during the installation")
+    check(s.picker() is None, "a folder picker is open: the change-path click acted during the installation")
     s.click_screen_rect_centre(box["buttons"][0]["rect"])
     wait_for("the message box to close", lambda: s.message_box("big-setup") is None, 5)
     for i in range(BIG_FILES - 1):
