@@ -76,7 +76,7 @@ class Demo:
                        env=dict(os.environ, WINEPREFIX=self.prefix))
 
     def desktop(self):
-        return os.path.join(self.drive_c, "users", gui._user_name(), "Desktop")
+        return os.path.join(self.drive_c, "users", gui.user_name(), "Desktop")
 
     def clear_previous(self):
         """A fresh start: no earlier installation, shortcut or log, so what is shown is this run's."""

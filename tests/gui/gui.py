@@ -1,11 +1,12 @@
 """Driving the real installer under wine on a private X display: processes, windows, clicks and pixels.
 
-Used by run_gui_tests.py and by scripts/demo.sh (headless run). Everything here talks to the display
-through the command-line tools a Debian machine has: Xvfb, xdotool, xwininfo and ImageMagick's import.
-Screenshots are read as binary PPM and parsed here, so no imaging library is needed.
+Used by run_gui_tests.py and by scripts/demo_gui.py (the window part of make demo). Everything here
+talks to the display through the command-line tools a Debian machine has: Xvfb, xdotool, xwininfo and
+ImageMagick's import. Screenshots are read as binary PPM and parsed here, so no imaging library is needed.
 """
 
 import os
+import pwd
 import select
 import shutil
 import signal
@@ -89,10 +90,6 @@ class Image:
         rows = [self.data[((y + r) * self.width + x) * 3:((y + r) * self.width + x + w) * 3] for r in range(h)]
         return Image(w, h, b"".join(rows))
 
-    def row(self, y, x0=0, x1=None):
-        x1 = self.width if x1 is None else x1
-        return [self.px(x, y) for x in range(x0, x1)]
-
     def to_ppm(self):
         return b"P6\n%d %d\n255\n" % (self.width, self.height) + bytes(self.data)
 
@@ -145,14 +142,9 @@ def read_bmp(path):
     return Image(width, height, bytes(out))
 
 
-def mismatches(shot, ref, x0, y0, rows=None, cols=None):
-    """Pixels of ref (optionally only some rows/columns of it) that differ from shot at (x0, y0)."""
-    bad = 0
-    for y in (range(ref.height) if rows is None else rows):
-        for x in (range(ref.width) if cols is None else cols):
-            if shot.px(x0 + x, y0 + y) != ref.px(x, y):
-                bad += 1
-    return bad
+def mismatches(shot, ref, x0, y0):
+    """How many pixels of ref differ from shot at (x0, y0)."""
+    return sum(1 for y in range(ref.height) for x in range(ref.width) if shot.px(x0 + x, y0 + y) != ref.px(x, y))
 
 
 def is_ink(p):
@@ -239,9 +231,6 @@ class Display:
         return parse_ppm(r.stdout)
 
     # Pointer and keyboard, in screen coordinates.
-    def move(self, x, y):
-        self.run("xdotool", "mousemove", str(x), str(y))
-
     def click(self, x, y):
         self.run("xdotool", "mousemove", str(x), str(y), "click", "1")
 
@@ -281,16 +270,6 @@ class Display:
             values[key] = value.strip()
         return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
                 int(values["Width"]), int(values["Height"]), int(values["Border width"]))
-
-    def stacking(self):
-        """Top-level X windows of the screen, bottom first (the order the server stacks them)."""
-        r = self.run("xwininfo", "-root", "-children")
-        ids = []
-        for line in r.stdout.splitlines():
-            line = line.strip()
-            if line.startswith("0x"):
-                ids.append(int(line.split()[0], 16))
-        return ids
 
     def close(self):
         if self.proc is not None and self.proc.poll() is None:
@@ -354,7 +333,7 @@ class Wine:
 
     def desktop(self):
         users = os.path.join(self.drive_c, "users")
-        return os.path.join(users, os.environ.get("USER") or _user_name(), "Desktop")
+        return os.path.join(users, user_name(), "Desktop")
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -365,8 +344,8 @@ class Wine:
             self.server.wait()
 
 
-def _user_name():
-    import pwd
+def user_name():
+    """Wine names the profile folder after the Unix user."""
     return pwd.getpwuid(os.getuid()).pw_name
 
 
