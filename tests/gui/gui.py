@@ -231,8 +231,8 @@ class Display:
         return parse_ppm(r.stdout)
 
     # Pointer and keyboard, in screen coordinates.
-    def click(self, x, y):
-        self.run("xdotool", "mousemove", str(x), str(y), "click", "1")
+    def click(self, x, y, count=1):
+        self.run("xdotool", "mousemove", str(x), str(y), "click", "--repeat", str(count), "--delay", "100", "1")
 
     def press(self, x, y):
         self.run("xdotool", "mousemove", str(x), str(y), "mousedown", "1")
@@ -403,6 +403,9 @@ class Installer:
 
     def click(self, x, y):
         self.display.click(self.origin[0] + x, self.origin[1] + y)
+
+    def double_click(self, x, y):
+        self.display.click(self.origin[0] + x, self.origin[1] + y, count=2)
 
     def press(self, x, y):
         self.display.press(self.origin[0] + x, self.origin[1] + y)

@@ -585,11 +585,17 @@ def full_installation(s):
 
 
 def agreement_cleared(s):
-    """With the box cleared the install click only redraws the button; ticked again, it installs."""
+    """Double click, click: the box is cleared. Then the install click only redraws the button; ticked
+    again, it installs."""
     art = s.art
     inst = s.installer()
+    # A double click toggles twice (its second press comes as a double-click message, its release as an
+    # ordinary one), so with the single click after it the box ends empty and stays so.
+    inst.double_click(*centre(CHECK_BOX))
     inst.click(*centre(CHECK_BOX))
     inst.wait_shot("the empty box (bitmap 144)", lambda sh: check_box_state(sh, art) == "empty", 5)
+    check(stays(lambda: check_box_state(inst.shot(), art) == "empty", 0.6),
+          "a double and a single click on the ticked box did not leave it empty")
 
     inst.press(*centre(INSTALL_BUTTON))
     held = inst.wait_shot("the pressed button (bitmap 142) while held", lambda sh: button_state(sh, art) == "pressed", 5)
