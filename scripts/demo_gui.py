@@ -8,13 +8,14 @@ once the installer and the cashier program it starts have ended. Without DISPLAY
 Xvfb and clicks through by itself, saving the window's idle and progress screens (600 x 400 each) as
 BUILD_DIR/demo/idle.png and BUILD_DIR/demo/progress.png. The sample installs in a blink, so the progress
 picture comes from a second installer made for it: the sample plus 64 MB of incompressible data, which
-keeps the progress screen up for a few seconds (made once, BUILD_DIR/demo/setup-large.exe; what it
-installs is removed again).
+keeps the progress screen up for a few seconds (BUILD_DIR/demo/setup-large.exe, packed again only when
+the sample or the installer stub changes; what it installs is removed again).
 
 Either way it then shows where the files, the desktop shortcut and the started cashier program are, in
 the project's wine prefix BUILD_DIR/wineprefix.
 """
 
+import hashlib
 import os
 import random
 import shutil
@@ -99,8 +100,18 @@ class Demo:
         env["JT_SAMPLE_LOG"] = gui.windows_path(self.log)
         subprocess.run(["wine", self.setup], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
-        # The cashier program outlives the installer; wait for it (and wine's own services) to end.
-        subprocess.run(["wineserver", "-w"], env=env)
+        # The cashier program starts as the installer ends and outlives it: wait for its start (when there
+        # was an installation) and then until its window is closed.
+        if os.path.isdir(self.install_dir):
+            try:
+                gui.wait_for("the cashier program's start", lambda: os.path.exists(self.log), timeout=15)
+            except gui.Timeout:
+                pass  # the report says so
+        if os.path.exists(self.log):
+            cashier = "^%s$" % os.path.splitext(CASHIER)[0]
+            while subprocess.run(["xdotool", "search", "--name", cashier], stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL).returncode == 0:
+                time.sleep(0.5)
         self.report()
 
     # -- headless ----------------------------------------------------------------------------------------
@@ -109,14 +120,17 @@ class Demo:
         large = self.large_installer()
         display = gui.Display()
         wine = None
+        runs = []
         say("== the installer window, clicked through on a private Xvfb (%s)" % display.name)
         try:
-            wine = gui.Wine(self.prefix, display)
+            # The project's prefix may be in use by other runs: no server of our own, nothing stopped.
+            wine = gui.Wine(self.prefix, display, shared=True)
             env = {"JT_SAMPLE_LOG": gui.windows_path(self.log), "JT_SAMPLE_EXIT": "1"}
 
             # The progress screen, from the large installer.
             self.clear_previous()
             run = gui.Installer(wine, large, env=env)
+            runs.append(run)
             run.wait_shot("the idle screen", lambda s: s.px(*INSTALL_BUTTON_CENTRE) != gui.PANEL)
             run.click(*INSTALL_BUTTON_CENTRE)
             best = []
@@ -137,6 +151,7 @@ class Demo:
             # The sample installer itself: idle screen, one click, and what it left.
             self.clear_previous()
             run = gui.Installer(wine, self.setup, env=env)
+            runs.append(run)
             idle = run.wait_shot("the idle screen", lambda s: s.px(*INSTALL_BUTTON_CENTRE) != gui.PANEL)
             idle.save_png(os.path.join(self.out, "idle.png"))
             say("   idle screen:      %s" % os.path.join(self.out, "idle.png"))
@@ -147,6 +162,8 @@ class Demo:
             say("   the installer installed and closed in %.1f s (exit code %d)" % (time.monotonic() - started, code))
             gui.wait_for("the cashier program's log line", lambda: os.path.exists(self.log), timeout=15)
         finally:
+            for run in runs:
+                run.kill()
             if wine:
                 wine.close()
             display.close()
@@ -161,11 +178,15 @@ class Demo:
         if not (os.path.isfile(padding) and os.path.getsize(padding) == PADDING_SIZE):
             with open(padding, "wb") as f:
                 f.write(random.Random(1).randbytes(PADDING_SIZE))
-        newest = max([os.path.getmtime(stub), os.path.getmtime(padding)] +
-                     [os.path.getmtime(os.path.join(d, f)) for d, _, fs in os.walk(sample_stage) for f in fs])
-        if os.path.exists(exe) and os.path.getmtime(exe) >= newest:
+        # make rewrites the sample stage every time: the contents decide whether to pack again.
+        digest = hashlib.sha256()
+        for path in [stub, padding] + sorted(os.path.join(d, f) for d, _, fs in os.walk(sample_stage) for f in fs):
+            digest.update(os.path.relpath(path, self.build).encode() + b"\0")
+            digest.update(hashlib.sha256(open(path, "rb").read()).digest())
+        stamp = exe + ".inputs"
+        if os.path.exists(exe) and os.path.exists(stamp) and open(stamp).read() == digest.hexdigest():
             return exe
-        say("== packing %s: the sample plus 64 MB, for the progress picture (once)" % exe)
+        say("== packing %s: the sample plus 64 MB, for the progress picture" % exe)
         shutil.rmtree(stage, ignore_errors=True)
         shutil.copytree(sample_stage, stage)
         os.makedirs(os.path.join(stage, "data"), exist_ok=True)
@@ -173,6 +194,8 @@ class Demo:
         subprocess.run([os.path.join(self.build, "native", "mkinstaller"), "pack", "--level", "0", "--dict", "64K",
                         "--stub", stub, "--out", exe, stage], check=True, stdout=subprocess.DEVNULL)
         shutil.rmtree(stage)
+        with open(stamp, "w") as f:
+            f.write(digest.hexdigest())
         return exe
 
     # -- what the installation left --------------------------------------------------------------------

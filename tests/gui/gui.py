@@ -298,16 +298,26 @@ def windows_path(path):
 
 
 class Wine:
-    """A wine prefix with one persistent wineserver for the whole run."""
+    """A wine prefix for one run.
 
-    def __init__(self, prefix, display):
+    Own prefix (the tests): one persistent wineserver for the whole run, warmed up by wineboot, and
+    stopped with everything in the prefix at the end. Shared prefix (the demo, in the project's prefix
+    that other runs may be using): no server of its own and nothing stopped; wine starts a server when
+    needed, which ends by itself after the last program.
+    """
+
+    def __init__(self, prefix, display, shared=False):
         self.prefix = prefix
         self.display = display
+        self.shared = shared
         self.env = wine_env(prefix, display)
-        # All output to /dev/null: wine's background services must not inherit a pipe of ours.
-        self.server = subprocess.Popen(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.run(["wineboot"])
+        self.server = None
+        if not shared:
+            # All output to /dev/null: wine's background services must not inherit a pipe of ours, or
+            # reading a program's output (output() below) would wait for them.
+            self.server = subprocess.Popen(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.run(["wineboot"])
 
     def run(self, args, env=None, timeout=60):
         return subprocess.run(["wine"] + args, env=dict(self.env, **(env or {})), stdin=subprocess.DEVNULL,
@@ -336,6 +346,8 @@ class Wine:
         return os.path.join(users, user_name(), "Desktop")
 
     def close(self):
+        if self.shared:
+            return
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             self.server.wait(10)
