@@ -147,6 +147,8 @@ class Demo:
             best[0].save_png(os.path.join(self.out, "progress.png"))
             say("   progress screen:  %s" % os.path.join(self.out, "progress.png"))
             run.wait_exit(120)
+            # Its cashier program logs its start a moment later; that line is not the sample's.
+            gui.wait_for("the large installer's cashier program", lambda: os.path.exists(self.log), timeout=15)
 
             # The sample installer itself: idle screen, one click, and what it left.
             self.clear_previous()
