@@ -298,7 +298,10 @@ class Display:
 
     def start(self):
         r, w = os.pipe()
-        self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        # -noreset: without it the server resets whenever its last client leaves (every xdotool call may be the
+        # last), and a wine program that connects during the reset finds no display and ends at once.
+        self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                                      "-noreset"],
                                      pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(w)
         with os.fdopen(r) as f:
@@ -423,8 +426,8 @@ def measure(inp, rounds, display):
     early_ends = []
 
     def installer_wine():
-        # Now and then wine ends the installer before its window maps (status 0, no trace): started again,
-        # counted, and the trace kept for a look.
+        # Should the installer end before its window maps (status 0), it is started again, counted, and its
+        # trace kept for a look.
         log_path = os.path.join(build_bench, "installer-trace.log")
         for attempt in range(3):
             # A start after an early end has wine's error channel on, so its trace says more if it ends early too.
