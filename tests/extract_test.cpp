@@ -28,15 +28,6 @@ Outcome extract(const std::vector<uint8_t>& stream, const std::string& dir) {
 // The trace after the install directory's prefix lines.
 std::string records_trace(const std::string& trace) { return trace.substr(trace.find("start dec\n")); }
 
-std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, const char*>> records) {
-    RecordStreamWriter w;
-    for (auto& r : records) {
-        if (r.second) w.add_file(r.first, bytes_of(r.second));
-        else w.add_dir(r.first);
-    }
-    return w.finish();
-}
-
 // Installs block streams with the real encoder through the installer's own path.
 struct Installation {
     int status;

@@ -62,15 +62,6 @@ private:
     std::string install_dir_;
 };
 
-std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, const char*>> records) {
-    RecordStreamWriter w;
-    for (const auto& r : records) {
-        if (r.second) w.add_file(r.first, bytes_of(r.second));
-        else w.add_dir(r.first);
-    }
-    return w.finish();
-}
-
 // A valid installer: a 2048-byte stub and two real blocks; every field's offset is known.
 struct Fixture {
     std::vector<uint8_t> file;

@@ -40,15 +40,6 @@ std::string installer_of(const ScratchDir& scratch, const std::vector<std::vecto
     return out;
 }
 
-std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, const char*>> records) {
-    RecordStreamWriter w;
-    for (const auto& r : records) {
-        if (r.second) w.add_file(r.first, bytes_of(r.second));
-        else w.add_dir(r.first);
-    }
-    return w.finish();
-}
-
 std::string crc_hex(const std::vector<uint8_t>& bytes) {
     char hex[16];
     snprintf(hex, sizeof hex, "%08X", unsigned(crc32(0, bytes.data(), uInt(bytes.size()))));

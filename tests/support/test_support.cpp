@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "block_encoder.h"
+#include "container_writer.h"
 #include "payload/os.h"
 #include "ui/progress_meter.h"
 #include "ui/shared_state.h"
@@ -86,6 +87,15 @@ std::string installed_path(const std::string& dir, const std::string& stored_nam
 }
 
 std::vector<uint8_t> bytes_of(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, const char*>> records) {
+    RecordStreamWriter w;
+    for (const auto& r : records) {
+        if (r.second) w.add_file(r.first, bytes_of(r.second));
+        else w.add_dir(r.first);
+    }
+    return w.finish();
+}
 
 std::vector<uint8_t> random_bytes(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);

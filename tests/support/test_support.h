@@ -1,7 +1,9 @@
 // Helpers shared by the test suites: scratch directories, files, repaint counting, LZMA-encoded fixtures.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A fresh empty directory for one test, removed when the object goes; path() ends with the native separator.
@@ -31,6 +33,8 @@ std::string installed_path(const std::string& dir, const std::string& stored_nam
 
 // Bytes of a string literal, for building streams.
 std::vector<uint8_t> bytes_of(const std::string& s);
+// A record stream with an end record: a null content makes a directory record, else a file record.
+std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, const char*>> records);
 // Deterministic pseudo-random bytes (incompressible).
 std::vector<uint8_t> random_bytes(size_t n, uint32_t seed);
 
