@@ -6,9 +6,15 @@
 #include "payload/payload.h"
 #include "payload/tail.h"
 
-unsigned char* read_bytes(FILE* file, int32_t size) {
+unsigned char* alloc_block_buffer(size_t size) {
     // malloc(0) may give null; one spare byte keeps an empty block distinct from a failure.
-    unsigned char* buffer = static_cast<unsigned char*>(malloc(size > 0 ? size_t(size) : 1));
+    void* buffer = malloc(size > 0 ? size : 1);
+    if (buffer) os_prefer_large_pages(buffer, size);
+    return static_cast<unsigned char*>(buffer);
+}
+
+unsigned char* read_bytes(FILE* file, int32_t size) {
+    unsigned char* buffer = alloc_block_buffer(size > 0 ? size_t(size) : 0);
     if (!buffer) return nullptr;
     int32_t remaining = size;
     while (remaining > 0) {

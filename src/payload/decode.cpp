@@ -14,7 +14,8 @@ extern "C" {
 
 namespace {
 
-void* alloc_callback(void*, size_t size) { return size == 0 ? nullptr : malloc(size); }
+// The window is the decoder's one large allocation and is written all over: large pages pay there too.
+void* alloc_callback(void*, size_t size) { return size == 0 ? nullptr : alloc_block_buffer(size); }
 void free_callback(void*, void* address) { free(address); }
 ISzAlloc g_decoder_alloc = {alloc_callback, free_callback};
 
@@ -27,7 +28,7 @@ unsigned char* decode_block(const unsigned char* block, int32_t size) {
     const uint32_t unpacked = block_unpacked_size(block);
     if (unpacked > uint32_t(INT32_MAX)) return nullptr;
 
-    unsigned char* out = static_cast<unsigned char*>(malloc(unpacked > 0 ? unpacked : 1));
+    unsigned char* out = alloc_block_buffer(unpacked);
     if (!out) return nullptr;
 
     CLzmaDec state;

@@ -1,9 +1,15 @@
-// The payload's platform layer: own executable path, one directory, native path forming.
+// The payload's platform layer: own executable path, large buffers, one directory, native path forming.
 #pragma once
 #include <cstddef>
 
 // Full path of the running executable into buf; false when it does not fit or cannot be had.
 bool os_self_path(char* buf, size_t cap);
+
+// Asks that a large buffer about to be filled be backed by large pages where the platform grants them
+// without privileges (transparent huge pages on Linux), so that first touching a block's hundreds of MiB
+// costs a few hundred page faults rather than tens of thousands. Only the whole large pages inside
+// [p, p + size) are affected; nothing happens on Windows or when the hint is refused.
+void os_prefer_large_pages(void* p, size_t size);
 
 // Creates one directory (not its parents); the result is the caller's to ignore.
 bool os_mkdir(const char* path);

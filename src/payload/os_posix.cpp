@@ -1,8 +1,11 @@
-// Payload platform layer for Linux: /proc/self/exe, mkdir 0777, code page 936 names turned into UTF-8.
+// Payload platform layer for Linux: /proc/self/exe, transparent huge pages, mkdir 0777, code page 936
+// names turned into UTF-8.
 #include <iconv.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "payload/os.h"
@@ -12,6 +15,14 @@ bool os_self_path(char* buf, size_t cap) {
     if (n <= 0 || size_t(n) >= cap) return false;
     buf[n] = '\0';
     return true;
+}
+
+void os_prefer_large_pages(void* p, size_t size) {
+    // x86-64's large page; madvise wants whole pages, so only the aligned inside of the buffer is advised.
+    constexpr uintptr_t LARGE_PAGE = uintptr_t(2) << 20;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + size) & ~(LARGE_PAGE - 1);
+    if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 bool os_mkdir(const char* path) { return mkdir(path, 0777) == 0; }

@@ -1,4 +1,4 @@
-// Payload platform layer for Windows: GetModuleFileNameA, _mkdir, ANSI names used as they are.
+// Payload platform layer for Windows: GetModuleFileNameA, no large pages, _mkdir, ANSI names used as they are.
 #include <direct.h>
 #include <windows.h>
 
@@ -10,6 +10,9 @@ bool os_self_path(char* buf, size_t cap) {
     DWORD n = GetModuleFileNameA(nullptr, buf, DWORD(cap));
     return n > 0 && n < cap;
 }
+
+// Large pages on Windows need the lock-pages privilege, which an installer neither has nor should ask for.
+void os_prefer_large_pages(void*, size_t) {}
 
 bool os_mkdir(const char* path) { return _mkdir(path) == 0; }
 

@@ -38,6 +38,10 @@ PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_u
 // Releases what read_payload returned: each buffer, each block, then the array. Null is fine.
 void free_payload(PayloadBlock** blocks, int32_t count);
 
+// A malloc'd buffer for a block's stored or unpacked bytes (release with free): at least one byte, so an
+// empty block is not mistaken for a failure, and large pages preferred. Null when memory runs out.
+unsigned char* alloc_block_buffer(size_t size);
+
 // Allocates size bytes and fills them from the file's current position.
 // Null when memory runs out or the file ends before size bytes were read.
 unsigned char* read_bytes(FILE* file, int32_t size);
