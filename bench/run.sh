@@ -12,17 +12,8 @@ build=$(cd "$1" && pwd)
 
 # 7zip: 7zz; nsis: makensis; lzma-alone: the LZMA SDK's own lzma tool (lzma_alone); xz-utils: xz;
 # time: GNU time for peak memory; gnuplot-nox: the chart; xvfb, xdotool: the installer's window.
-packages=(7zip nsis lzma-alone xz-utils time gnuplot-nox xvfb xauth xdotool binutils-mingw-w64-i686)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "bench: installing ${missing[*]}"
-  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$top/scripts/apt-need.sh" bench 7zip nsis lzma-alone xz-utils time gnuplot-nox xvfb xauth xdotool \
+  binutils-mingw-w64-i686
 
 # One persistent wineserver for the build tree's prefix while the benchmark runs.
 export WINEPREFIX="${WINEPREFIX:-$build/wineprefix}"

@@ -22,16 +22,7 @@ out=${1:-$top/res}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-need=()
-for p in imagemagick fonts-wqy-microhei fonts-arphic-uming python3; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "make_artwork: installing ${need[*]}"
-  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+"$top/scripts/apt-need.sh" make_artwork imagemagick fonts-wqy-microhei fonts-arphic-uming python3
 
 # Use the real ImageMagick binary, not any wrapper that may sit earlier in PATH.
 IM=/usr/bin/convert

@@ -15,19 +15,7 @@ packages=(
   libgnutls30 libdbus-1-3 xvfb xauth x11-utils xdotool imagemagick
   fonts-wqy-microhei fonts-arphic-uming liblnk-utils locales
 )
-
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
-  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$top/scripts/apt-need.sh" setup "${packages[@]}"
 
 # Wine maps Windows file names to Unix ones through the process locale: without a generated
 # zh_CN.UTF-8 every non-ASCII file name fails to open.
