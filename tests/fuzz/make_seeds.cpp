@@ -17,12 +17,11 @@
 #include "payload/decode.h"
 #include "payload/payload.h"
 #include "signed_image.h"
+#include "support/tree_io.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-using Tree = std::map<std::string, std::string>;  // UTF-8 relative path -> content; "dir/" is a directory
 
 const Tree PRODUCT = {
     {u8"霁桐收银端.exe", "MZ cashier"},
@@ -54,18 +53,6 @@ void write_bytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> read_bytes_of(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void write_tree(const fs::path& root, const Tree& tree) {
-    for (const auto& [name, content] : tree) {
-        const fs::path path = root / fs::u8path(name);
-        if (name.back() == '/') {
-            fs::create_directories(path);
-            continue;
-        }
-        fs::create_directories(path.parent_path());
-        write_bytes(path, std::vector<uint8_t>(content.begin(), content.end()));
-    }
 }
 
 }  // namespace

@@ -1,18 +1,12 @@
 // Helpers of the mkinstaller tests: file trees named in UTF-8, in-process command runs, decoded blocks.
 #pragma once
+#include "support/tree_io.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
-
-// A tree as relative UTF-8 paths with '/' separators; a key ending in '/' is a directory.
-using Tree = std::map<std::string, std::string>;
-
-// Creates every entry (and the parents it needs) below root.
-void write_tree(const std::filesystem::path& root, const Tree& tree);
-// Every entry below root with its content.
-Tree read_tree(const std::filesystem::path& root);
 
 // A stand-in program image for the front of an installer.
 std::string make_stub(const std::filesystem::path& dir);
