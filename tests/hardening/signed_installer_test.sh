@@ -8,30 +8,13 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 mkinstaller=$1 runner=$2 programs=$3
-run() { "$top/scripts/wine-run.sh" "$@" 2> >(grep -v '^wine: Read access denied' >&2); }
-windows() { printf 'Z:%s' "${1//\//\\}"; }
-
-. "$top/scripts/wine-env.sh"
+. "$top/tests/support/wine_test.sh"
 scratch=$(mktemp -d)
 desktop="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
 trap 'rm -f "$desktop/霁桐收银端.lnk"; rm -rf "$scratch" 2>/dev/null || { sleep 1; rm -rf "$scratch"; }' EXIT
 
-failures=0
-check() {  # what, actual, expected
-  if [ "$2" != "$3" ]; then
-    echo "FAIL $1: got '$2', expected '$3'"
-    failures=$((failures + 1))
-  else
-    echo "ok   $1"
-  fi
-}
-
 stage=$scratch/stage
-mkdir -p "$stage"
-cp -R "$top/sample/product/." "$stage/"
-cp "$programs/霁桐收银端.exe" "$programs/霁桐餐饮服务.exe" "$stage/"
-run "$mkinstaller" pack --stub "$(windows "$runner")" --out "$(windows "$scratch/setup.exe")" "$(windows "$stage")" \
-  >/dev/null
+pack_sample "$mkinstaller" "$runner" "$programs" "$stage" "$scratch/setup.exe"
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Jitong throwaway test signer" \
   -keyout "$scratch/key.pem" -out "$scratch/cert.pem" 2>/dev/null
@@ -81,5 +64,4 @@ check "the changed installer says it is damaged" \
   "event message installing=1 安装程序已损坏，请重新下载"
 check "nothing was installed from the changed file" "$([ -e "$scratch/tampered-inst" ] && echo yes || echo no)" no
 
-[ "$failures" = 0 ] || cat "$scratch/verify.log"
-[ "$failures" = 0 ]
+finish || { cat "$scratch/verify.log"; false; }

@@ -8,10 +8,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 mkinstaller=$1 runner=$2 programs=$3
-run() { "$top/scripts/wine-run.sh" "$@" 2> >(grep -v '^wine: Read access denied' >&2); }
-windows() { printf 'Z:%s' "${1//\//\\}"; }
-
-. "$top/scripts/wine-env.sh"
+. "$top/tests/support/wine_test.sh"
 desktop="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
 cashier_link="$desktop/霁桐收银端.lnk"
 service_link="$desktop/霁桐餐饮.lnk"
@@ -20,18 +17,12 @@ trap 'rm -rf "$scratch"; rm -f "$cashier_link" "$service_link"' EXIT
 rm -f "$cashier_link" "$service_link"
 
 stage=$scratch/stage
-mkdir -p "$stage"
-cp -R "$top/sample/product/." "$stage/"
-cp "$programs/霁桐收银端.exe" "$programs/霁桐餐饮服务.exe" "$stage/"
-run "$mkinstaller" pack --stub "$(windows "$runner")" --out "$(windows "$scratch/setup.exe")" "$(windows "$stage")" \
-  >/dev/null
+pack_sample "$mkinstaller" "$runner" "$programs" "$stage" "$scratch/setup.exe"
 
 install_dir="$(windows "$scratch/inst/霁桐餐饮")\\"
 log=$scratch/launches.log
 # The doubled backslash ends the argument with one backslash rather than escaping its closing quote.
 output=$(JT_SAMPLE_LOG="$(windows "$log")" JT_SAMPLE_EXIT=1 run "$scratch/setup.exe" "$install_dir\\" | iconv -f cp936 -t utf-8)
-
-. "$top/tests/support/check.sh"
 
 check "what the worker asked of the window" "$(printf '%s\n' "$output" | grep -E '^(event|worker_end|dialog_ended)' | tr -d '\r')" \
   "$(printf 'event end_dialog installing=0\ndialog_ended')"
