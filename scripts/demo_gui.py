@@ -54,15 +54,6 @@ def tree(root):
     return "\n".join(lines)
 
 
-def shortcut_target(path):
-    r = subprocess.run(["lnkinfo", "-c", "windows-936", path], capture_output=True, text=True)
-    for line in r.stdout.splitlines():
-        key, _, value = line.strip().partition(":")
-        if key.strip() == "Local path":
-            return value.strip()
-    return "(lnkinfo could not read it)"
-
-
 class Demo:
     def __init__(self, build):
         self.build = os.path.abspath(build)
@@ -213,7 +204,7 @@ class Demo:
         say()
         if os.path.exists(link):
             say("== desktop shortcut: %s" % link)
-            say("   target: %s" % shortcut_target(link))
+            say("   target: %s" % (gui.shortcut_target(link) or "(lnkinfo could not read it)"))
         else:
             say("== no desktop shortcut at %s" % link)
         say()

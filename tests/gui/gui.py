@@ -356,6 +356,16 @@ class Wine:
             self.server.wait()
 
 
+def shortcut_target(path):
+    """The local path a .lnk file points at, read by lnkinfo (liblnk-utils) in code page 936; None if unread."""
+    r = subprocess.run(["lnkinfo", "-c", "windows-936", path], capture_output=True, text=True)
+    for line in r.stdout.splitlines():
+        key, _, value = line.strip().partition(":")
+        if key.strip() == "Local path":
+            return value.strip()
+    return None
+
+
 def user_name():
     """Wine names the profile folder after the Unix user."""
     return pwd.getpwuid(os.getuid()).pw_name

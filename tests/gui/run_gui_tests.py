@@ -464,15 +464,6 @@ def same_tree(a, b):
     return diffs
 
 
-def shortcut_target(path):
-    r = subprocess.run(["lnkinfo", "-c", "windows-936", path], capture_output=True, text=True)
-    for line in r.stdout.splitlines():
-        key, _, value = line.strip().partition(":")
-        if key.strip() == "Local path":
-            return value.strip()
-    return None
-
-
 def win_dir(linux_dir, drive_c):
     """C:\\... form of a folder under drive_c."""
     return "C:\\" + os.path.relpath(linux_dir, drive_c).replace("/", "\\")
@@ -573,7 +564,7 @@ def full_installation(s):
     check(os.path.isfile(link), CASHIER_LINK + " is not on the desktop " + s.desktop)
     check(not os.path.lexists(os.path.join(s.desktop, SERVICE_LINK)), SERVICE_LINK + " made for option flags 0")
     install_dir = win_dir(s.default_dir, s.wine.drive_c)
-    target = shortcut_target(link)
+    target = gui.shortcut_target(link)
     check(target == install_dir + "\\" + CASHIER, "the shortcut points at %r" % target)
 
     lines = wait_for("the cashier program's log line", s.programs_log, timeout=15)
@@ -716,7 +707,7 @@ def unwritable_folder(s):
     lines = wait_for("the cashier program's log line", s.programs_log, timeout=15)
     check([l[:3] for l in lines] == [[install_dir + "\\" + CASHIER, install_dir, "3"]],
           "programs started: %r" % lines)
-    check(shortcut_target(os.path.join(s.desktop, CASHIER_LINK)) == install_dir + "\\" + CASHIER,
+    check(gui.shortcut_target(os.path.join(s.desktop, CASHIER_LINK)) == install_dir + "\\" + CASHIER,
           "the shortcut does not point into the chosen folder")
     check(os.path.isfile(blocker), "the file in the way did not stay a file")
 
