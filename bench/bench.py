@@ -703,7 +703,7 @@ def report(inp, results, mach, vers, rounds, load_before, load_after, out_dir, e
         w("")
         w("Native extraction into RAM keeps the disk's file system out of the ratios, which compare the tools: on "
           "this machine the same extraction into the build tree's disk takes %.2f s (%.3f × into RAM), the "
-          "difference being the file system's create and write path, which every extracting tool pays alike."
+          "difference being the file system's create and write path, which the other extracting tools pay too."
           % (S["extract_disk"]["wall"], S["extract_disk"]["wall"] / S["extract"]["wall"]))
     w("")
     if early:
