@@ -184,6 +184,27 @@ TEST(ExtractRecords, FileThatCannotBeOpenedFailsAfterAdvancing) {
     EXPECT_EQ(meter->position(), int32_t(stream.size() - (1 + 2 + 9 + 4 + 1) - 1));
 }
 
+TEST(ExtractRecords, FileThatCannotBeWrittenWholeFails) {
+    // /dev/full takes the open and refuses every byte, as a full disk does. A short file fails only at the
+    // flush on close, a long one already in fwrite.
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "needs /dev/full";
+    for (const size_t size : {size_t(10), size_t(100000)}) {
+        SCOPED_TRACE(size);
+        ScratchDir scratch;
+        const std::string dir = scratch.path();
+        std::filesystem::create_symlink("/dev/full", dir + "full.bin");
+        const std::string content(size, 'z');
+        std::vector<uint8_t> stream =
+            stream_of({{"\\first.txt", "1"}, {"\\full.bin", content.c_str()}, {"\\last.txt", "2"}});
+        ScopedMeter meter(0, 1000000);
+        Outcome r = extract(stream, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(read_file(dir + "first.txt"), bytes_of("1"));
+        EXPECT_FALSE(file_exists(dir + "last.txt"));
+        EXPECT_EQ(meter->position(), int32_t(stream.size() - (1 + 2 + 9 + 4 + 1) - 1));
+    }
+}
+
 TEST(InstallPayload, TwoBlocksEndTwoUnitsShortOfTheRange) {
     const std::vector<uint8_t> first = stream_of({{"\\app.exe", "MZ cashier"}, {"\\svc.exe", "MZ service"}});
     RecordStreamWriter w;

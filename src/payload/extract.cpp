@@ -22,22 +22,26 @@ void make_dir(const char* path) {
     os_mkdir(path);
 }
 
-void write_all(FILE* file, const unsigned char* data, int32_t length) {
-    if (!data || length <= 0) return;
+bool write_all(FILE* file, const unsigned char* data, int32_t length) {
+    if (length <= 0) return true;
+    if (!data) return false;
     int32_t remaining = length;
     while (remaining > 0) {
         size_t wrote = fwrite(data + (length - remaining), 1, size_t(remaining), file);
         if (wrote == 0) break;
         remaining -= int32_t(wrote);
     }
+    return remaining == 0;
 }
 
 int write_file(const char* path, const unsigned char* data, int32_t length) {
     FILE* file = fopen(path, "wb");
     if (!file) return EXTRACT_FAILED;
-    write_all(file, data, length);
-    fclose(file);
-    return EXTRACT_OK;
+    const bool written = write_all(file, data, length);
+    // The tail of a file sits in the stream's buffer until the close: a full disk may only show there.
+    const bool closed = fclose(file) == 0;
+    // A truncated program file must not pass for an installed one.
+    return written && closed ? EXTRACT_OK : EXTRACT_FAILED;
 }
 
 int extract_records(const unsigned char* stream, int32_t length, const char* install_dir) {

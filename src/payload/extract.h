@@ -19,7 +19,7 @@ constexpr size_t PATH_LIMIT = 1023;
 int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked);
 
 // Walks one record stream of length bytes: creates the install directory's prefixes, then each directory
-// and file. EXTRACT_FAILED when a file cannot be opened, or the stream breaks its limits: empty, a record
+// and file. EXTRACT_FAILED when a file cannot be opened or written whole, or the stream breaks its limits: empty, a record
 // or name past the end, no final type byte, an unsafe name, or a joined path over PATH_LIMIT bytes.
 // An unknown type byte ends the stream without failure.
 int extract_records(const unsigned char* stream, int32_t length, const char* install_dir);
@@ -27,8 +27,10 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
 // Traces "mkdir <path>" and creates that one directory; the result is not looked at (an existing one is normal).
 void make_dir(const char* path);
 
-// Creates or truncates the file and writes length bytes; EXTRACT_FAILED only when it cannot be opened.
+// Creates or truncates the file and writes length bytes. EXTRACT_FAILED when it cannot be opened, or when
+// not every byte reached it (a write or the flush at close failed, as on a full disk); what was written stays.
 int write_file(const char* path, const unsigned char* data, int32_t length);
 
-// fwrite the bytes in a loop until all are written or a call writes nothing.
-void write_all(FILE* file, const unsigned char* data, int32_t length);
+// fwrite the bytes in a loop until all are written or a call writes nothing. True when all were written
+// (also when length <= 0); false for null data with a positive length.
+bool write_all(FILE* file, const unsigned char* data, int32_t length);
