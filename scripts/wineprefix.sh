@@ -3,8 +3,12 @@
 set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
 
+# The stamp names what the prefix was made with; a prefix from an older recipe is made again. Version 2:
+# the font substitutes are written with the zh_CN.UTF-8 locale present (without it their Chinese names
+# were stored garbled and 宋体 fell back to a font without CJK glyphs).
 stamp="$WINEPREFIX/.project-ready"
-[ -f "$stamp" ] && exit 0
+version="prefix 2"
+[ "$(cat "$stamp" 2>/dev/null)" = "$version" ] && exit 0
 
 echo "setup: creating wine prefix $WINEPREFIX"
 rm -rf "$WINEPREFIX"
@@ -20,4 +24,4 @@ for face in SimSun NSimSun 宋体 新宋体; do
   wine_cmd reg add "$subst" /v "$face" /t REG_SZ /d 'AR PL UMing CN' /f >/dev/null 2>&1
 done
 wineserver -w
-touch "$stamp"
+echo "$version" >"$stamp"
