@@ -171,36 +171,39 @@ TEST(ExtractRecords, DoubleByteNamesEndingIn5CStayWhole) {
     EXPECT_EQ(list_tree(dir).size(), 2u);
 }
 
-TEST(ExtractRecords, FileThatCannotBeOpenedFailsAfterAdvancing) {
-    ScratchDir scratch;
-    const std::string dir = scratch.path();
-    // A directory where the file should go cannot be opened for writing.
-    std::vector<uint8_t> stream = stream_of({{"\\busy", nullptr}, {"\\first.txt", "1"}, {"\\busy", "x"}, {"\\last.txt", "2"}});
-    ScopedMeter meter(0, 1000);
-    Outcome r = extract(stream, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(read_file(dir + "first.txt"), bytes_of("1"));
-    EXPECT_FALSE(file_exists(dir + "last.txt"));
-    EXPECT_EQ(meter->position(), int32_t(stream.size() - (1 + 2 + 9 + 4 + 1) - 1));
-}
-
-TEST(ExtractRecords, FileThatCannotBeWrittenWholeFails) {
-    // /dev/full takes the open and refuses every byte, as a full disk does. A short file fails only at the
-    // flush on close, a long one already in fwrite.
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "needs /dev/full";
-    for (const size_t size : {size_t(10), size_t(100000)}) {
-        SCOPED_TRACE(size);
+TEST(ExtractRecords, FileThatCannotBeWrittenFailsAfterAdvancing) {
+    // Each case puts something in the way of "blocked" before extraction. /dev/full takes the open and
+    // refuses every byte, as a full disk does: a short file fails only at the flush on close, a long one
+    // already in fwrite.
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        size_t size;
+        bool full_device;
+    };
+    const Case cases[] = {
+        {"a directory where the file should go", 1, false},
+        {"a full device, short file", 10, true},
+        {"a full device, long file", 100000, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.full_device && !fs::exists("/dev/full")) continue;  // not on Windows
         ScratchDir scratch;
         const std::string dir = scratch.path();
-        std::filesystem::create_symlink("/dev/full", dir + "full.bin");
-        const std::string content(size, 'z');
+        if (c.full_device)
+            fs::create_symlink("/dev/full", dir + "blocked");
+        else
+            fs::create_directory(dir + "blocked");
+        const std::string content(c.size, 'z');
         std::vector<uint8_t> stream =
-            stream_of({{"\\first.txt", "1"}, {"\\full.bin", content.c_str()}, {"\\last.txt", "2"}});
+            stream_of({{"\\first.txt", "1"}, {"\\blocked", content.c_str()}, {"\\last.txt", "2"}});
         ScopedMeter meter(0, 1000000);
         Outcome r = extract(stream, dir);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(read_file(dir + "first.txt"), bytes_of("1"));
         EXPECT_FALSE(file_exists(dir + "last.txt"));
+        // Advanced past the failed record, not past the last one.
         EXPECT_EQ(meter->position(), int32_t(stream.size() - (1 + 2 + 9 + 4 + 1) - 1));
     }
 }
