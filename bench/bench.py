@@ -381,7 +381,8 @@ def installer_gui_run(installer, env, target, desktop_dirs, stats, log_path, tim
 def ram_dir():
     """A fresh directory on /dev/shm when it is a RAM file system with room for a few trees, else None."""
     try:
-        if os.statvfs("/dev/shm").f_bavail * os.statvfs("/dev/shm").f_frsize < 2 << 30:
+        st = os.statvfs("/dev/shm")
+        if st.f_bavail * st.f_frsize < 2 << 30:
             return None
         with open("/proc/mounts") as f:
             if not any(l.split()[1:3] == ["/dev/shm", "tmpfs"] for l in f):
@@ -397,7 +398,7 @@ def measure(inp, rounds, display):
     os.makedirs(diskdir, exist_ok=True)
     # The native tools write into RAM where they can: on a disk the file system's own create path joins the
     # measurement (on an ext4 without journal, creating files scans the inodes that the previous round's
-    # removal freed, and that cost grows from round to round for every tool alike).
+    # removal freed, and that cost grows from round to round for the other tools too).
     outdir = ram_dir() or diskdir
     native = Timer()
     stats = inp["stats"]

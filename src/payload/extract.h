@@ -19,8 +19,9 @@ constexpr size_t PATH_LIMIT = 1023;
 int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked);
 
 // Walks one record stream of length bytes: creates the install directory's prefixes, then each directory
-// and file. EXTRACT_FAILED when a file cannot be opened or written whole, or the stream breaks its limits: empty, a record
-// or name past the end, no final type byte, an unsafe name, or a joined path over PATH_LIMIT bytes.
+// and file. EXTRACT_FAILED when a file cannot be opened or written whole, or the stream breaks its limits:
+// empty, a record or name past the end, no final type byte, an unsafe name, or a joined path over PATH_LIMIT
+// bytes.
 // An unknown type byte ends the stream without failure.
 int extract_records(const unsigned char* stream, int32_t length, const char* install_dir);
 

@@ -1,11 +1,10 @@
-// Test helpers for the vendor tool: trees on disk, captured command runs, installers read back.
+// Test helpers for the vendor tool: a stand-in stub, captured command runs, installers read back.
 #include "tree_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 #include "cli.h"
 #include "payload/decode.h"
