@@ -66,6 +66,9 @@ int main(int argc, char** argv) {
         if (woke == WAIT_OBJECT_0 + 1) {
             printf("dialog_ended\n");
             fflush(stdout);
+            // The worker returns right after ending the dialog. Ending the process under it once ended the
+            // runner by SIGKILL under wine, failing a test whose output was complete.
+            WaitForSingleObject(thread, 10000);
             return 0;
         }
         if (woke != WAIT_OBJECT_0) return 3;
