@@ -6,15 +6,21 @@
 
 #include "payload/decode.h"
 #include "support/test_support.h"
-#include "ui/progress_meter.h"
 
 namespace {
 
 struct Decoded {
     unsigned char* data;
-    explicit Decoded(const std::vector<uint8_t>& block) : data(decode_block(block.data(), int32_t(block.size()))) {}
+    explicit Decoded(const std::vector<uint8_t>& block, ProgressRecorder* progress = nullptr)
+        : data(decode(block, progress)) {}
     ~Decoded() { free(data); }
     std::vector<uint8_t> first(size_t n) const { return std::vector<uint8_t>(data, data + n); }
+
+private:
+    static unsigned char* decode(const std::vector<uint8_t>& block, ProgressRecorder* progress) {
+        const ProgressSink sink = progress ? progress->sink() : ProgressSink{};
+        return decode_block(block.data(), int32_t(block.size()), progress ? &sink : nullptr);
+    }
 };
 
 void set_unpacked_size(std::vector<uint8_t>& block, uint32_t u) {
@@ -45,36 +51,34 @@ TEST(DecodeBlock, RoundTripsAndAdvancesTwiceTheOutput) {
         {"one byte", {42}, false},
     };
     for (const Case& c : cases) {
-        ScopedMeter meter(0, 0x7FFFFFFF);
-        Decoded d(encode(c.data, c.end_marker));
+        ProgressRecorder progress;
+        Decoded d(encode(c.data, c.end_marker), &progress);
         ASSERT_NE(d.data, nullptr) << c.what;
         EXPECT_EQ(d.first(c.data.size()), c.data) << c.what;
-        EXPECT_EQ(meter->position(), int32_t(2 * c.data.size())) << c.what;
+        EXPECT_EQ(progress.position(), int64_t(2 * c.data.size())) << c.what;
     }
 }
 
 TEST(DecodeBlock, StepsOfOneMebibyte) {
-    // Each step with output moves the meter once, so repaints count the steps.
+    // Each step reports once, so the advances count the steps.
     struct Case {
         size_t unpacked;
         int steps;
     } cases[] = {{1048576, 1}, {1048577, 2}, {3 * 1048576, 3}};
     for (const Case& c : cases) {
         std::vector<uint8_t> block = encode(text_bytes(c.unpacked));
-        ScopedMeter meter(0, 0x7FFFFFFF);
-        RepaintCounter repaints;
-        Decoded d(block);
+        ProgressRecorder progress;
+        Decoded d(block, &progress);
         ASSERT_NE(d.data, nullptr);
-        EXPECT_EQ(repaints.count(), c.steps) << c.unpacked;
+        EXPECT_EQ(progress.advances(), c.steps) << c.unpacked;
     }
 }
 
 TEST(DecodeBlock, EmptyBlockGivesAnEmptyBuffer) {
-    ScopedMeter meter(0, 100);
-    RepaintCounter repaints;
-    Decoded d(encode({}));
+    ProgressRecorder progress;
+    Decoded d(encode({}), &progress);
     EXPECT_NE(d.data, nullptr);
-    EXPECT_EQ(repaints.count(), 0);
+    EXPECT_EQ(progress.advances(), 0);
 }
 
 TEST(DecodeBlock, PropertiesByte224IsAcceptedAnd225Refused) {

@@ -9,7 +9,6 @@
 #include "payload/extract.h"
 #include "payload/payload.h"
 #include "support/test_support.h"
-#include "ui/progress_meter.h"
 
 namespace {
 
@@ -18,9 +17,10 @@ struct Outcome {
     std::string trace;
 };
 
-Outcome extract(const std::vector<uint8_t>& stream, const std::string& dir) {
+Outcome extract(const std::vector<uint8_t>& stream, const std::string& dir, ProgressRecorder* progress = nullptr) {
+    const ProgressSink sink = progress ? progress->sink() : ProgressSink{};
     testing::internal::CaptureStdout();
-    int status = extract_records(stream.data(), int32_t(stream.size()), dir.c_str());
+    int status = extract_records(stream.data(), int32_t(stream.size()), dir.c_str(), progress ? &sink : nullptr);
     fflush(stdout);
     return {status, testing::internal::GetCapturedStdout()};
 }
@@ -33,7 +33,8 @@ struct Installation {
     int status;
     std::string trace;
 };
-Installation install(const std::vector<std::vector<uint8_t>>& streams, const std::string& dir) {
+Installation install(const std::vector<std::vector<uint8_t>>& streams, const std::string& dir,
+                     ProgressRecorder* progress = nullptr) {
     std::vector<PayloadBlock> storage(streams.size());
     std::vector<std::vector<uint8_t>> encoded;
     std::vector<PayloadBlock*> blocks;
@@ -46,8 +47,9 @@ Installation install(const std::vector<std::vector<uint8_t>>& streams, const std
         storage[i] = PayloadBlock{encoded[i].data(), int32_t(encoded[i].size())};
         blocks.push_back(&storage[i]);
     }
+    const ProgressSink sink = progress ? progress->sink() : ProgressSink{};
     testing::internal::CaptureStdout();
-    int status = install_payload(dir.c_str(), blocks.data(), int32_t(blocks.size()), total);
+    int status = install_payload(dir.c_str(), blocks.data(), int32_t(blocks.size()), total, progress ? &sink : nullptr);
     fflush(stdout);
     return {status, testing::internal::GetCapturedStdout()};
 }
@@ -59,11 +61,11 @@ TEST(ExtractRecords, TheTwentyFourByteExample) {
                                          0x2E, 0x74, 0x78, 0x74, 0x00, 0x00, 0x00, 0x03, 0x61, 0x62, 0x63, 0x0A};
     ScratchDir scratch;
     const std::string dir = scratch / "inst" + native_separator();
-    ScopedMeter meter(0, 1000);
-    Outcome r = extract(stream, dir);
+    ProgressRecorder meter;
+    Outcome r = extract(stream, dir, &meter);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(installed_path(dir, "\\a\\b.txt")), bytes_of("abc"));
-    EXPECT_EQ(meter->position(), 23);
+    EXPECT_EQ(meter.position(), 23);
     EXPECT_EQ(records_trace(r.trace), "start dec\nmkdir " + installed_path(dir, "\\a") + "\nextra end\n");
     EXPECT_EQ(list_tree(dir), (std::vector<std::string>{"a/", "a/b.txt"}));
 }
@@ -198,13 +200,13 @@ TEST(ExtractRecords, FileThatCannotBeWrittenFailsAfterAdvancing) {
         const std::string content(c.size, 'z');
         std::vector<uint8_t> stream =
             stream_of({{"\\first.txt", "1"}, {"\\blocked", content.c_str()}, {"\\last.txt", "2"}});
-        ScopedMeter meter(0, 1000000);
-        Outcome r = extract(stream, dir);
+        ProgressRecorder meter;
+        Outcome r = extract(stream, dir, &meter);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(read_file(dir + "first.txt"), bytes_of("1"));
         EXPECT_FALSE(file_exists(dir + "last.txt"));
         // Advanced past the failed record, not past the last one.
-        EXPECT_EQ(meter->position(), int32_t(stream.size() - (1 + 2 + 9 + 4 + 1) - 1));
+        EXPECT_EQ(meter.position(), int64_t(stream.size() - (1 + 2 + 9 + 4 + 1) - 1));
     }
 }
 
@@ -219,12 +221,12 @@ TEST(InstallPayload, TwoBlocksEndTwoUnitsShortOfTheRange) {
 
     ScratchDir scratch;
     const std::string dir = scratch / "inst" + native_separator();
-    ScopedMeter meter(0, 100);
-    Installation r = install({first, second}, dir);
+    ProgressRecorder meter;
+    Installation r = install({first, second}, dir, &meter);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(meter->maximum(), 3 * total);
+    EXPECT_EQ(meter.maximum(), 3 * total);
     // The end bytes of both streams and the trailing directory record are never reported.
-    EXPECT_EQ(meter->position(), 3 * total - 2 - int32_t(1 + 2 + 11));
+    EXPECT_EQ(meter.position(), 3 * total - 2 - int32_t(1 + 2 + 11));
     EXPECT_EQ(read_file(dir + "app.exe"), bytes_of("MZ cashier"));
     EXPECT_EQ(read_file(installed_path(dir, "\\data\\menu.txt")), random_bytes(3 * 1048576, 9));
     EXPECT_TRUE(dir_exists(installed_path(dir, "\\data\\empty")));
@@ -255,13 +257,14 @@ TEST(InstallPayload, DamagedBlockStopsBeforeLaterBlocks) {
     PayloadBlock* blocks[] = {&b0, &b1};
     ScratchDir scratch;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(install_payload(scratch.path().c_str(), blocks, 2, 100000 + 14), 1);
+    EXPECT_EQ(install_payload(scratch.path().c_str(), blocks, 2, 100000 + 14, nullptr), 1);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(list_tree(scratch.path()).empty());
 }
 
 TEST(InstallPayload, NoBlocksIsSuccessAndAHugeTotalKeepsThePositiveRange) {
-    ScopedMeter meter(0, 100);
-    EXPECT_EQ(install_payload("unused", nullptr, 0, 0xFFFFFFFFu), 0);
-    EXPECT_EQ(meter->maximum(), 0x7FFFFFFF);
+    ProgressRecorder meter;
+    const ProgressSink sink = meter.sink();
+    EXPECT_EQ(install_payload("unused", nullptr, 0, 0xFFFFFFFFu, &sink), 0);
+    EXPECT_EQ(meter.maximum(), 0x7FFFFFFF);
 }

@@ -4,30 +4,31 @@
 #include <cstring>
 #include <string>
 
-#include "support/test_support.h"
+#include "install/install_state.h"
+#include "support/repaint_counter.h"
 #include "ui/input.h"
-#include "ui/shared_state.h"
+#include "ui/ui_state.h"
 
 namespace {
 
-std::string g_calls;
-bool g_start_ok = true;
-char* g_browse_result = nullptr;
-
-bool fake_start() { g_calls += "start "; return g_start_ok; }
-char* fake_browse() { g_calls += "browse "; return g_browse_result; }
-void fake_agreement() { g_calls += "agreement "; }
-void fake_close() { g_calls += "close "; }
-void fake_minimise() { g_calls += "minimise "; }
-const InputActions kActions = {fake_start, fake_browse, fake_agreement, fake_close, fake_minimise};
+// The window's side of a click, recorded: the actions' context.
+struct FakeWindow {
+    std::string calls;
+    bool start_ok = true;
+    char* browse_result = nullptr;
+};
+FakeWindow* window_of(void* context) { return static_cast<FakeWindow*>(context); }
+bool fake_start(void* w) { window_of(w)->calls += "start "; return window_of(w)->start_ok; }
+char* fake_browse(void* w) { window_of(w)->calls += "browse "; return window_of(w)->browse_result; }
+void fake_agreement(void* w) { window_of(w)->calls += "agreement "; }
+void fake_close(void* w) { window_of(w)->calls += "close "; }
+void fake_minimise(void* w) { window_of(w)->calls += "minimise "; }
 
 // Fresh window state as after an idle paint with a 200-pixel directory line.
 class PointerInput : public testing::Test {
 protected:
     void SetUp() override {
-        g_calls.clear();
-        g_start_ok = true;
-        g_browse_result = nullptr;
+        window = FakeWindow{};
         g_installing = false;
         g_agreed = true;
         g_button_pressed = false;
@@ -37,11 +38,15 @@ protected:
         g_check_box_region = {20, 348, 20, 20};
     }
     std::string click(int x, int y) {
-        g_calls.clear();
+        window.calls.clear();
         on_press(x, y);
-        on_release(x, y, kActions);
-        return g_calls;
+        on_release(x, y, actions());
+        return window.calls;
     }
+    InputActions actions() {
+        return InputActions{&window, fake_start, fake_browse, fake_agreement, fake_close, fake_minimise};
+    }
+    FakeWindow window;
 };
 
 }  // namespace
@@ -74,13 +79,13 @@ TEST_F(PointerInput, InstallClickSetsTheFlagOnceAndOnlyWhenAgreed) {
     g_agreed = false;
     on_press(500, 340);
     EXPECT_TRUE(g_button_pressed);  // drawn pressed while held, whatever the agreement
-    on_release(500, 340, kActions);
+    on_release(500, 340, actions());
     EXPECT_FALSE(g_button_pressed);
     EXPECT_FALSE(g_installing);
 }
 
 TEST_F(PointerInput, WorkerThatCannotStartLeavesTheIdleScreen) {
-    g_start_ok = false;
+    window.start_ok = false;
     EXPECT_EQ(click(500, 340), "start ");
     EXPECT_FALSE(g_installing);
 }
@@ -117,7 +122,7 @@ TEST_F(PointerInput, ChosenFolderReplacesTheDirectoryAndCancelKeepsIt) {
     EXPECT_EQ(click(240, 330), "browse ");
     EXPECT_STREQ(g_install_dir.load(), "C:\\old\\");
     static char chosen[] = "D:\\Apps\\";
-    g_browse_result = chosen;
+    window.browse_result = chosen;
     RepaintCounter repaints;
     click(240, 330);
     EXPECT_EQ(g_install_dir.load(), chosen);
@@ -127,8 +132,8 @@ TEST_F(PointerInput, ChosenFolderReplacesTheDirectoryAndCancelKeepsIt) {
 TEST_F(PointerInput, PressOnTheButtonReleaseElsewhereActsWhereReleased) {
     on_press(500, 340);
     EXPECT_TRUE(g_button_pressed);
-    g_calls.clear();
-    on_release(30, 360, kActions);
+    window.calls.clear();
+    on_release(30, 360, actions());
     EXPECT_FALSE(g_button_pressed);
     EXPECT_FALSE(g_agreed);
     EXPECT_FALSE(g_installing);

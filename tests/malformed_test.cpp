@@ -39,7 +39,7 @@ public:
         PayloadBlock** blocks = read_payload_file(installer_.c_str(), &count, &total, &flags);
         if (!blocks) return REFUSED;
         testing::internal::CaptureStdout();
-        const int status = install_payload(install_dir_.c_str(), blocks, count, total);
+        const int status = install_payload(install_dir_.c_str(), blocks, count, total, nullptr);
         testing::internal::GetCapturedStdout();
         free_payload(blocks, count);
         return status == EXTRACT_OK ? INSTALLED : FAILED;
@@ -137,10 +137,13 @@ TEST(MalformedInstaller, TrailerAndDirectoryFieldsAtBoundaryAndHostileValues) {
             // Trailer: total unpacked size only sets the progress range.
             {"total 0", be32_at(fx.trailer + 4, 0), INSTALLED},
             {"total 4 GiB - 1", be32_at(fx.trailer + 4, 0xFFFFFFFF), INSTALLED},
-            // Trailer: flags. Bits 0-6 mean nothing to the reader; bit 7 decides whether the table is read.
+            // Trailer: flags. Bits 0-6 mean nothing to the reader; bit 7 decides whether a table that fits is
+            // read: without room for one it is a reserved bit like the others.
             {"flags 0x7F", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] = 0x7F | (f[fx.trailer + 8] & 0x80); }, INSTALLED},
-            {"flag 0x80 toggled", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] ^= 0x80; },
-             checksums ? INSTALLED : REFUSED},
+            {"flag 0x80 toggled", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] ^= 0x80; }, INSTALLED},
+            {"flags 0xFC", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] = 0xFC; }, INSTALLED},
+            {"flags 0x83", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] = 0x83; }, INSTALLED},
+            {"flags 0x80", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] = 0x80; }, INSTALLED},
             // Directory: first-block offset.
             {"first block 0", be32_at(fx.dir, 0), REFUSED},
             {"first block negative", be32_at(fx.dir, 0x80000000), REFUSED},

@@ -1,6 +1,9 @@
 // ProgressMeter arithmetic: clamping, repaint requests, percentage, fill width, label.
 #include <gtest/gtest.h>
 
+#include "container_writer.h"
+#include "payload/extract.h"
+#include "support/repaint_counter.h"
 #include "support/test_support.h"
 #include "ui/progress_meter.h"
 
@@ -87,4 +90,29 @@ TEST(ProgressMeter, InvertedRangeIsFull) {
     m.set_maximum(-1);
     EXPECT_DOUBLE_EQ(m.percent(), 100.0);
     EXPECT_EQ(m.fill_width(), 553);
+}
+
+TEST(ProgressMeter, AsTheEnginesSinkItEndsOneUnitShortAndRepaintsPerStep) {
+    // One block: a directory record (8 bytes), a file record of 1 MiB + 1 (20 + 1048577 bytes) and the end byte.
+    RecordStreamWriter w;
+    w.add_dir("\\data");
+    w.add_file("\\data\\big.bin", random_bytes(1048577, 7));
+    const std::vector<uint8_t> stream = w.finish();
+    ASSERT_EQ(stream.size(), 1048606u);
+    std::vector<uint8_t> stored = encode(stream);
+    PayloadBlock block{stored.data(), int32_t(stored.size())};
+    PayloadBlock* blocks[] = {&block};
+
+    ProgressMeter m(0, 100);
+    const ProgressSink sink = m.sink();
+    ScratchDir scratch;
+    RepaintCounter repaints;
+    testing::internal::CaptureStdout();
+    const int status = install_payload(scratch.path().c_str(), blocks, 1, uint32_t(stream.size()), &sink);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(m.maximum(), 3145818);
+    // Decoding: 2 x 1048606 in two steps; extraction: 1048605 at the file record; the end byte never.
+    EXPECT_EQ(m.position(), 3145817);
+    EXPECT_EQ(repaints.count(), 3);
 }

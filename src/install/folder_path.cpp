@@ -3,7 +3,7 @@
 
 #include "install/shell.h"
 #include "payload/names.h"
-#include "payload/os.h"
+#include "platform/os.h"
 
 size_t finish_folder_path(char* path) {
     size_t length = strlen(path);

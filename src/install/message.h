@@ -4,12 +4,12 @@
 
 struct HWND__;  // the Windows window handle
 
-// Shows text and returns once the user has dismissed it: through the window seam's message hook when the
+// Shows text and returns once the user has dismissed it: through the window seam's message function when the
 // window has set one (a box owned by the window), otherwise show_message_box without an owner.
 void show_message(const char* text);
 
 // The box itself: text, one OK button and the exclamation icon, the application title as caption, owned by
-// owner (null: no owner). Returns once dismissed. The window's message hook shows its boxes with this.
+// owner (null: no owner). Returns once dismissed. The window's message function shows its boxes with this.
 void show_message_box(HWND__* owner, const char* text);
 
 // The application title: the file name of the executable at path without its extension, stepping whole

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "install/message.h"
-#include "payload/os.h"
-#include "ui/window_hooks.h"
+#include "install/window_seam.h"
+#include "platform/os.h"
 
 void app_title_from_path(const char* path, char* out, size_t cap) {
     const char* name = path;
@@ -35,7 +35,7 @@ void show_message_box(HWND owner, const char* text) {
 }
 
 void show_message(const char* text) {
-    const WindowHooks& hooks = window_hooks();
-    if (hooks.message) hooks.message(text);
+    const WindowSeam& seam = window_seam();
+    if (seam.message) seam.message(seam.context, text);
     else show_message_box(nullptr, text);
 }

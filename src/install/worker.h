@@ -4,7 +4,8 @@
 
 // Thread start routine (the parameter is unused; start it with null). Copies the install directory from
 // g_install_dir when it starts and uses that copy for every step. Reads the payload out of the running
-// executable and extracts it, releases the payload, then takes one ending:
+// executable and extracts it, reporting to the window seam's progress sink, releases the payload, then
+// takes one ending:
 //   A  payload unreadable: message "安装程序已损坏，请重新下载", then clears g_installing and asks for a repaint;
 //   B  extraction failed: clears g_installing, asks for a repaint, then message "安装失败,请重新选择安装路径";
 //   C  success: desktop shortcuts and launches by the option bits (bit 0 service shortcut, bit 1 service

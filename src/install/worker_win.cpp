@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "install/install_state.h"
 #include "install/message.h"
 #include "install/product.h"
 #include "install/shell.h"
+#include "install/window_seam.h"
 #include "payload/extract.h"
 #include "payload/payload.h"
-#include "ui/shared_state.h"
-#include "ui/window_hooks.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ DWORD WINAPI install_worker(LPVOID) {
         return 0;
     }
 
-    int status = install_dir ? install_payload(install_dir, blocks, count, total_unpacked) : EXTRACT_FAILED;
+    int status = install_dir ? install_payload(install_dir, blocks, count, total_unpacked, window_progress()) : EXTRACT_FAILED;
     free_payload(blocks, count);
     if (status != EXTRACT_OK) {
         // The idle screen is back before the box, so the user can pick another folder right after it.

@@ -1,10 +1,48 @@
-// Reads the payload's trailer, directory and blocks out of an installer file.
+// Reads the payload's trailer, directory and blocks out of an installer file, saying why when it cannot.
 #include <cstdlib>
 #include <cstring>
 
-#include "payload/os.h"
 #include "payload/payload.h"
 #include "payload/tail.h"
+#include "platform/os.h"
+
+namespace {
+
+// fread into the buffer until size bytes are in or the file gives no more.
+bool fill_bytes(FILE* file, unsigned char* buffer, int32_t size) {
+    int32_t remaining = size;
+    while (remaining > 0) {
+        size_t got = fread(buffer + (size - remaining), 1, size_t(remaining), file);
+        if (got == 0) break;
+        remaining -= int32_t(got);
+    }
+    return remaining <= 0;
+}
+
+ReadStatus status(int result, int32_t block = -1) { return ReadStatus{result, block}; }
+
+}  // namespace
+
+const char* read_result_text(int result) {
+    switch (result) {
+    case READ_OK: return "ok";
+    case READ_CANNOT_OPEN: return "cannot be opened or read";
+    case READ_TOO_SMALL: return "too small to hold a payload (no directory and trailer at its end)";
+    case READ_TOO_LARGE: return "2 GiB or larger, more than an installer's 32-bit offsets reach";
+    case READ_CUT_SHORT: return "cut short: the file ends inside the payload's directory and trailer";
+    case READ_TRAILER_OUT_OF_RANGE:
+        return "the trailer's directory offset lies outside the file (no payload, or a damaged trailer)";
+    case READ_TAIL_TOO_LONG: return "the trailer's directory offset lies 1024 bytes or more before the end";
+    case READ_BLOCK_COUNT_OUT_OF_RANGE: return "the directory's block count is 0, negative, or more than it holds";
+    case READ_FIRST_BLOCK_OUT_OF_RANGE: return "the directory's first-block offset lies outside the file";
+    case READ_BLOCKS_MISPLACED: return "the blocks do not end where the directory begins";
+    case READ_BLOCK_SIZE_OUT_OF_RANGE: return "the directory gives a negative size or one that runs past the payload";
+    case READ_BLOCK_SHORT: return "cannot be read whole (the file ends inside it)";
+    case READ_CHECKSUM_MISMATCH: return "checksum mismatch: its CRC-32 differs from the checksum table";
+    case READ_OUT_OF_MEMORY: return "not enough memory to load the payload";
+    default: return "unknown reason";
+    }
+}
 
 unsigned char* alloc_block_buffer(size_t size) {
     // malloc(0) may give null; one spare byte keeps an empty block distinct from a failure.
@@ -15,14 +53,7 @@ unsigned char* alloc_block_buffer(size_t size) {
 
 unsigned char* read_bytes(FILE* file, int32_t size) {
     unsigned char* buffer = alloc_block_buffer(size > 0 ? size_t(size) : 0);
-    if (!buffer) return nullptr;
-    int32_t remaining = size;
-    while (remaining > 0) {
-        size_t got = fread(buffer + (size - remaining), 1, size_t(remaining), file);
-        if (got == 0) break;
-        remaining -= int32_t(got);
-    }
-    if (remaining > 0) {
+    if (buffer && !fill_bytes(file, buffer, size)) {
         free(buffer);
         return nullptr;
     }
@@ -39,64 +70,90 @@ void free_payload(PayloadBlock** blocks, int32_t count) {
     free(blocks);
 }
 
-PayloadBlock** load_blocks(FILE* file, const PayloadTail* tail) {
+int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** out, int32_t* bad_block) {
     const int32_t n = tail->count;
+    *out = nullptr;
+    *bad_block = -1;
     // Blocks that would run past the payload's end are refused before anything is allocated for them,
     // so a hostile directory cannot make the reader take more memory than the file holds.
     int64_t end = tail->first_block;
     for (int32_t i = 0; i < n; ++i) {
-        if (tail_block_size(tail, i) < 0) return nullptr;
         end += tail_block_size(tail, i);
+        if (tail_block_size(tail, i) < 0 || end > tail->end) {
+            *bad_block = i;
+            return READ_BLOCK_SIZE_OUT_OF_RANGE;
+        }
     }
-    if (end > tail->end) return nullptr;
     PayloadBlock** blocks = static_cast<PayloadBlock**>(calloc(size_t(n), sizeof(PayloadBlock*)));
-    if (!blocks) return nullptr;
+    if (!blocks) return READ_OUT_OF_MEMORY;
     if (fseek(file, tail->first_block, SEEK_SET) != 0) {
         free(blocks);
-        return nullptr;
+        return READ_CANNOT_OPEN;
     }
     // No seek between blocks: block i + 1 is read from where block i ended.
     for (int32_t i = 0; i < n; ++i) {
         PayloadBlock* block = static_cast<PayloadBlock*>(malloc(sizeof(PayloadBlock)));
-        if (!block) {
+        unsigned char* data = block ? alloc_block_buffer(size_t(tail_block_size(tail, i))) : nullptr;
+        int result = data ? READ_OK : READ_OUT_OF_MEMORY;
+        if (data && !fill_bytes(file, data, tail_block_size(tail, i))) result = READ_BLOCK_SHORT;
+        if (result != READ_OK) {
+            free(data);
+            free(block);
             free_payload(blocks, i);
-            return nullptr;
+            *bad_block = i;
+            return result;
         }
+        block->data = data;
         block->size = tail_block_size(tail, i);
-        block->data = read_bytes(file, block->size);
         blocks[i] = block;
-        if (!block->data) {
-            free_payload(blocks, i + 1);
-            return nullptr;
-        }
     }
-    return blocks;
+    *out = blocks;
+    return READ_OK;
 }
 
-PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags) {
-    PayloadTail tail;
-    if (!find_payload_tail(file, &tail)) return nullptr;
-    if (tail_has_checksums(&tail) && !checksum_table_fits(&tail)) return nullptr;
-    PayloadBlock** blocks = load_blocks(file, &tail);
-    if (!blocks) return nullptr;
+ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks) {
+    *blocks = nullptr;
+    const int found = find_payload_tail(file, tail);
+    if (found != READ_OK) return status(found);
+    int32_t bad = -1;
+    const int loaded = load_blocks(file, tail, blocks, &bad);
+    if (loaded != READ_OK) return status(loaded, bad);
     // Checked after loading, before anything is decoded or written.
-    if (tail_has_checksums(&tail) && first_bad_checksum(&tail, blocks) >= 0) {
-        free_payload(blocks, tail.count);
-        return nullptr;
+    if (tail_has_checksums(tail)) {
+        bad = first_bad_checksum(tail, *blocks);
+        if (bad >= 0) {
+            free_payload(*blocks, tail->count);
+            *blocks = nullptr;
+            return status(READ_CHECKSUM_MISMATCH, bad);
+        }
     }
+    return status(READ_OK);
+}
+
+PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags, ReadStatus* why) {
+    PayloadTail tail;
+    PayloadBlock** blocks = nullptr;
+    const ReadStatus found = open_payload(file, &tail, &blocks);
+    if (why) *why = found;
+    if (found.result != READ_OK) return nullptr;
     *count = tail.count;
     *total_unpacked = tail.total_unpacked;
     *flags = tail.flags;
     return blocks;
 }
 
-PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags) {
+PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags,
+                                 ReadStatus* why) {
     FILE* file = fopen(path, "rb");
-    if (!file) return nullptr;
-    PayloadBlock** blocks = read_payload_stream(file, count, total_unpacked, flags);
+    if (!file) {
+        if (why) *why = status(READ_CANNOT_OPEN);
+        return nullptr;
+    }
+    PayloadBlock** blocks = read_payload_stream(file, count, total_unpacked, flags, why);
     fclose(file);
     return blocks;
 }
+
 PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags) {
     char path[1024];
     memset(path, 0, sizeof path);

@@ -9,8 +9,6 @@ extern "C" {
 }
 
 #include "payload/payload.h"
-#include "ui/progress_meter.h"
-#include "ui/shared_state.h"
 
 namespace {
 
@@ -21,9 +19,7 @@ ISzAlloc g_decoder_alloc = {alloc_callback, free_callback};
 
 }  // namespace
 
-uint32_t block_unpacked_size(const unsigned char* block) { return read_be32(block); }
-
-unsigned char* decode_block(const unsigned char* block, int32_t size) {
+unsigned char* decode_block(const unsigned char* block, int32_t size, const ProgressSink* progress) {
     if (!block || size < BLOCK_HEADER_SIZE) return nullptr;
     const uint32_t unpacked = block_unpacked_size(block);
     if (unpacked > uint32_t(INT32_MAX)) return nullptr;
@@ -33,7 +29,7 @@ unsigned char* decode_block(const unsigned char* block, int32_t size) {
 
     CLzmaDec state;
     LzmaDec_Construct(&state);
-    if (LzmaDec_Allocate(&state, block + 4, LZMA_PROPS_SIZE, &g_decoder_alloc) != SZ_OK) {
+    if (LzmaDec_Allocate(&state, block + BLOCK_PROPS_OFFSET, BLOCK_PROPS_SIZE, &g_decoder_alloc) != SZ_OK) {
         free(out);
         return nullptr;
     }
@@ -50,7 +46,7 @@ unsigned char* decode_block(const unsigned char* block, int32_t size) {
         SRes res = LzmaDec_DecodeToBuf(&state, out + produced, &out_cap, block + in_pos, &in_avail, mode, &status);
         in_pos += uint32_t(in_avail);
         produced += uint32_t(out_cap);
-        if (g_meter) g_meter->advance(int32_t(2 * out_cap));
+        progress_advance(progress, int32_t(2 * out_cap));
         if (status == LZMA_STATUS_FINISHED_WITH_MARK) break;
         // Data after the U-th byte is not looked at; an error before it means the stream is corrupt.
         if (produced < unpacked && (res != SZ_OK || (out_cap == 0 && in_avail == 0))) {

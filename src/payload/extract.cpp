@@ -5,10 +5,8 @@
 #include <cstring>
 
 #include "payload/decode.h"
-#include "payload/os.h"
 #include "payload/records.h"
-#include "ui/progress_meter.h"
-#include "ui/shared_state.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -44,7 +42,8 @@ int write_file(const char* path, const unsigned char* data, int32_t length) {
     return written && closed ? EXTRACT_OK : EXTRACT_FAILED;
 }
 
-int extract_records(const unsigned char* stream, int32_t length, const char* install_dir) {
+int extract_records(const unsigned char* stream, int32_t length, const char* install_dir,
+                    const ProgressSink* progress) {
     char path[NATIVE_PATH_CAP];
     const size_t dir_len = strlen(install_dir);
     if (dir_len > PATH_LIMIT) return EXTRACT_FAILED;
@@ -73,7 +72,7 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
             continue;
         }
         const int status = write_file(path, record.data, record.data_len);
-        if (g_meter) g_meter->advance(cursor.pos - mark);
+        progress_advance(progress, cursor.pos - mark);
         mark = cursor.pos;
         if (status != EXTRACT_OK) return EXTRACT_FAILED;
     }
@@ -83,17 +82,16 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
     return EXTRACT_OK;
 }
 
-int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked) {
-    if (g_meter) {
-        // 3 x total in 64 bits: a larger total than the format allows must not wrap to a negative range.
-        int64_t range = int64_t(total_unpacked) * 3;
-        g_meter->set_maximum(range > INT32_MAX ? INT32_MAX : int32_t(range));
-    }
+int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
+                    const ProgressSink* progress) {
+    // 3 x total in 64 bits: a larger total than the format allows must not wrap to a negative range.
+    const int64_t range = int64_t(total_unpacked) * 3;
+    progress_set_maximum(progress, range > INT32_MAX ? INT32_MAX : int32_t(range));
     for (int32_t i = 0; i < count; ++i) {
-        unsigned char* unpacked = decode_block(blocks[i]->data, blocks[i]->size);
+        unsigned char* unpacked = decode_block(blocks[i]->data, blocks[i]->size, progress);
         if (!unpacked) return EXTRACT_FAILED;
         const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));
-        const int status = extract_records(unpacked, length, install_dir);
+        const int status = extract_records(unpacked, length, install_dir, progress);
         free(unpacked);
         if (status != EXTRACT_OK) return EXTRACT_FAILED;
     }

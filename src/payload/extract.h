@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "payload/payload.h"
+#include "payload/progress.h"
 #include "payload/records.h"
 
 // Status results of extraction.
@@ -13,17 +14,22 @@ constexpr int EXTRACT_FAILED = 1;
 // The path buffer: install directory + longest name take at most this many bytes before the NUL.
 constexpr size_t PATH_LIMIT = 1023;
 
-// Sets the meter's maximum to 3 x total (clamped to the 32-bit range), then decodes and extracts each
-// block in order, releasing each unpacked buffer before the next. The first failure returns EXTRACT_FAILED;
-// what was written stays. The blocks stay the caller's. EXTRACT_OK also when count <= 0.
-int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked);
+// Sets progress's maximum to 3 x total (clamped to the 32-bit range), then decodes and extracts each
+// block in order, releasing each unpacked buffer before the next. Decoding advances progress by twice the
+// bytes it produces, extraction by the stream bytes up to each file record; progress may be null.
+// The first failure returns EXTRACT_FAILED; what was written stays. The blocks stay the caller's.
+// EXTRACT_OK also when count <= 0.
+int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
+                    const ProgressSink* progress);
 
 // Walks one record stream of length bytes: creates the install directory's prefixes, then each directory
 // and file. EXTRACT_FAILED when a file cannot be opened or written whole, or the stream breaks its limits:
 // empty, a record or name past the end, no final type byte, an unsafe name, or a joined path over PATH_LIMIT
 // bytes.
-// An unknown type byte ends the stream without failure.
-int extract_records(const unsigned char* stream, int32_t length, const char* install_dir);
+// An unknown type byte ends the stream without failure. After each file record progress (may be null)
+// advances by the stream bytes since the previous report.
+int extract_records(const unsigned char* stream, int32_t length, const char* install_dir,
+                    const ProgressSink* progress);
 
 // Traces "mkdir <path>" and creates that one directory; the result is not looked at (an existing one is normal).
 void make_dir(const char* path);

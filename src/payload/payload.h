@@ -3,37 +3,54 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "payload/format.h"
+
 // One compressed block exactly as stored (block header included); data from malloc.
 struct PayloadBlock {
     unsigned char* data;
     int32_t size;
 };
 
-// The trailer is the last 9 bytes; directory + trailer stay under this many bytes.
-constexpr int32_t PAYLOAD_TRAILER_SIZE = 9;
-constexpr int32_t PAYLOAD_TAIL_LIMIT = 1024;
-// Largest total unpacked size whose progress range (3x) still fits a signed 32-bit value.
-constexpr uint32_t PAYLOAD_MAX_TOTAL_UNPACKED = 715827882;
+// Why a container was refused, in the order the reader checks. READ_OK: it was not.
+constexpr int READ_OK = 0;
+constexpr int READ_CANNOT_OPEN = 1;              // the file cannot be opened or read
+constexpr int READ_TOO_SMALL = 2;                // too small to hold a directory and a trailer
+constexpr int READ_TOO_LARGE = 3;                // 2 GiB or larger: offsets are signed 32-bit values
+constexpr int READ_CUT_SHORT = 4;                // the file ends inside its directory or trailer
+constexpr int READ_TRAILER_OUT_OF_RANGE = 5;     // the directory offset is negative or within 12 bytes of the end
+constexpr int READ_TAIL_TOO_LONG = 6;            // directory and trailer take 1024 bytes or more
+constexpr int READ_BLOCK_COUNT_OUT_OF_RANGE = 7; // N <= 0, or its size entries run past the directory
+constexpr int READ_FIRST_BLOCK_OUT_OF_RANGE = 8; // the first-block offset is not inside the file
+constexpr int READ_BLOCKS_MISPLACED = 9;         // signed file: the blocks do not end at the directory
+constexpr int READ_BLOCK_SIZE_OUT_OF_RANGE = 10; // a size entry is negative or runs past the payload's end
+constexpr int READ_BLOCK_SHORT = 11;             // a block cannot be read whole
+constexpr int READ_CHECKSUM_MISMATCH = 12;       // a block's CRC-32 differs from the checksum table
+constexpr int READ_OUT_OF_MEMORY = 13;
 
-// Option flag bits of the trailer.
-constexpr int PAYLOAD_FLAG_SERVICE_SHORTCUT = 0x01;
-constexpr int PAYLOAD_FLAG_SERVICE_LAUNCH = 0x02;
-// A table of N big-endian CRC-32 values, one per block, follows the directory's size entries.
-constexpr int PAYLOAD_FLAG_CHECKSUMS = 0x80;
+// What a read found: a READ_* result and, for the per-block ones (size, short, checksum), the block's index
+// in directory order; -1 otherwise.
+struct ReadStatus {
+    int result;
+    int32_t block;
+};
+
+// A few words saying what a READ_* result means, for messages (the block number is the caller's to add).
+const char* read_result_text(int result);
 
 // Loads every block of the payload appended to the running executable, signed or not (find_payload_tail).
 // Returns an array of *count blocks (caller owns array, blocks and buffers; release with free_payload),
-// or null when the file cannot be opened, the trailer or directory fails its checks, a block runs past
-// the payload's end or cannot be read whole, memory runs out, or - with the checksum flag set - the
-// checksum table does not fit the directory's bytes or a block's CRC-32 differs from it (nothing is left
-// allocated then). Out values mean something only on success.
+// or null for every reason above (nothing is left allocated then); the checksum table, when there is one,
+// must match every block. Out values mean something only on success.
 PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags);
 
-// As read_payload, for the installer file at path (the vendor tool and tests).
-PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags);
+// As read_payload, for the installer file at path (the vendor tool and tests); why, when not null, receives
+// the reason (READ_OK on success).
+PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags,
+                                 ReadStatus* why = nullptr);
 
-// As read_payload, for an installer already open for reading (positioned anywhere; left open).
-PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags);
+// As read_payload_file, for an installer already open for reading (positioned anywhere; left open).
+PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags,
+                                   ReadStatus* why = nullptr);
 
 // Releases what read_payload returned: each buffer, each block, then the array. Null is fine.
 void free_payload(PayloadBlock** blocks, int32_t count);
@@ -45,9 +62,3 @@ unsigned char* alloc_block_buffer(size_t size);
 // Allocates size bytes and fills them from the file's current position.
 // Null when memory runs out or the file ends before size bytes were read.
 unsigned char* read_bytes(FILE* file, int32_t size);
-
-// Big-endian integers of the payload formats.
-inline uint32_t read_be32(const unsigned char* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-inline uint16_t read_be16(const unsigned char* p) { return uint16_t(p[0] << 8 | p[1]); }

@@ -2,7 +2,6 @@
 #include "payload/records.h"
 
 #include "payload/names.h"
-#include "payload/payload.h"
 
 void start_records(RecordCursor* cursor, const unsigned char* stream, int32_t length) {
     cursor->stream = stream;
@@ -27,18 +26,18 @@ int next_record(RecordCursor* cursor, Record* record) {
         return WALK_END;
     }
 
-    if (pos + 2 > end) return WALK_TRUNCATED;
+    if (pos + RECORD_NAME_LENGTH_SIZE > end) return WALK_TRUNCATED;
     record->name_len = read_be16(s + pos);
-    pos += 2;
+    pos += RECORD_NAME_LENGTH_SIZE;
     if (pos + int64_t(record->name_len) > end) return WALK_TRUNCATED;
     record->name = s + pos;
     pos += int64_t(record->name_len);
     if (!payload_name_is_safe(record->name, record->name_len)) return WALK_UNSAFE_NAME;
 
     if (record->type == RECORD_FILE) {
-        if (pos + 4 > end) return WALK_TRUNCATED;
+        if (pos + RECORD_DATA_LENGTH_SIZE > end) return WALK_TRUNCATED;
         const int64_t data_len = read_be32(s + pos);
-        pos += 4;
+        pos += RECORD_DATA_LENGTH_SIZE;
         if (pos + data_len > end) return WALK_TRUNCATED;
         record->data = s + pos;
         record->data_len = int32_t(data_len);

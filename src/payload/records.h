@@ -3,10 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// Record types of the stream; any type other than directory and file ends the stream.
-constexpr unsigned char RECORD_DIR = 1;
-constexpr unsigned char RECORD_FILE = 2;
-constexpr unsigned char RECORD_END = 10;
+#include "payload/format.h"
 
 // Where a walk stands in one record stream of length bytes (a block's unpacked bytes).
 struct RecordCursor {

@@ -9,18 +9,20 @@ namespace {
 
 // Alignment padding Authenticode puts between the image's end and its certificate table.
 constexpr int32_t MAX_CERT_PADDING = 7;
-// The directory offset lies at least this far before the payload's end (first-block offset, count, trailer).
+// The directory offset lies at least this far before the payload's end: the reader's bound, which leaves
+// room for the first-block offset and the trailer.
 constexpr int32_t MIN_TAIL_SIZE = 12;
 
 // Reads and checks the trailer ending at end, and the directory it names.
-bool read_tail_at(FILE* file, int32_t end, PayloadTail* tail) {
-    if (end < PAYLOAD_TRAILER_SIZE) return false;
+int read_tail_at(FILE* file, int32_t end, PayloadTail* tail) {
+    if (end < MIN_TAIL_SIZE) return READ_TOO_SMALL;
     unsigned char trailer[PAYLOAD_TRAILER_SIZE];
     if (fseek(file, end - PAYLOAD_TRAILER_SIZE, SEEK_SET) != 0 ||
         fread(trailer, 1, sizeof trailer, file) != sizeof trailer)
-        return false;
+        return READ_CANNOT_OPEN;
     const int32_t dir_offset = int32_t(read_be32(trailer));
-    if (dir_offset < 0 || dir_offset > end - MIN_TAIL_SIZE || end - dir_offset >= PAYLOAD_TAIL_LIMIT) return false;
+    if (dir_offset < 0 || dir_offset > end - MIN_TAIL_SIZE) return READ_TRAILER_OUT_OF_RANGE;
+    if (end - dir_offset >= PAYLOAD_TAIL_LIMIT) return READ_TAIL_TOO_LONG;
 
     // Directory and trailer together, in one small read.
     tail->end = end;
@@ -29,12 +31,14 @@ bool read_tail_at(FILE* file, int32_t end, PayloadTail* tail) {
     tail->total_unpacked = read_be32(trailer + 4);
     tail->flags = trailer[8];
     if (fseek(file, dir_offset, SEEK_SET) != 0 || fread(tail->bytes, 1, size_t(tail->size), file) != size_t(tail->size))
-        return false;
+        return READ_CANNOT_OPEN;
     tail->first_block = int32_t(read_be32(tail->bytes));
     tail->count = int32_t(read_be32(tail->bytes + 4));
-    if (tail->count <= 0 || tail->first_block <= 0 || tail->first_block >= end) return false;
     // The size entries must lie inside the directory, before the trailer.
-    return tail->count <= (tail->size - PAYLOAD_TRAILER_SIZE - 8) / 4;
+    const int32_t room = (tail->size - PAYLOAD_TRAILER_SIZE - DIRECTORY_HEADER_SIZE) / DIRECTORY_ENTRY_SIZE;
+    if (tail->count <= 0 || tail->count > room) return READ_BLOCK_COUNT_OUT_OF_RANGE;
+    if (tail->first_block <= 0 || tail->first_block >= end) return READ_FIRST_BLOCK_OUT_OF_RANGE;
+    return READ_OK;
 }
 
 bool blocks_reach_directory(const PayloadTail* tail) {
@@ -47,46 +51,97 @@ bool blocks_reach_directory(const PayloadTail* tail) {
     return at == tail->dir_offset;
 }
 
-// A signed image: the trailer sits before the certificate table that ends the file.
-bool find_before_certificates(FILE* file, int32_t file_size, PayloadTail* tail) {
+// A signed image: the trailer sits before the certificate table that ends the file, at *table.
+bool certificate_table_of(FILE* file, int32_t file_size, int32_t* table) {
     unsigned char head[PE_HEAD_LIMIT];
     const size_t head_len = file_size < int32_t(sizeof head) ? size_t(file_size) : sizeof head;
-    uint32_t table = 0;
+    uint32_t offset = 0;
     if (fseek(file, 0, SEEK_SET) != 0 || fread(head, 1, head_len, file) != head_len ||
-        !pe_certificate_table(head, head_len, uint32_t(file_size), &table))
+        !pe_certificate_table(head, head_len, uint32_t(file_size), &offset))
         return false;
+    *table = int32_t(offset);
+    return true;
+}
+
+// Tries each padding before the table, fewest first; the reason of the place that got furthest otherwise.
+int find_before_certificates(FILE* file, int32_t table, PayloadTail* tail) {
     unsigned char padding[MAX_CERT_PADDING];
-    const int32_t room = int32_t(table) < MAX_CERT_PADDING ? int32_t(table) : MAX_CERT_PADDING;
-    if (fseek(file, int32_t(table) - room, SEEK_SET) != 0 || fread(padding, 1, size_t(room), file) != size_t(room))
-        return false;
+    const int32_t room = table < MAX_CERT_PADDING ? table : MAX_CERT_PADDING;
+    if (fseek(file, table - room, SEEK_SET) != 0 || fread(padding, 1, size_t(room), file) != size_t(room))
+        return READ_CANNOT_OPEN;
+    int closest = READ_CANNOT_OPEN;
     for (int32_t pad = 0; pad <= room; ++pad) {
-        if (pad > 0 && padding[room - pad] != 0) return false;  // padding is zeros, and only zeros
-        if (read_tail_at(file, int32_t(table) - pad, tail) && blocks_reach_directory(tail)) return true;
+        if (pad > 0 && padding[room - pad] != 0) break;  // padding is zeros, and only zeros
+        memset(tail, 0, sizeof *tail);
+        int result = read_tail_at(file, table - pad, tail);
+        if (result == READ_OK && !blocks_reach_directory(tail)) result = READ_BLOCKS_MISPLACED;
+        if (result == READ_OK) return READ_OK;
+        if (result > closest) closest = result;
+    }
+    return closest;
+}
+
+// A file cut short keeps its directory, whose blocks reach it exactly, but not all of the directory's tail:
+// the bytes from it to the end are fewer than the tail needs with a checksum table, and not the number it
+// needs without one. Looked for only when the trailer at the end failed.
+bool ends_inside_tail(FILE* file, int32_t end) {
+    unsigned char window[PAYLOAD_TAIL_LIMIT];
+    const int32_t len = end < PAYLOAD_TAIL_LIMIT ? end : PAYLOAD_TAIL_LIMIT;
+    const int32_t base = end - len;
+    if (fseek(file, base, SEEK_SET) != 0 || fread(window, 1, size_t(len), file) != size_t(len)) return false;
+    for (int32_t at = len - DIRECTORY_HEADER_SIZE; at >= 0; --at) {
+        const int64_t dir = int64_t(base) + at;
+        const int64_t first = read_be32(window + at);
+        const int64_t count = read_be32(window + at + 4);
+        const int64_t entries_end = at + DIRECTORY_HEADER_SIZE + int64_t(DIRECTORY_ENTRY_SIZE) * count;
+        if (count <= 0 || first <= 0 || first >= dir || entries_end > len) continue;
+        int64_t reach = first;
+        for (int64_t i = 0; i < count; ++i)
+            reach += read_be32(window + at + DIRECTORY_HEADER_SIZE + DIRECTORY_ENTRY_SIZE * i);
+        if (reach != dir) continue;
+        const int64_t plain = DIRECTORY_HEADER_SIZE + DIRECTORY_ENTRY_SIZE * count + PAYLOAD_TRAILER_SIZE;
+        const int64_t with_table = plain + CHECKSUM_ENTRY_SIZE * count;
+        return end - dir < with_table && end - dir != plain;
     }
     return false;
 }
 
 }  // namespace
 
-int32_t tail_block_size(const PayloadTail* tail, int32_t i) { return int32_t(read_be32(tail->bytes + 8 + 4 * i)); }
+int32_t tail_block_size(const PayloadTail* tail, int32_t i) {
+    return int32_t(read_be32(tail->bytes + DIRECTORY_HEADER_SIZE + DIRECTORY_ENTRY_SIZE * i));
+}
 
-bool tail_has_checksums(const PayloadTail* tail) { return (tail->flags & PAYLOAD_FLAG_CHECKSUMS) != 0; }
+bool tail_has_checksums(const PayloadTail* tail) {
+    if (!(tail->flags & PAYLOAD_FLAG_CHECKSUMS)) return false;
+    const int64_t entries = int64_t(DIRECTORY_ENTRY_SIZE + CHECKSUM_ENTRY_SIZE) * tail->count;
+    return DIRECTORY_HEADER_SIZE + entries <= int64_t(tail->size) - PAYLOAD_TRAILER_SIZE;
+}
 
-bool checksum_table_fits(const PayloadTail* tail) {
-    return int64_t(8) + 8 * int64_t(tail->count) <= int64_t(tail->size) - PAYLOAD_TRAILER_SIZE;
+int32_t tail_checksum_offset(const PayloadTail* tail) {
+    return tail->dir_offset + DIRECTORY_HEADER_SIZE + DIRECTORY_ENTRY_SIZE * tail->count;
 }
 
 uint32_t tail_checksum(const PayloadTail* tail, int32_t i) {
-    return read_be32(tail->bytes + 8 + 4 * tail->count + 4 * i);
+    return read_be32(tail->bytes + (tail_checksum_offset(tail) - tail->dir_offset) + CHECKSUM_ENTRY_SIZE * i);
 }
 
-bool find_payload_tail(FILE* file, PayloadTail* tail) {
+int find_payload_tail(FILE* file, PayloadTail* tail) {
     // The file size is a 32-bit position: an installer is smaller than 2 GiB.
-    if (fseek(file, 0, SEEK_END) != 0) return false;
+    if (fseek(file, 0, SEEK_END) != 0) return READ_CANNOT_OPEN;
     const long end = ftell(file);
-    if (end <= 0 || end > INT32_MAX) return false;
+    if (end < 0) return READ_CANNOT_OPEN;
+    if (end > INT32_MAX) return READ_TOO_LARGE;
     memset(tail, 0, sizeof *tail);
-    if (read_tail_at(file, int32_t(end), tail)) return true;
-    memset(tail, 0, sizeof *tail);
-    return find_before_certificates(file, int32_t(end), tail);
+    const int plain = read_tail_at(file, int32_t(end), tail);
+    if (plain == READ_OK) return READ_OK;
+    int32_t table = 0;
+    if (!certificate_table_of(file, int32_t(end), &table)) {
+        memset(tail, 0, sizeof *tail);
+        return plain != READ_TOO_SMALL && ends_inside_tail(file, int32_t(end)) ? READ_CUT_SHORT : plain;
+    }
+    // A signed file's last bytes are its certificates: what they failed says nothing.
+    const int result = find_before_certificates(file, table, tail);
+    if (result != READ_OK) memset(tail, 0, sizeof *tail);
+    return result;
 }

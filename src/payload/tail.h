@@ -9,7 +9,7 @@
 struct PayloadTail {
     int32_t end;             // file offset just past the trailer: the file size, unless a signature follows
     int32_t dir_offset;      // D, from the trailer
-    int32_t size;            // end - D: directory, checksum table when flagged, and trailer (< 1024)
+    int32_t size;            // end - D: directory, checksum table when there is one, and trailer (< 1024)
     int32_t first_block;     // B, from the directory
     int32_t count;           // N, from the directory; its size entries lie inside bytes
     uint32_t total_unpacked;
@@ -19,31 +19,41 @@ struct PayloadTail {
 
 // Finds the trailer of the open file: first as its last 9 bytes; when those fail the checks and the file is
 // a PE image whose certificate table ends the file, right before that table, after 0 to 7 zero bytes of
-// alignment padding (the fewest that pass). The checks: 0 <= D <= end - 12, end - D < 1024, N > 0,
-// 0 < B < end, and the N size entries inside the directory; a trailer before a certificate table must also
-// have its blocks back to back from B up to D, since padding zeros could otherwise pass for a flags byte.
-// False when no place passes, or the file cannot be read.
-bool find_payload_tail(FILE* file, PayloadTail* tail);
+// alignment padding (the fewest that pass). The checks, in order: the file holds at least 12 bytes,
+// 0 <= D <= end - 12, end - D < 1024, N > 0 with its size entries inside the directory, 0 < B < end;
+// a trailer before a certificate table must also have its blocks back to back from B up to D, since
+// padding zeros could otherwise pass for a flags byte.
+// READ_OK, or the reason no place passes: for a signed file the reason of the place that came closest.
+int find_payload_tail(FILE* file, PayloadTail* tail);
 
 // Stored size of block i (0 <= i < count) from the directory.
 int32_t tail_block_size(const PayloadTail* tail, int32_t i);
 
-// True when the option flags announce a checksum table.
+// True when the trailer's checksum flag is set and the table's N entries fit between the last size entry
+// and the trailer. With the flag but no room, the flag is a reserved bit and there is no table.
 bool tail_has_checksums(const PayloadTail* tail);
 
-// True when the checksum table's N entries fit between the last size entry and the trailer.
-bool checksum_table_fits(const PayloadTail* tail);
+// File offset of the checksum table (meaningful when tail_has_checksums).
+int32_t tail_checksum_offset(const PayloadTail* tail);
 
-// Checksum i of the table (big-endian CRC-32); the table must fit.
+// Checksum i of the table (big-endian CRC-32); the table must be there.
 uint32_t tail_checksum(const PayloadTail* tail, int32_t i);
 
 // CRC-32 (zlib's polynomial) of a block's stored bytes, its header included.
 uint32_t block_checksum(const unsigned char* data, int32_t size);
 
 // Index of the first block whose CRC-32 differs from the table, or -1 when all match.
-// The table must be flagged and fit; blocks are count loaded blocks in directory order.
+// The table must be there; blocks are count loaded blocks in directory order.
 int32_t first_bad_checksum(const PayloadTail* tail, PayloadBlock* const* blocks);
 
-// Loads the tail's N blocks from B, back to back. Null when memory runs out or a block cannot be read
-// whole (nothing is left allocated then). Checksums are not looked at.
-PayloadBlock** load_blocks(FILE* file, const PayloadTail* tail);
+// Loads the tail's N blocks from B, back to back, into *blocks (caller releases with free_payload(*blocks,
+// tail->count)). READ_OK; READ_BLOCK_SIZE_OUT_OF_RANGE when a size is negative or the blocks run past the
+// payload's end (refused before anything is allocated), READ_BLOCK_SHORT when a block cannot be read whole,
+// READ_CANNOT_OPEN when the file cannot be positioned, READ_OUT_OF_MEMORY; then *bad_block names the block
+// (-1 when none) and nothing is left allocated. Checksums are not looked at.
+int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** blocks, int32_t* bad_block);
+
+// find_payload_tail, load_blocks, then the checksum table when there is one: the whole reader, for callers
+// that need the tail too (the vendor tool's list and verify). READ_OK with *blocks as load_blocks gives them;
+// otherwise the first reason with its block, and nothing left allocated.
+ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks);

@@ -8,14 +8,11 @@ class InstallerApp {
 public:
     // Runs the dialog modally and returns false: there is no message loop left to run afterwards.
     BOOL InitInstance();
-    InstallerDialog* main_window = nullptr;
 };
 
 BOOL InstallerApp::InitInstance() {
     InstallerDialog dialog(nullptr);
-    main_window = &dialog;
     dialog.DoModal();
-    main_window = nullptr;
     return FALSE;
 }
 

@@ -4,17 +4,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "install/install_state.h"
 #include "install/message.h"
 #include "install/shell.h"
+#include "install/window_seam.h"
 #include "install/worker.h"
+#include "resource.h"
 #include "ui/input.h"
 #include "ui/paint_win.h"
 #include "ui/progress_meter.h"
-#include "ui/shared_state.h"
 #include "ui/texts.h"
-#include "ui/window_hooks.h"
-
-std::atomic<InstallerDialog*> g_dialog{nullptr};
+#include "ui/ui_state.h"
 
 namespace {
 
@@ -23,32 +23,19 @@ constexpr UINT WM_END_DIALOG = WM_APP + 1;
 constexpr int CLIENT_WIDTH = 600;
 constexpr int CLIENT_HEIGHT = 400;
 
-void invalidate_dialog() {
-    if (InstallerDialog* dialog = g_dialog.load()) InvalidateRect(dialog->hwnd(), nullptr, FALSE);
-}
+InstallerDialog* dialog_of(void* context) { return static_cast<InstallerDialog*>(context); }
 
-void end_dialog_from_any_thread() {
-    if (InstallerDialog* dialog = g_dialog.load()) dialog->request_cancel();
-}
+// The seam the worker reaches the window through; context is the dialog.
+void invalidate_dialog(void* dialog) { InvalidateRect(dialog_of(dialog)->hwnd(), nullptr, FALSE); }
+void end_dialog_from_any_thread(void* dialog) { dialog_of(dialog)->request_cancel(); }
+void message_over_dialog(void* dialog, const char* text) { show_message_box(dialog_of(dialog)->hwnd(), text); }
 
-void message_over_dialog(const char* text) {
-    InstallerDialog* dialog = g_dialog.load();
-    show_message_box(dialog ? dialog->hwnd() : nullptr, text);
-}
-
-bool start_worker() { return start_install_worker(); }
-
-void open_agreement() { shell_open(AGREEMENT_URL, nullptr, SW_SHOWNORMAL); }
-
-void close_dialog() {
-    if (InstallerDialog* dialog = g_dialog.load()) dialog->OnCancel();
-}
-
-void minimise_dialog() {
-    if (InstallerDialog* dialog = g_dialog.load()) PostMessageA(dialog->hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-}
-
-const InputActions g_actions = {start_worker, browse_for_folder, open_agreement, close_dialog, minimise_dialog};
+// What a click sets going; context is the dialog.
+bool start_worker(void*) { return start_install_worker(); }
+char* browse(void*) { return browse_for_folder(); }
+void open_agreement(void*) { shell_open(AGREEMENT_URL, nullptr, SW_SHOWNORMAL); }
+void close_dialog(void* dialog) { dialog_of(dialog)->OnCancel(); }
+void minimise_dialog(void* dialog) { PostMessageA(dialog_of(dialog)->hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0); }
 
 // The window is one 600 x 400 picture whatever font the template's dialog units meet: size the client
 // area directly and centre the window on the work area, as the template's centring would have.
@@ -68,17 +55,16 @@ void size_and_centre(HWND window) {
 
 InstallerDialog::InstallerDialog(HWND parent) : parent_(parent) {
     HINSTANCE module = GetModuleHandleA(nullptr);
-    icon_ = FindResourceA(module, MAKEINTRESOURCEA(IDI_INSTALLER_ICON), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */)
-                ? LoadIconA(module, MAKEINTRESOURCEA(IDI_INSTALLER_ICON))
+    icon_ = FindResourceA(module, MAKEINTRESOURCEA(IDI_APP), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */)
+                ? LoadIconA(module, MAKEINTRESOURCEA(IDI_APP))
                 : nullptr;
 }
 
 INT_PTR InstallerDialog::DoModal() {
-    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INSTALLER_DIALOG), parent_,
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INSTALLER), parent_,
                                      dialog_proc, LPARAM(this));
     // The window is gone: later requests from a worker must find no dialog.
-    set_window_hooks(WindowHooks{});
-    g_dialog = nullptr;
+    set_window_seam(WindowSeam{});
     return result;
 }
 
@@ -94,9 +80,9 @@ BOOL InstallerDialog::OnInitDialog() {
     snprintf(dir, sizeof dir, TEXT_DEFAULT_DIR_FORMAT, program_files);
     g_install_dir = _strdup(dir);
 
-    g_dialog = this;
-    set_window_hooks(WindowHooks{invalidate_dialog, end_dialog_from_any_thread, message_over_dialog});
+    // The window's meter, registered as the engine's progress sink with the rest of the seam.
     ProgressMeter* meter = new ProgressMeter(0, 100);
+    set_window_seam(WindowSeam{this, invalidate_dialog, end_dialog_from_any_thread, message_over_dialog, meter->sink()});
     meter->set_geometry(20, 350, 553, 21);
     meter->show_label(false);
     g_meter = meter;
@@ -107,7 +93,10 @@ void InstallerDialog::OnPaint() { paint_window(hwnd_, icon_); }
 
 void InstallerDialog::OnLButtonDown(int x, int y) { on_press(x, y); }
 
-void InstallerDialog::OnLButtonUp(int x, int y) { on_release(x, y, g_actions); }
+void InstallerDialog::OnLButtonUp(int x, int y) {
+    const InputActions actions = {this, start_worker, browse, open_agreement, close_dialog, minimise_dialog};
+    on_release(x, y, actions);
+}
 
 void InstallerDialog::OnOK() { EndDialog(hwnd_, IDOK); }
 

@@ -2,11 +2,6 @@
 #pragma once
 #include <windows.h>
 
-#include <atomic>
-
-constexpr int IDD_INSTALLER_DIALOG = 102;
-constexpr int IDI_INSTALLER_ICON = 128;
-
 class InstallerDialog {
 public:
     // Loads the icon of group 128; a failed load leaves a window without an icon.
@@ -36,6 +31,3 @@ private:
     HWND hwnd_ = nullptr;
     HICON icon_;
 };
-
-// The running dialog, set during its initialisation: repaints and the worker's end request go through it.
-extern std::atomic<InstallerDialog*> g_dialog;

@@ -2,20 +2,21 @@
 #pragma once
 #include <cstdint>
 
-#include "ui/shared_state.h"
+#include "ui/ui_state.h"
 
 // The install button's box; the caption is centred in it too.
 constexpr HitRegion INSTALL_BUTTON_REGION{460, 326, 113, 42};
 constexpr HitRegion CLOSE_BOX_REGION{565, 10, 18, 18};
 constexpr HitRegion MINIMISE_BOX_REGION{535, 10, 18, 18};
 
-// What a click can set going; the window supplies them.
+// What a click can set going; the window supplies them, each handed context back.
 struct InputActions {
-    bool (*start_install)();   // starts the worker thread; false when it could not be started
-    char* (*browse)();         // folder picker: a new heap string ending with a backslash, or null
-    void (*open_agreement)();  // opens the agreement page
-    void (*close)();           // the dialog's cancel operation
-    void (*minimise)();        // asks the window to minimise
+    void* context;
+    bool (*start_install)(void* context);   // starts the worker thread; false when it could not be started
+    char* (*browse)(void* context);         // folder picker: a new heap string ending with a backslash, or null
+    void (*open_agreement)(void* context);  // opens the agreement page
+    void (*close)(void* context);           // the dialog's cancel operation
+    void (*minimise)(void* context);        // asks the window to minimise
 };
 
 // x <= px <= x + width and y <= py <= y + height: both ends are inside.

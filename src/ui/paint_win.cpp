@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "payload/os.h"
+#include "install/install_state.h"
+#include "platform/os.h"
+#include "resource.h"
 #include "ui/gdi_win.h"
 #include "ui/input.h"
 #include "ui/progress_meter.h"
-#include "ui/shared_state.h"
 #include "ui/texts.h"
+#include "ui/ui_state.h"
 
 namespace {
 
@@ -48,7 +50,7 @@ void paint_idle(HDC canvas) {
     draw_line(canvas, x, 328 + change.cy, x + change.cx, 328 + change.cy, LINK_ORANGE);
 
     g_check_box_region.y = 348;
-    blit_bitmap(canvas, g_agreed ? BITMAP_CHECK_ON : BITMAP_CHECK_OFF, 20, 348);
+    blit_bitmap(canvas, g_agreed ? IDB_CHECK_ON : IDB_CHECK_OFF, 20, 348);
 
     SetTextColor(canvas, BLACK);
     draw_text(canvas, 41, 353, TEXT_AGREEMENT_LEAD TEXT_AGREEMENT_LINK);
@@ -84,7 +86,7 @@ void paint_minimised(HWND window, HICON icon) {
 }  // namespace
 
 void draw_install_button(HDC canvas) {
-    blit_bitmap(canvas, g_button_pressed ? BITMAP_BUTTON_PRESSED : BITMAP_BUTTON, 460, 326);
+    blit_bitmap(canvas, g_button_pressed ? IDB_BUTTON_PRESSED : IDB_BUTTON, 460, 326);
     HFONT font = create_point_font(130);
     HGDIOBJ previous = SelectObject(canvas, font);
     SetTextColor(canvas, WHITE);
@@ -103,11 +105,11 @@ void paint_window(HWND window, HICON icon) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     HDC canvas = CreateCompatibleDC(dc);
-    HBITMAP background = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(BITMAP_BACKGROUND));
+    HBITMAP background = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BACKGROUND));
     HGDIOBJ previous_bitmap = SelectObject(canvas, background);
 
-    blit_bitmap(canvas, BITMAP_CLOSE, 565, 10);
-    blit_bitmap(canvas, BITMAP_MINIMISE, 535, 10);
+    blit_bitmap(canvas, IDB_CLOSE, 565, 10);
+    blit_bitmap(canvas, IDB_MINIMIZE, 535, 10);
     SetBkMode(canvas, TRANSPARENT);
     if (!g_installing) draw_install_button(canvas);
 

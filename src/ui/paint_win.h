@@ -2,17 +2,6 @@
 #pragma once
 #include <windows.h>
 
-// Bitmap resources of the window.
-enum {
-    BITMAP_BACKGROUND = 130,
-    BITMAP_BUTTON = 134,
-    BITMAP_BUTTON_PRESSED = 142,
-    BITMAP_CLOSE = 140,
-    BITMAP_MINIMISE = 141,
-    BITMAP_CHECK_ON = 143,
-    BITMAP_CHECK_OFF = 144,
-};
-
 // Link orange of the change-path label and its underline.
 constexpr COLORREF LINK_ORANGE = RGB(221, 118, 16);
 

@@ -3,18 +3,20 @@
 
 #include <cstdio>
 
-#include "ui/window_hooks.h"
-
-int g_progress_track_bitmap = 139;
-int g_progress_fill_bitmap = 138;
+#include "install/window_seam.h"
 
 namespace {
+
 constexpr auto relaxed = std::memory_order_relaxed;
-}
+
+void sink_set_maximum(void* meter, int32_t value) { static_cast<ProgressMeter*>(meter)->set_maximum(value); }
+void sink_advance(void* meter, int32_t delta) { static_cast<ProgressMeter*>(meter)->advance(delta); }
+
+}  // namespace
 
 ProgressMeter::ProgressMeter(int32_t minimum, int32_t maximum)
-    : minimum_(minimum), maximum_(maximum), position_(minimum), label_visible_(false),
-      label_prefix_(nullptr), width_(0), height_(0), x_(0), y_(0) {}
+    : minimum_(minimum), maximum_(maximum), position_(minimum), label_visible_(false), width_(0), height_(0), x_(0),
+      y_(0) {}
 
 ProgressMeter::~ProgressMeter() = default;
 
@@ -65,6 +67,8 @@ int32_t ProgressMeter::fill_width() const {
 }
 
 char* ProgressMeter::format_label(char* buf, size_t cap) const {
-    snprintf(buf, cap, "%s %.1f%s", label_prefix_ ? label_prefix_ : "", percent(), "%");
+    snprintf(buf, cap, " %.1f%%", percent());
     return buf;
 }
+
+ProgressSink ProgressMeter::sink() { return ProgressSink{this, sink_set_maximum, sink_advance}; }

@@ -4,17 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 
-struct HDC__;  // the Windows device context, for draw()
+#include "payload/progress.h"
 
-// Bitmap resources every meter draws: the empty track and the fill cut to the position.
-extern int g_progress_track_bitmap;  // 139
-extern int g_progress_fill_bitmap;   // 138
+struct HDC__;  // the Windows device context, for draw()
 
 // Range and position are written by the install worker and read by the UI thread's paint, each as one
 // whole value (relaxed atomics); a paint sees at most one step old state and the next repaint catches up.
 class ProgressMeter {
 public:
-    // position = minimum, no label prefix; the owner sets geometry and label next. No repaint.
+    // position = minimum; the owner sets geometry and label next. No repaint.
     ProgressMeter(int32_t minimum, int32_t maximum);
     virtual ~ProgressMeter();
 
@@ -32,11 +30,15 @@ public:
     double percent() const;
     // Pixels of the fill bitmap to show: offset * width / range in 64-bit, truncated; width when range <= 0.
     int32_t fill_width() const;
-    // The label text "%s %.1f%s" (prefix, percent, "%") into buf; returns buf.
+    // The label text " %.1f%" (a space, percent with one decimal, "%") into buf; returns buf.
     char* format_label(char* buf, size_t cap) const;
 
-    // Draws track, fill and (when visible) the centred label on a device context. Windows only.
+    // Draws the track bitmap whole, the fill bitmap cut to fill_width() and (when visible) the centred label
+    // on a device context. Windows only.
     void draw(HDC__* canvas) const;
+
+    // This meter as the engine's progress sink: set_maximum and advance, with the meter as context.
+    ProgressSink sink();
 
     int32_t minimum() const { return minimum_.load(std::memory_order_relaxed); }
     int32_t maximum() const { return maximum_.load(std::memory_order_relaxed); }
@@ -52,7 +54,6 @@ private:
     std::atomic<int32_t> maximum_;
     std::atomic<int32_t> position_;
     std::atomic<bool> label_visible_;
-    const char* label_prefix_;
     int32_t width_;
     int32_t height_;
     int32_t x_;

@@ -3,12 +3,13 @@
 
 #include <cstring>
 
+#include "resource.h"
 #include "ui/gdi_win.h"
 #include "ui/progress_meter.h"
 
 void ProgressMeter::draw(HDC canvas) const {
-    blit_bitmap(canvas, g_progress_track_bitmap, x_, y_);
-    blit_bitmap_part(canvas, g_progress_fill_bitmap, x_, y_, fill_width(), height_);
+    blit_bitmap(canvas, IDB_PROGRESS_TRACK, x_, y_);
+    blit_bitmap_part(canvas, IDB_PROGRESS_FILL, x_, y_, fill_width(), height_);
     if (!label_visible()) return;
     char label[64];
     format_label(label, sizeof label);

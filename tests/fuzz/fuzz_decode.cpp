@@ -16,9 +16,8 @@ constexpr uint32_t MAX_DICTIONARY = 4u << 20;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > INT32_MAX) return 0;
     if (size >= size_t(BLOCK_HEADER_SIZE)) {
-        const uint32_t dict = uint32_t(data[5]) | uint32_t(data[6]) << 8 | uint32_t(data[7]) << 16 | uint32_t(data[8]) << 24;
-        if (block_unpacked_size(data) > MAX_UNPACKED || dict > MAX_DICTIONARY) return 0;
+        if (block_unpacked_size(data) > MAX_UNPACKED || block_dictionary_size(data) > MAX_DICTIONARY) return 0;
     }
-    free(decode_block(data, int32_t(size)));
+    free(decode_block(data, int32_t(size), nullptr));
     return 0;
 }

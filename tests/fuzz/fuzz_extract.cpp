@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = (set_up(), true);
     (void)ready;
     if (size > INT32_MAX) return 0;
-    const int status = extract_records(data, int32_t(size), g_install_dir.c_str());
+    const int status = extract_records(data, int32_t(size), g_install_dir.c_str(), nullptr);
     if (status != EXTRACT_OK && status != EXTRACT_FAILED) abort();
     check_contained();
     empty_install_dir();

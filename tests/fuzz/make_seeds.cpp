@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
             const std::string name = std::string(v.name) + "-" + std::to_string(i);
             const unsigned char* data = blocks[i]->data;
             seed("decode", name, std::vector<uint8_t>(data, data + blocks[i]->size));
-            unsigned char* stream = decode_block(data, blocks[i]->size);
+            unsigned char* stream = decode_block(data, blocks[i]->size, nullptr);
             if (!stream) return 1;
             seed("extract", name, std::vector<uint8_t>(stream, stream + block_unpacked_size(data)));
             free(stream);

@@ -17,26 +17,26 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "install/install_state.h"
+#include "install/window_seam.h"
 #include "install/worker.h"
-#include "ui/shared_state.h"
-#include "ui/window_hooks.h"
 
 namespace {
 
 HANDLE g_dialog_ended;
 
-void on_invalidate() {
+void on_invalidate(void*) {
     printf("event invalidate installing=%d\n", g_installing.load() ? 1 : 0);
     fflush(stdout);
 }
 
-void on_end_dialog() {
+void on_end_dialog(void*) {
     printf("event end_dialog installing=%d\n", g_installing.load() ? 1 : 0);
     fflush(stdout);
     SetEvent(g_dialog_ended);
 }
 
-void on_message(const char* text) {
+void on_message(void*, const char* text) {
     printf("event message installing=%d %s\n", g_installing.load() ? 1 : 0, text);
     fflush(stdout);
 }
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_dialog_ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    set_window_hooks(WindowHooks{on_invalidate, on_end_dialog, on_message});
+    set_window_seam(WindowSeam{nullptr, on_invalidate, on_end_dialog, on_message, {}});
 
     for (int i = 1; i < argc; ++i) {
         printf("attempt %d %s\n", i, argv[i]);

@@ -97,12 +97,14 @@ TEST(Verify, FindsDamageThatBreaksDecodingOrRecords) {
         Edit edit;
         const char* reason;
     } file_cases[] = {
-        {"flipped byte in the trailer", [](std::vector<uint8_t>& b) { b[b.size() - 6] ^= 0x01; }, "no payload"},
+        {"flipped byte in the trailer", [](std::vector<uint8_t>& b) { b[b.size() - 6] ^= 0x01; }, "block count"},
+        {"directory offset past the end", [](std::vector<uint8_t>& b) { b[b.size() - 9] = 0x7F; },
+         "the trailer's directory offset lies outside the file"},
         {"flipped byte in a block size", [](std::vector<uint8_t>& b) { b[b.size() - 10] ^= 0x01; }, "not at the directory"},
         {"flipped byte in a block's unpacked size", [&](std::vector<uint8_t>& b) { b[block1 + 3] ^= 0x01; }, "block 1"},
         {"flipped first byte of the LZMA data", [&](std::vector<uint8_t>& b) { b[block1 + 9] ^= 0x01; }, "does not decode"},
         {"flipped byte early in the LZMA data", [&](std::vector<uint8_t>& b) { b[block1 + 12] ^= 0x01; }, "block 1"},
-        {"truncated by one byte", [](std::vector<uint8_t>& b) { b.pop_back(); }, "no payload"},
+        {"truncated by one byte", [](std::vector<uint8_t>& b) { b.pop_back(); }, "cut short"},
         {"truncated to half", [](std::vector<uint8_t>& b) { b.resize(b.size() / 2); }, "no payload"},
     };
     for (const Case& c : file_cases) {
@@ -170,7 +172,8 @@ TEST(Verify, ChecksumsCatchEveryChangedBlockByteAndABrokenTable) {
         {"first checksum", dir + 16, 0x10, "block 0: checksum mismatch"},
         {"second checksum", dir + 23, 0x01, "block 1: checksum mismatch"},
         {"flag 128 cleared", bytes.size() - 1, 0x80, ""},
-        {"count 3: table no longer fits", dir + 7, 0x01, "do not fit"},
+        // Without room for the table the flag is a reserved bit: the third size entry is then a checksum.
+        {"count 3: table no longer fits", dir + 7, 0x01, "block 2: the directory gives a negative size or one that"},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> damaged = bytes;

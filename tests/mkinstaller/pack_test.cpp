@@ -61,7 +61,7 @@ int install_block(const std::vector<uint8_t>& stored, uint32_t unpacked, const s
     PayloadBlock block{const_cast<unsigned char*>(stored.data()), int32_t(stored.size())};
     PayloadBlock* blocks[] = {&block};
     testing::internal::CaptureStdout();
-    int status = install_payload(dir.c_str(), blocks, 1, unpacked);
+    int status = install_payload(dir.c_str(), blocks, 1, unpacked, nullptr);
     testing::internal::GetCapturedStdout();
     return status;
 }
@@ -116,7 +116,7 @@ TEST(Pack, LooseFilesFirstThenSelfContainedBlocksOfAtMostTheBlockSize) {
         total += stream.size();
         EXPECT_EQ(stream.back(), RECORD_END);
         EXPECT_EQ(stored[4], 93) << "lc 3, lp 0, pb 2";
-        EXPECT_EQ(stored[5] | stored[6] << 8 | stored[7] << 16 | stored[8] << 24, int(auto_dict_size(stream.size())));
+        EXPECT_EQ(int(block_dictionary_size(stored.data())), int(auto_dict_size(stream.size())));
         const std::vector<Entry> entries = entries_of(stream);
         size_t files = 0;
         for (const Entry& e : entries) files += e.type == RECORD_FILE;
@@ -154,7 +154,7 @@ TEST(Pack, OptionsReachTheInstaller) {
         const Payload payload = read_installer(p.out());
         EXPECT_EQ(payload.flags, c.flags);
         for (const auto& stored : payload.stored)
-            EXPECT_EQ(uint32_t(stored[5] | stored[6] << 8 | stored[7] << 16 | stored[8] << 24), c.dict);
+            EXPECT_EQ(uint32_t(int(block_dictionary_size(stored.data()))), c.dict);
         const std::string dest = p.scratch / "dest";
         EXPECT_EQ(run_cli({"extract", p.out(), dest}).status, MKI_OK);
         EXPECT_EQ(read_tree(dest), read_tree(p.src()));

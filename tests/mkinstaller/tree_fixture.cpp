@@ -36,7 +36,7 @@ Payload read_installer(const std::string& path) {
     if (!blocks) throw std::runtime_error("unreadable installer " + path);
     for (int32_t i = 0; i < count; ++i) {
         payload.stored.emplace_back(blocks[i]->data, blocks[i]->data + blocks[i]->size);
-        unsigned char* unpacked = decode_block(blocks[i]->data, blocks[i]->size);
+        unsigned char* unpacked = decode_block(blocks[i]->data, blocks[i]->size, nullptr);
         const uint32_t size = block_unpacked_size(blocks[i]->data);
         if (!unpacked) throw std::runtime_error("block does not decode");
         payload.streams.emplace_back(unpacked, unpacked + size);

@@ -10,17 +10,9 @@
 
 #include "block_encoder.h"
 #include "container_writer.h"
-#include "payload/os.h"
-#include "ui/progress_meter.h"
-#include "ui/shared_state.h"
-#include "ui/window_hooks.h"
+#include "platform/os.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-std::atomic<int> g_repaints{0};
-void count_repaint() { ++g_repaints; }
-}  // namespace
 
 char native_separator() { return os_separator(); }
 
@@ -115,19 +107,4 @@ std::vector<uint8_t> encode(const std::vector<uint8_t>& stream, bool end_marker,
     std::string error;
     if (!encode_block(stream, options, &out, &error)) throw std::runtime_error(error);
     return out;
-}
-
-RepaintCounter::RepaintCounter() {
-    g_repaints = 0;
-    set_window_hooks(WindowHooks{count_repaint, nullptr, nullptr});
-}
-RepaintCounter::~RepaintCounter() { set_window_hooks(WindowHooks{}); }
-int RepaintCounter::count() const { return g_repaints; }
-
-ScopedMeter::ScopedMeter(int32_t minimum, int32_t maximum) : meter_(new ProgressMeter(minimum, maximum)) {
-    g_meter = meter_;
-}
-ScopedMeter::~ScopedMeter() {
-    g_meter = nullptr;
-    delete meter_;
 }

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "payload/progress.h"
+
 // A fresh empty directory for one test, removed when the object goes; path() ends with the native separator.
 class ScratchDir {
 public:
@@ -42,23 +44,26 @@ std::vector<uint8_t> random_bytes(size_t n, uint32_t seed);
 std::vector<uint8_t> encode(const std::vector<uint8_t>& stream, bool end_marker = false, int lc = 3, int lp = 0,
                             int pb = 2);
 
-// Counts repaint requests through the window seam while alive.
-class RepaintCounter {
+// A progress sink that keeps what the engine reported: the maximum it set, the sum of its advances, and
+// how many advances it made (zero ones included).
+class ProgressRecorder {
 public:
-    RepaintCounter();
-    ~RepaintCounter();
-    int count() const;
-};
-
-// Installs a meter as the window's meter while alive.
-class ProgressMeter;
-class ScopedMeter {
-public:
-    ScopedMeter(int32_t minimum, int32_t maximum);
-    ~ScopedMeter();
-    ProgressMeter& operator*() { return *meter_; }
-    ProgressMeter* operator->() { return meter_; }
+    ProgressSink sink() { return ProgressSink{this, on_set_maximum, on_advance}; }
+    int32_t maximum() const { return maximum_; }
+    int64_t position() const { return position_; }
+    int advances() const { return advances_; }
+    int nonzero_advances() const { return nonzero_advances_; }
 
 private:
-    ProgressMeter* meter_;
+    static void on_set_maximum(void* self, int32_t maximum) { static_cast<ProgressRecorder*>(self)->maximum_ = maximum; }
+    static void on_advance(void* self, int32_t delta) {
+        auto* r = static_cast<ProgressRecorder*>(self);
+        r->position_ += delta;
+        ++r->advances_;
+        if (delta != 0) ++r->nonzero_advances_;
+    }
+    int32_t maximum_ = -1;
+    int64_t position_ = 0;
+    int advances_ = 0;
+    int nonzero_advances_ = 0;
 };

@@ -7,18 +7,13 @@ extern "C" {
 #include <LzmaEnc.h>
 }
 
+#include "payload/format.h"
+
 namespace {
 
 void* alloc_callback(void*, size_t size) { return size == 0 ? nullptr : malloc(size); }
 void free_callback(void*, void* address) { free(address); }
 ISzAlloc g_alloc = {alloc_callback, free_callback};
-
-void put_be32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
-}
 
 }  // namespace
 
@@ -46,16 +41,16 @@ bool encode_block(const std::vector<uint8_t>& stream, const EncodeOptions& optio
 
     // Incompressible input grows by a little; this bound is generous for LZMA.
     SizeT cap = stream.size() + stream.size() / 3 + 256;
-    out->assign(9 + cap, 0);
-    SizeT props_size = LZMA_PROPS_SIZE;
+    out->assign(BLOCK_HEADER_SIZE + cap, 0);
+    SizeT props_size = BLOCK_PROPS_SIZE;
     SizeT dest_len = cap;
-    SRes res = LzmaEncode(out->data() + 9, &dest_len, stream.data(), stream.size(), &props, out->data() + 4,
-                          &props_size, props.writeEndMark, nullptr, &g_alloc, &g_alloc);
-    if (res != SZ_OK || props_size != LZMA_PROPS_SIZE) {
+    SRes res = LzmaEncode(out->data() + BLOCK_HEADER_SIZE, &dest_len, stream.data(), stream.size(), &props,
+                          out->data() + BLOCK_PROPS_OFFSET, &props_size, props.writeEndMark, nullptr, &g_alloc, &g_alloc);
+    if (res != SZ_OK || props_size != BLOCK_PROPS_SIZE) {
         *error = res == SZ_ERROR_MEM ? "out of memory in the LZMA encoder" : "LZMA encoder failed (" + std::to_string(res) + ")";
         return false;
     }
-    put_be32(out->data(), uint32_t(stream.size()));
-    out->resize(9 + dest_len);
+    write_be32(out->data(), uint32_t(stream.size()));
+    out->resize(BLOCK_HEADER_SIZE + dest_len);
     return true;
 }

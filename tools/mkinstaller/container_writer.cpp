@@ -7,10 +7,9 @@
 namespace {
 
 void append_be32(std::vector<uint8_t>* v, uint32_t x) {
-    v->push_back(uint8_t(x >> 24));
-    v->push_back(uint8_t(x >> 16));
-    v->push_back(uint8_t(x >> 8));
-    v->push_back(uint8_t(x));
+    unsigned char bytes[4];
+    write_be32(bytes, x);
+    v->insert(v->end(), bytes, bytes + sizeof bytes);
 }
 
 }  // namespace
@@ -22,16 +21,16 @@ void RecordStreamWriter::add_name(uint8_t type, const std::string& name) {
     bytes_.insert(bytes_.end(), name.begin(), name.end());
 }
 
-void RecordStreamWriter::add_dir(const std::string& name) { add_name(1, name); }
+void RecordStreamWriter::add_dir(const std::string& name) { add_name(RECORD_DIR, name); }
 
 void RecordStreamWriter::add_file(const std::string& name, const uint8_t* data, size_t size) {
-    add_name(2, name);
+    add_name(RECORD_FILE, name);
     append_be32(&bytes_, uint32_t(size));
     bytes_.insert(bytes_.end(), data, data + size);
 }
 
 std::vector<uint8_t> RecordStreamWriter::finish() {
-    bytes_.push_back(10);
+    bytes_.push_back(RECORD_END);
     std::vector<uint8_t> out;
     out.swap(bytes_);
     return out;

@@ -8,17 +8,19 @@
 #include "exit_codes.h"
 #include "payload/extract.h"
 #include "payload/names.h"
-#include "payload/os.h"
 #include "payload/payload.h"
+#include "platform/os.h"
 #include "progress_bar.h"
+#include "read_status.h"
 
 int extract_installer(const char* installer, const char* dir, bool progress) {
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
-    PayloadBlock** blocks = read_payload_file(installer, &count, &total, &flags);
+    ReadStatus why;
+    PayloadBlock** blocks = read_payload_file(installer, &count, &total, &flags, &why);
     if (!blocks) {
-        fprintf(stderr, "mkinstaller: %s: cannot be opened, or holds no payload the installer can read\n", installer);
+        fprintf(stderr, "mkinstaller: %s: %s\n", installer, read_status_message(why).c_str());
         return MKI_DAMAGED;
     }
     // Names are appended to the install directory as they are, and each begins with a separator.
@@ -26,7 +28,8 @@ int extract_installer(const char* installer, const char* dir, bool progress) {
     if (!ends_with_separator(install_dir.c_str(), os_path_char_len)) install_dir += os_separator();
 
     std::unique_ptr<TerminalProgress> bar(progress ? new TerminalProgress(stderr) : nullptr);
-    const int status = install_payload(install_dir.c_str(), blocks, count, total);
+    const ProgressSink sink = bar ? bar->sink() : ProgressSink{};
+    const int status = install_payload(install_dir.c_str(), blocks, count, total, bar ? &sink : nullptr);
     if (bar) bar->finish(status == EXTRACT_OK);
     bar.reset();
     free_payload(blocks, count);

@@ -17,6 +17,7 @@
 #include "payload/payload.h"
 #include "payload/records.h"
 #include "payload/tail.h"
+#include "read_status.h"
 #include "tree_walk.h"
 
 namespace {
@@ -27,16 +28,16 @@ void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t 
     int64_t offset = tail.first_block;
     for (int32_t i = 0; i < tail.count; ++i) {
         const unsigned char* h = blocks[i]->data;
-        const int props = blocks[i]->size >= BLOCK_HEADER_SIZE ? h[4] : -1;
-        const uint32_t dict = props < 0 ? 0 : uint32_t(h[5] | h[6] << 8 | h[7] << 16 | uint32_t(h[8]) << 24);
+        const bool whole = blocks[i]->size >= BLOCK_HEADER_SIZE;
+        const int props = whole ? block_properties(h) : -1;
         printf("  block %d at %lld: stored %d, unpacked %u, properties %d (lc %d lp %d pb %d), dictionary %u", i,
-               (long long)offset, blocks[i]->size, props < 0 ? 0 : block_unpacked_size(h), props, props % 9,
-               props / 9 % 5, props / 45, dict);
+               (long long)offset, blocks[i]->size, whole ? block_unpacked_size(h) : 0, props, props % 9,
+               props / 9 % 5, props / 45, whole ? block_dictionary_size(h) : 0);
         if (checksums) printf(", crc32 %08X", unsigned(tail_checksum(&tail, i)));
         printf("\n");
         offset += blocks[i]->size;
     }
-    if (checksums) printf("checksums: a CRC-32 for each block at %d\n", tail.dir_offset + 8 + 4 * tail.count);
+    if (checksums) printf("checksums: a CRC-32 for each block at %d\n", tail_checksum_offset(&tail));
     else printf("checksums: none\n");
     printf("trailer: directory at %d, total unpacked %u, flags %d\n", tail.dir_offset, tail.total_unpacked, tail.flags);
     if (tail.end != file_size)
@@ -102,24 +103,15 @@ int damaged(const char* path, const std::string& reason) {
 }  // namespace
 
 int inspect_installer(const char* path, bool print) {
-    // The installer's own steps, one at a time, so that a refusal can say which check failed.
+    // The installer's own reader, which says why when it refuses.
     FILE* file = fopen(path, "rb");
-    if (!file) return damaged(path, "cannot be opened, or holds no payload the installer can read");
+    if (!file) return damaged(path, read_result_text(READ_CANNOT_OPEN));
     PayloadTail tail;
-    const bool found = find_payload_tail(file, &tail);
+    PayloadBlock** blocks = nullptr;
+    const ReadStatus read = open_payload(file, &tail, &blocks);
     const long file_size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
-    if (!found) {
-        fclose(file);
-        return damaged(path, "cannot be opened, or holds no payload the installer can read");
-    }
-    if (tail_has_checksums(&tail) && !checksum_table_fits(&tail)) {
-        fclose(file);
-        return damaged(path, "flag 128 announces a checksum table, but its " + std::to_string(tail.count) +
-                                 " entries do not fit between the directory and the trailer");
-    }
-    PayloadBlock** blocks = load_blocks(file, &tail);
     fclose(file);
-    if (!blocks) return damaged(path, "a block runs past the end of the payload, or cannot be read");
+    if (read.result != READ_OK) return damaged(path, read_status_message(read));
     const int32_t count = tail.count;
     if (print) print_layout(tail, blocks, int32_t(file_size));
 
@@ -131,18 +123,8 @@ int inspect_installer(const char* path, bool print) {
         if (end != tail.dir_offset)
             throw std::runtime_error("blocks end at " + std::to_string(end) + ", not at the directory (" +
                                     std::to_string(tail.dir_offset) + ")");
-        if (tail_has_checksums(&tail)) {
-            const int32_t bad = first_bad_checksum(&tail, blocks);
-            if (bad >= 0) {
-                char reason[128];
-                snprintf(reason, sizeof reason, "block %d: checksum mismatch: the bytes give crc32 %08X, the table says %08X",
-                         bad, unsigned(block_checksum(blocks[bad]->data, blocks[bad]->size)),
-                         unsigned(tail_checksum(&tail, bad)));
-                throw std::runtime_error(reason);
-            }
-        }
         for (int32_t i = 0; i < count; ++i) {
-            std::unique_ptr<unsigned char, decltype(&free)> stream(decode_block(blocks[i]->data, blocks[i]->size), free);
+            std::unique_ptr<unsigned char, decltype(&free)> stream(decode_block(blocks[i]->data, blocks[i]->size, nullptr), free);
             if (!stream) throw std::runtime_error("block " + std::to_string(i) + ": does not decode (damaged data)");
             const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));
             sum += uint32_t(length);

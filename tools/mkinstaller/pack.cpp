@@ -16,7 +16,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // Bytes a record takes in the stream: type, name length, name, and for a file its length and data.
-uint64_t record_size(const SourceEntry& e) { return e.is_dir ? 3 + e.name.size() : 7 + e.name.size() + e.size; }
+uint64_t record_size(const SourceEntry& e) {
+    const uint64_t named = RECORD_TYPE_SIZE + RECORD_NAME_LENGTH_SIZE + e.name.size();
+    return e.is_dir ? named : named + RECORD_DATA_LENGTH_SIZE + e.size;
+}
 
 class Planner {
 public:
@@ -65,9 +68,9 @@ private:
         blocks_.emplace_back();
         closed_ = false;
         own_records_ = false;
-        size_ = 1;  // the end record
-        total_ += 1;
-        blocks_.back().unpacked = 1;
+        size_ = RECORD_TYPE_SIZE;  // the end record
+        total_ += RECORD_TYPE_SIZE;
+        blocks_.back().unpacked = RECORD_TYPE_SIZE;
     }
 
     // Parents first, outermost first, each only once per block.
@@ -148,8 +151,8 @@ void write_installer(const fs::path& out, const std::vector<uint8_t>& stub,
 
 int pack_max_blocks(bool checksums) {
     // The tail stays under the limit: first-block offset, count and trailer, then 4 or 8 bytes a block.
-    const int room = PAYLOAD_TAIL_LIMIT - 1 - 8 - PAYLOAD_TRAILER_SIZE;
-    return room / (checksums ? 8 : 4);
+    const int room = PAYLOAD_TAIL_LIMIT - 1 - DIRECTORY_HEADER_SIZE - PAYLOAD_TRAILER_SIZE;
+    return room / (DIRECTORY_ENTRY_SIZE + (checksums ? CHECKSUM_ENTRY_SIZE : 0));
 }
 
 std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, uint64_t block_size, int max_blocks) {
@@ -189,7 +192,7 @@ void pack_installer(const PackOptions& options) {
         for (int index : plan[i].records) files += entries[index].is_dir ? 0 : 1;
         printf("block %zu: %zu directories, %zu files, %zu bytes -> %zu stored, dictionary %u\n", i,
                plan[i].records.size() - files, files, stream.size(), stored.size(),
-               unsigned(stored[5] | stored[6] << 8 | stored[7] << 16 | uint32_t(stored[8]) << 24));
+               unsigned(block_dictionary_size(stored.data())));
         total += plan[i].unpacked;
         file_size += stored.size();
         stored_sizes.push_back(uint32_t(stored.size()));

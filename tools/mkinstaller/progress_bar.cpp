@@ -1,33 +1,53 @@
 // Draws the extraction's progress as one terminal line.
 #include "progress_bar.h"
 
-#include <chrono>
 #include <cstring>
 
 #include "host.h"
-#include "ui/progress_meter.h"
-#include "ui/shared_state.h"
-#include "ui/window_hooks.h"
 
 namespace {
 
 constexpr int BAR_CELLS = 40;
-// Redraws are throttled: each one flushes stdout and writes a line, far more than a meter step costs.
+// Redraws are throttled: each one flushes stdout and writes a line, far more than a step costs.
 constexpr auto REDRAW_INTERVAL = std::chrono::milliseconds(50);
-
-FILE* g_out = nullptr;
-ProgressMeter* g_bar_meter = nullptr;
-std::chrono::steady_clock::time_point g_last_draw;
-int g_last_tenths = -1;
+// Trace lines held back while the bar is on the same terminal (one per process: stdout is one stream).
 char g_stdout_buffer[1 << 20];
 
-void draw(bool force) {
-    const double percent = g_bar_meter->percent();
-    const int tenths = int(percent * 10.0);
+}  // namespace
+
+TerminalProgress::TerminalProgress(FILE* out) : out_(out) {
+    // On the same terminal, trace lines written as they come would land on the bar's line.
+    if (is_terminal(stdout)) setvbuf(stdout, g_stdout_buffer, _IOFBF, sizeof g_stdout_buffer);
+}
+
+TerminalProgress::~TerminalProgress() { fflush(stdout); }
+
+ProgressSink TerminalProgress::sink() { return ProgressSink{this, sink_set_maximum, sink_advance}; }
+
+void TerminalProgress::sink_set_maximum(void* bar, int32_t maximum) {
+    static_cast<TerminalProgress*>(bar)->maximum_ = maximum;
+}
+
+void TerminalProgress::sink_advance(void* bar, int32_t delta) {
+    auto* self = static_cast<TerminalProgress*>(bar);
+    self->position_ += delta;
+    if (self->position_ > self->maximum_) self->position_ = self->maximum_;
+    self->draw(false);
+}
+
+void TerminalProgress::finish(bool success) {
+    if (success) position_ = maximum_;
+    draw(true);
+    fputc('\n', out_);
+    fflush(out_);
+}
+
+void TerminalProgress::draw(bool force) {
+    const int tenths = maximum_ <= 0 ? 1000 : int(position_ * 1000 / maximum_);
     const auto now = std::chrono::steady_clock::now();
-    if (!force && (tenths == g_last_tenths || now - g_last_draw < REDRAW_INTERVAL)) return;
-    g_last_draw = now;
-    g_last_tenths = tenths;
+    if (!force && (tenths == last_tenths_ || now - last_draw_ < REDRAW_INTERVAL)) return;
+    last_draw_ = now;
+    last_tenths_ = tenths;
 
     char cells[BAR_CELLS + 1];
     const int filled = tenths >= 1000 ? BAR_CELLS : tenths * BAR_CELLS / 1000;
@@ -35,39 +55,9 @@ void draw(bool force) {
     memset(cells + filled, '-', size_t(BAR_CELLS - filled));
     cells[BAR_CELLS] = '\0';
     // Blank the bar's line, let the held trace through, then draw the bar below it.
-    fprintf(g_out, "\r%*s\r", BAR_CELLS + 10, "");
-    fflush(g_out);
+    fprintf(out_, "\r%*s\r", BAR_CELLS + 10, "");
+    fflush(out_);
     fflush(stdout);
-    fprintf(g_out, "[%s] %5.1f%%", cells, tenths / 10.0);
-    fflush(g_out);
-}
-
-void repaint() { draw(false); }
-
-}  // namespace
-
-TerminalProgress::TerminalProgress(FILE* out) {
-    g_out = out;
-    g_bar_meter = new ProgressMeter(0, 100);
-    g_last_tenths = -1;
-    g_last_draw = std::chrono::steady_clock::time_point();
-    // On the same terminal, trace lines written as they come would land on the bar's line.
-    if (is_terminal(stdout)) setvbuf(stdout, g_stdout_buffer, _IOFBF, sizeof g_stdout_buffer);
-    g_meter = g_bar_meter;
-    set_window_hooks(WindowHooks{repaint, nullptr, nullptr});
-}
-
-void TerminalProgress::finish(bool success) {
-    if (success) g_bar_meter->set_position(g_bar_meter->maximum());
-    draw(true);
-    fputc('\n', g_out);
-    fflush(g_out);
-}
-
-TerminalProgress::~TerminalProgress() {
-    set_window_hooks(WindowHooks{});
-    g_meter = nullptr;
-    delete g_bar_meter;
-    g_bar_meter = nullptr;
-    fflush(stdout);
+    fprintf(out_, "[%s] %5.1f%%", cells, tenths / 10.0);
+    fflush(out_);
 }

@@ -1,18 +1,35 @@
-// A text progress bar on a terminal, redrawn from a real ProgressMeter through the window's repaint hook.
+// A text progress bar on a terminal: the extraction's progress sink, drawn as one line.
 #pragma once
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 
-// While alive: a ProgressMeter (range 0-100 until install_payload sets it) is the window's meter, and the
-// repaint hook redraws the bar on out, at most every few hundredths of a second. Before each redraw the
-// trace held on stdout is released, so the bar always stays on the last line.
+#include "payload/progress.h"
+
+// While alive: sink() takes the extraction's maximum and advances, and the bar is redrawn on out at most
+// every few hundredths of a second and when its tenth of a percent changes. Before each redraw the trace
+// held on stdout is released, so the bar always stays on the last line.
 class TerminalProgress {
 public:
     explicit TerminalProgress(FILE* out);
     // Shows the bar full on success, leaves it where it stopped otherwise; ends its line.
     void finish(bool success);
-    // Removes the meter and the hook.
     ~TerminalProgress();
+
+    // The sink for install_payload; valid while this object lives.
+    ProgressSink sink();
 
     TerminalProgress(const TerminalProgress&) = delete;
     TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+private:
+    static void sink_set_maximum(void* bar, int32_t maximum);
+    static void sink_advance(void* bar, int32_t delta);
+    void draw(bool force);
+
+    FILE* out_;
+    int64_t maximum_ = 100;
+    int64_t position_ = 0;
+    int last_tenths_ = -1;
+    std::chrono::steady_clock::time_point last_draw_{};
 };

@@ -1,10 +1,10 @@
-// Payload platform layer for Windows: GetModuleFileNameA, no large pages, _mkdir, ANSI names used as they are.
+// Platform layer for Windows: GetModuleFileNameA, no large pages, _mkdir, ANSI names used as they are.
 #include <direct.h>
 #include <windows.h>
 
 #include <cstring>
 
-#include "payload/os.h"
+#include "platform/os.h"
 
 bool os_self_path(char* buf, size_t cap) {
     DWORD n = GetModuleFileNameA(nullptr, buf, DWORD(cap));

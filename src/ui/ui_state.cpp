@@ -1,8 +1,6 @@
-// Shared UI state and its initial values.
-#include "ui/shared_state.h"
+// The window's own state and its initial values.
+#include "ui/ui_state.h"
 
-std::atomic<const char*> g_install_dir{nullptr};
-std::atomic<bool> g_installing{false};
 std::atomic<bool> g_agreed{true};
 std::atomic<bool> g_button_pressed{false};
 ProgressMeter* g_meter = nullptr;

@@ -1,4 +1,4 @@
-// Payload platform layer for Linux: /proc/self/exe, transparent huge pages, mkdir 0777, code page 936
+// Platform layer for Linux: /proc/self/exe, transparent huge pages, mkdir 0777, code page 936
 // names turned into UTF-8.
 #include <iconv.h>
 #include <sys/mman.h>
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "payload/os.h"
+#include "platform/os.h"
 
 bool os_self_path(char* buf, size_t cap) {
     ssize_t n = readlink("/proc/self/exe", buf, cap);

@@ -1,4 +1,4 @@
-// The payload's platform layer: own executable path, large buffers, one directory, native path forming.
+// The platform layer under engine, installation and window: own path, large buffers, directories, path forming.
 #pragma once
 #include <cstddef>
 

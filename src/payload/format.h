@@ -1,0 +1,59 @@
+// The installer file format's constants and fixed-width fields, for the reader, the packer and the inspector alike.
+#pragma once
+#include <cstdint>
+
+// The trailer: the payload's last 9 bytes, directory offset (4), total unpacked size (4), option flags (1).
+constexpr int32_t PAYLOAD_TRAILER_SIZE = 9;
+// Directory, checksum table and trailer together stay under this many bytes.
+constexpr int32_t PAYLOAD_TAIL_LIMIT = 1024;
+// The directory: first-block offset (4) and block count N (4), then N stored sizes of 4 bytes.
+constexpr int32_t DIRECTORY_HEADER_SIZE = 8;
+constexpr int32_t DIRECTORY_ENTRY_SIZE = 4;
+// The checksum table after the size entries: N big-endian CRC-32 values of 4 bytes.
+constexpr int32_t CHECKSUM_ENTRY_SIZE = 4;
+// Largest total unpacked size whose progress range (3x) still fits a signed 32-bit value.
+constexpr uint32_t PAYLOAD_MAX_TOTAL_UNPACKED = 715827882;
+
+// Option flag bits of the trailer. Bits 2-6 are reserved and 0; a reader ignores them.
+constexpr int PAYLOAD_FLAG_SERVICE_SHORTCUT = 0x01;
+constexpr int PAYLOAD_FLAG_SERVICE_LAUNCH = 0x02;
+// The checksum table follows the size entries. Without room for it there, the bit is a reserved one.
+constexpr int PAYLOAD_FLAG_CHECKSUMS = 0x80;
+
+// The block header: unpacked size U (4, big-endian), then the five LZMA property bytes: the properties
+// byte (pb * 5 + lp) * 9 + lc, below 225, and the dictionary size (4, little-endian).
+constexpr int32_t BLOCK_HEADER_SIZE = 9;
+constexpr int32_t BLOCK_PROPS_OFFSET = 4;
+constexpr int32_t BLOCK_PROPS_SIZE = 5;
+constexpr int32_t BLOCK_DICT_OFFSET = 5;
+
+// Record types of the stream; any type other than directory and file ends the stream.
+constexpr unsigned char RECORD_DIR = 1;
+constexpr unsigned char RECORD_FILE = 2;
+constexpr unsigned char RECORD_END = 10;
+// A directory or file record: type (1), name length (2), name; a file record then data length (4), data.
+// An end record is its type byte alone.
+constexpr int32_t RECORD_TYPE_SIZE = 1;
+constexpr int32_t RECORD_NAME_LENGTH_SIZE = 2;
+constexpr int32_t RECORD_DATA_LENGTH_SIZE = 4;
+
+// Big-endian integers of the payload formats.
+inline uint32_t read_be32(const unsigned char* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+inline uint16_t read_be16(const unsigned char* p) { return uint16_t(p[0] << 8 | p[1]); }
+inline void write_be32(unsigned char* p, uint32_t v) {
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
+
+// Fields of a block header; the block must hold at least BLOCK_HEADER_SIZE bytes.
+inline uint32_t block_unpacked_size(const unsigned char* block) { return read_be32(block); }
+inline unsigned char block_properties(const unsigned char* block) { return block[BLOCK_PROPS_OFFSET]; }
+// The format's one little-endian field, in the LZMA format's own byte order.
+inline uint32_t block_dictionary_size(const unsigned char* block) {
+    const unsigned char* p = block + BLOCK_DICT_OFFSET;
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
