@@ -62,9 +62,9 @@ TEST(ExtractRecords, TheTwentyFourByteExample) {
     ScopedMeter meter(0, 1000);
     Outcome r = extract(stream, dir);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(read_file(installed_path(dir, "\\a\\b.txt")), bytes_of("abc"));
+    EXPECT_EQ(read_file(installed_path(dir, "/a/b.txt", "\\a\\b.txt")), bytes_of("abc"));
     EXPECT_EQ(meter->position(), 23);
-    EXPECT_EQ(records_trace(r.trace), "start dec\nmkdir " + installed_path(dir, "\\a") + "\nextra end\n");
+    EXPECT_EQ(records_trace(r.trace), "start dec\nmkdir " + installed_path(dir, "/a", "\\a") + "\nextra end\n");
     EXPECT_EQ(list_tree(dir), (std::vector<std::string>{"a/", "a/b.txt"}));
 }
 
@@ -167,7 +167,7 @@ TEST(ExtractRecords, DoubleByteNamesEndingIn5CStayWhole) {
     const std::string dir = scratch.path();
     Outcome r = extract(stream_of({{"\\\x81\x5C", nullptr}, {"\\\x81\x5C\\\x87\x5C.txt", "dbcs"}}), dir);
     ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(read_file(installed_path(dir, "\\\x81\x5C\\\x87\x5C.txt")), bytes_of("dbcs"));
+    EXPECT_EQ(read_file(installed_path(dir, u8"/乗/嘰.txt", "\\\x81\x5C\\\x87\x5C.txt")), bytes_of("dbcs"));
     EXPECT_EQ(list_tree(dir).size(), 2u);
 }
 
@@ -226,8 +226,8 @@ TEST(InstallPayload, TwoBlocksEndTwoUnitsShortOfTheRange) {
     // The end bytes of both streams and the trailing directory record are never reported.
     EXPECT_EQ(meter->position(), 3 * total - 2 - int32_t(1 + 2 + 11));
     EXPECT_EQ(read_file(dir + "app.exe"), bytes_of("MZ cashier"));
-    EXPECT_EQ(read_file(installed_path(dir, "\\data\\menu.txt")), random_bytes(3 * 1048576, 9));
-    EXPECT_TRUE(dir_exists(installed_path(dir, "\\data\\empty")));
+    EXPECT_EQ(read_file(installed_path(dir, "/data/menu.txt", "\\data\\menu.txt")), random_bytes(3 * 1048576, 9));
+    EXPECT_TRUE(dir_exists(installed_path(dir, "/data/empty", "\\data\\empty")));
     // Each block's trace starts with the install directory's prefixes.
     size_t starts = 0;
     for (size_t at = 0; (at = r.trace.find("start dec\n", at)) != std::string::npos; ++at) ++starts;
