@@ -25,6 +25,18 @@ Outcome extract(const std::vector<uint8_t>& stream, const std::string& dir) {
     return {status, testing::internal::GetCapturedStdout()};
 }
 
+// Makes dir the working directory while alive.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const std::string& dir) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~WorkingDirectory() { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_;
+};
+
 // The trace after the install directory's prefix lines.
 std::string records_trace(const std::string& trace) { return trace.substr(trace.find("start dec\n")); }
 
@@ -70,14 +82,26 @@ TEST(ExtractRecords, TheTwentyFourByteExample) {
 
 TEST(ExtractRecords, CreatesEveryPrefixOfTheInstallDirectory) {
     ScratchDir scratch;
-    const std::string dir = scratch / "one" + native_separator() + "two" + native_separator();
-    Outcome r = extract({10}, dir);
+    const std::string sep(1, native_separator());
+    {
+        // A relative directory, as mkinstaller extract may be given one: the whole trace is known.
+        WorkingDirectory in(scratch.path());
+        Outcome r = extract({10}, "one" + sep + "two" + sep);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.trace, "mkdir one\nmkdir one" + sep + "two\nstart dec\nextra end\n");
+    }
+    EXPECT_TRUE(dir_exists(scratch / "one" + sep + "two"));
+
+    // An absolute one: the lines above the scratch directory depend on where it is; its own and those below do not.
+    const std::string top = scratch.path().substr(0, scratch.path().size() - 1);
+    Outcome r = extract({10}, scratch / "three" + sep + "four" + sep);
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(dir_exists(dir));
-    std::string expected;
-    for (size_t i = 0; i < dir.size(); ++i)
-        if (dir[i] == native_separator()) expected += "mkdir " + dir.substr(0, i) + "\n";
-    EXPECT_EQ(r.trace, expected + "start dec\nextra end\n");
+    const std::string tail = "mkdir " + top + "\nmkdir " + top + sep + "three\nmkdir " + top + sep + "three" + sep +
+                             "four\nstart dec\nextra end\n";
+    ASSERT_GT(r.trace.size(), tail.size()) << r.trace;
+    EXPECT_EQ(r.trace.substr(r.trace.size() - tail.size()), tail);
+    EXPECT_EQ(r.trace.rfind("mkdir ", 0), 0u) << r.trace;
+    EXPECT_TRUE(dir_exists(scratch / "three" + sep + "four"));
 }
 
 TEST(ExtractRecords, EndAndUnknownTypes) {
