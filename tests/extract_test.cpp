@@ -170,19 +170,16 @@ TEST(ExtractRecords, JoinedPathOverTheLimitFails) {
     EXPECT_EQ(r.status, 0);
 }
 
-TEST(ExtractRecords, UnsafeNamesAreRefusedBeforeAnythingIsWritten) {
-    const char* names[] = {"\\..\\escaped.txt", "\\sub\\..\\..\\escaped.txt", "/../escaped.txt", "\\. .",
-                           "\\a:escaped.txt",   "\\CON",                       "\\x\x01y"};
-    for (const char* name : names) {
-        ScratchDir scratch;
-        const std::string dir = scratch / "inst" + native_separator();
-        RecordStreamWriter w;
-        w.add_dir("\\sub");
-        w.add_file(name, bytes_of("evil"));
-        w.add_file("\\after.txt", bytes_of("late"));
-        EXPECT_EQ(extract(w.finish(), dir).status, 1) << name;
-        EXPECT_EQ(list_tree(scratch.path()), (std::vector<std::string>{"inst/", "inst/sub/"})) << name;
-    }
+TEST(ExtractRecords, AnUnsafeNameIsRefusedBeforeAnythingIsWritten) {
+    // Which names are unsafe is the name check's own test; here one shows the check stops extraction.
+    ScratchDir scratch;
+    const std::string dir = scratch / "inst" + native_separator();
+    RecordStreamWriter w;
+    w.add_dir("\\sub");
+    w.add_file("\\sub\\..\\..\\escaped.txt", bytes_of("evil"));
+    w.add_file("\\after.txt", bytes_of("late"));
+    EXPECT_EQ(extract(w.finish(), dir).status, 1);
+    EXPECT_EQ(list_tree(scratch.path()), (std::vector<std::string>{"inst/", "inst/sub/"}));
 }
 
 TEST(ExtractRecords, DoubleByteNamesEndingIn5CStayWhole) {
