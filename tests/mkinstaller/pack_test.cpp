@@ -19,6 +19,11 @@ namespace {
 
 std::string text_of(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
+// The dictionary size in a stored block's LZMA properties (little-endian, after the properties byte).
+uint32_t dict_of(const std::vector<uint8_t>& stored) {
+    return uint32_t(stored[5] | stored[6] << 8 | stored[7] << 16 | stored[8] << 24);
+}
+
 // Shaped like a product: loose files at the top (one empty), nested directories up to five levels,
 // an empty directory, Chinese names, and 乗 / 嘰, whose code page 936 trail byte is a backslash.
 const Tree& product_tree() {
@@ -116,7 +121,7 @@ TEST(Pack, LooseFilesFirstThenSelfContainedBlocksOfAtMostTheBlockSize) {
         total += stream.size();
         EXPECT_EQ(stream.back(), RECORD_END);
         EXPECT_EQ(stored[4], 93) << "lc 3, lp 0, pb 2";
-        EXPECT_EQ(stored[5] | stored[6] << 8 | stored[7] << 16 | stored[8] << 24, int(auto_dict_size(stream.size())));
+        EXPECT_EQ(dict_of(stored), 4096u) << "block " << i << " is under 4 KiB";
         const std::vector<Entry> entries = entries_of(stream);
         size_t files = 0;
         for (const Entry& e : entries) files += e.type == RECORD_FILE;
@@ -138,6 +143,33 @@ TEST(Pack, LooseFilesFirstThenSelfContainedBlocksOfAtMostTheBlockSize) {
     EXPECT_EQ(merged, read_tree(p.src()));
 }
 
+TEST(BlockEncoder, DictionaryIsTheSmallestPowerOfTwoHoldingTheBlockFrom4KiBTo128MiB) {
+    struct Case {
+        size_t unpacked;
+        uint32_t dict;
+    } cases[] = {
+        {0, 4096},
+        {1, 4096},
+        {4096, 4096},
+        {4097, 8192},
+        {65536, 65536},
+        {65537, 131072},
+        {100000000, 134217728},
+        {134217728, 134217728},
+        {134217729, 134217728},
+        {2147483647, 134217728},
+    };
+    for (const Case& c : cases) EXPECT_EQ(auto_dict_size(c.unpacked), c.dict) << c.unpacked << " bytes";
+
+    // Without a --dict the encoder writes that size into the block.
+    for (const Case& c : {Case{4096, 4096}, Case{4097, 8192}}) {
+        std::vector<uint8_t> stored;
+        std::string error;
+        ASSERT_TRUE(encode_block(std::vector<uint8_t>(c.unpacked, 'x'), EncodeOptions{}, &stored, &error)) << error;
+        EXPECT_EQ(dict_of(stored), c.dict) << c.unpacked << " bytes";
+    }
+}
+
 TEST(Pack, OptionsReachTheInstaller) {
     struct Case {
         std::vector<std::string> options;
@@ -154,7 +186,7 @@ TEST(Pack, OptionsReachTheInstaller) {
         const Payload payload = read_installer(p.out());
         EXPECT_EQ(payload.flags, c.flags);
         for (const auto& stored : payload.stored)
-            EXPECT_EQ(uint32_t(stored[5] | stored[6] << 8 | stored[7] << 16 | stored[8] << 24), c.dict);
+            EXPECT_EQ(dict_of(stored), c.dict);
         const std::string dest = p.scratch / "dest";
         EXPECT_EQ(run_cli({"extract", p.out(), dest}).status, MKI_OK);
         EXPECT_EQ(read_tree(dest), read_tree(p.src()));
