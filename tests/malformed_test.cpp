@@ -243,17 +243,8 @@ TEST(MalformedInstaller, HostileRecordStreams) {
         {"empty stream", {}, FAILED},
         {"no end record", raw({1, 0, 2, '\\', 'd'}), FAILED},
         {"unknown type ends the stream", raw({1, 0, 2, '\\', 'd', 0, 2, 0, 2, '\\', 'x'}), INSTALLED},
-        {"parent directory", stream_of({{"\\..\\escaped.txt", "x"}}), FAILED},
-        {"parent directory deeper down", stream_of({{"\\d", nullptr}, {"\\d\\..\\..\\..\\escaped.txt", "x"}}), FAILED},
-        {"slash separators", stream_of({{"/../escaped.txt", "x"}}), FAILED},
-        {"drive letter", stream_of({{"C:\\escaped.txt", "x"}}), FAILED},
-        {"stream name", stream_of({{"\\readme.txt:hidden", "x"}}), FAILED},
-        {"empty component", stream_of({{"\\\\escaped.txt", "x"}}), FAILED},
-        {"trailing separator", stream_of({{"\\d\\", nullptr}}), FAILED},
-        {"dots and spaces", stream_of({{"\\. .", "x"}}), FAILED},
-        {"device name", stream_of({{"\\d", nullptr}, {"\\d\\aux.txt", "x"}}), FAILED},
-        {"control character", stream_of({{"\\a\tb", "x"}}), FAILED},
-        {"lead byte without its trail byte", stream_of({{"\\x\x81", "x"}}), FAILED},
+        // One unsafe name stands for all; which names are unsafe is the name check's own table.
+        {"unsafe name", stream_of({{"\\d", nullptr}, {"\\d\\..\\..\\..\\escaped.txt", "x"}}), FAILED},
         {"file over a directory of the same name", stream_of({{"\\d", nullptr}, {"\\d", "x"}}), FAILED},
     };
     for (const Case& c : cases) {

@@ -31,14 +31,17 @@ TEST(PayloadNames, SafeAndUnsafeNames) {
         {"\\", false},
         {"\\..", false},
         {"\\.", false},
+        {"\\..\\x", false},
         {"\\a\\..\\..\\x", false},
         {"\\a/../x", false},
         {"/../x", false},
         {"\\ .. ", false},
         {"\\...", false},
         {"\\a\\\\b", false},              // empty component
+        {"\\\\x", false},                 // empty first component, a network path's start
         {"\\a\\", false},                 // ends with a separator
         {"\\c:x", false},
+        {"C:\\x", false},                 // a drive path without the leading separator
         {"\\a:stream", false},
         {"\\a\x01", false},
         {std::string("\\a\0b", 4), false},

@@ -116,7 +116,7 @@ TEST(Pack, LooseFilesFirstThenSelfContainedBlocksOfAtMostTheBlockSize) {
         total += stream.size();
         EXPECT_EQ(stream.back(), RECORD_END);
         EXPECT_EQ(stored[4], 93) << "lc 3, lp 0, pb 2";
-        EXPECT_EQ(int(block_dictionary_size(stored.data())), int(auto_dict_size(stream.size())));
+        EXPECT_EQ(block_dictionary_size(stored.data()), 4096u) << "block " << i << " is under 4 KiB";
         const std::vector<Entry> entries = entries_of(stream);
         size_t files = 0;
         for (const Entry& e : entries) files += e.type == RECORD_FILE;
@@ -138,6 +138,33 @@ TEST(Pack, LooseFilesFirstThenSelfContainedBlocksOfAtMostTheBlockSize) {
     EXPECT_EQ(merged, read_tree(p.src()));
 }
 
+TEST(BlockEncoder, DictionaryIsTheSmallestPowerOfTwoHoldingTheBlockFrom4KiBTo128MiB) {
+    struct Case {
+        size_t unpacked;
+        uint32_t dict;
+    } cases[] = {
+        {0, 4096},
+        {1, 4096},
+        {4096, 4096},
+        {4097, 8192},
+        {65536, 65536},
+        {65537, 131072},
+        {100000000, 134217728},
+        {134217728, 134217728},
+        {134217729, 134217728},
+        {2147483647, 134217728},
+    };
+    for (const Case& c : cases) EXPECT_EQ(auto_dict_size(c.unpacked), c.dict) << c.unpacked << " bytes";
+
+    // Without a --dict the encoder writes that size into the block.
+    for (const Case& c : {Case{4096, 4096}, Case{4097, 8192}}) {
+        std::vector<uint8_t> stored;
+        std::string error;
+        ASSERT_TRUE(encode_block(std::vector<uint8_t>(c.unpacked, 'x'), EncodeOptions{}, &stored, &error)) << error;
+        EXPECT_EQ(block_dictionary_size(stored.data()), c.dict) << c.unpacked << " bytes";
+    }
+}
+
 TEST(Pack, OptionsReachTheInstaller) {
     struct Case {
         std::vector<std::string> options;
@@ -154,7 +181,7 @@ TEST(Pack, OptionsReachTheInstaller) {
         const Payload payload = read_installer(p.out());
         EXPECT_EQ(payload.flags, c.flags);
         for (const auto& stored : payload.stored)
-            EXPECT_EQ(uint32_t(int(block_dictionary_size(stored.data()))), c.dict);
+            EXPECT_EQ(block_dictionary_size(stored.data()), c.dict);
         const std::string dest = p.scratch / "dest";
         EXPECT_EQ(run_cli({"extract", p.out(), dest}).status, MKI_OK);
         EXPECT_EQ(read_tree(dest), read_tree(p.src()));

@@ -70,14 +70,6 @@ std::vector<std::string> list_tree(const std::string& dir) {
     return out;
 }
 
-std::string installed_path(const std::string& dir, const std::string& stored_name) {
-    char buf[4096];
-    if (!os_join_payload_path(buf, sizeof buf, dir.c_str(), reinterpret_cast<const unsigned char*>(stored_name.data()),
-                              stored_name.size()))
-        throw std::runtime_error("name cannot be joined: " + stored_name);
-    return buf;
-}
-
 std::vector<uint8_t> bytes_of(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, const char*>> records) {

@@ -30,8 +30,9 @@ bool write_file_bytes(const std::string& path, const std::vector<uint8_t>& bytes
 // Every entry below dir, relative, sorted, directories with a trailing '/'.
 std::vector<std::string> list_tree(const std::string& dir);
 
-// The path the installer forms for a stored (code page 936, backslash) name under dir.
-std::string installed_path(const std::string& dir, const std::string& stored_name);
+// dir + the path the installer forms below it for one stored name, written out by the test for each
+// platform: UTF-8 with '/' separators on Linux, the stored code page 936 bytes with '\' on Windows.
+std::string installed_path(const std::string& dir, const std::string& on_linux, const std::string& on_windows);
 
 // Bytes of a string literal, for building streams.
 std::vector<uint8_t> bytes_of(const std::string& s);
