@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config googletest libgtest-dev libgmock-dev
   lzma-dev xz-utils zlib1g-dev libz-mingw-w64-dev
   clang libclang-rt-14-dev osslsigncode openssl
-  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 fonts-wine
   libxrender1 libxrandr2 libxcursor1 libxi6 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
   libgnutls30 libdbus-1-3 xvfb xauth x11-utils xdotool imagemagick
