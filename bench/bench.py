@@ -22,10 +22,11 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "scripts"))
+import winlab  # noqa: E402
+
 MiB = 1024 * 1024
-TITLE = "霁桐智能餐饮"
 INSTALL_CLICK = (500, 345)          # the install button, in client coordinates
-PRODUCT_DIR_NAME = "霁桐餐饮"       # under Program Files, the installer's default directory
 PE_DIR = "/usr/lib/i386-linux-gnu/wine/i386-windows"
 LZMA_SETTINGS = "lc 3, lp 0, pb 2, 128 MiB dictionary"
 
@@ -155,97 +156,123 @@ def nsis_script(tree, out_exe):
         "Section",
         '  SetOutPath "$INSTDIR"',
         '  File /r "%s/*"' % tree,
-        '  CreateShortCut "$DESKTOP\\bench-nsis.lnk" "$INSTDIR\\霁桐收银端.exe"',
-        "  Exec '\"$INSTDIR\\霁桐收银端.exe\"'",
+        '  CreateShortCut "$DESKTOP\\bench-nsis.lnk" "$INSTDIR\\%s"' % winlab.CASHIER,
+        "  Exec '\"$INSTDIR\\%s\"'" % winlab.CASHIER,
         "SectionEnd",
         ""])
 
 
-def prepare_inputs(build, cache_dir):
-    cache = Cache(cache_dir)
-    here = os.path.dirname(os.path.abspath(__file__))
-    mk = os.path.join(build, "native", "mkinstaller")
-    stub = os.path.join(build, "win32", "setup-stub.exe")
-    programs = os.path.join(build, "win32", "sample")
-    for p in (mk, stub, os.path.join(programs, "霁桐收银端.exe")):
+def check_built(build):
+    for p in (build.mkinstaller, build.stub, os.path.join(build.programs, winlab.CASHIER)):
         if not os.path.exists(p):
-            raise SystemExit("bench: %s is missing (make BUILD=%s all)" % (p, build))
+            raise SystemExit("bench: %s is missing (make BUILD=%s all)" % (p, build.dir))
 
-    # The product tree: keyed by the generator, its sources and the two programs.
-    tree = os.path.join(cache_dir, "product")
+
+def product_key(programs):
+    """What the product tree is made of: the generator, wine's PE files it picks from and the two programs."""
+    here = os.path.dirname(os.path.abspath(__file__))
     h = hashlib.sha256(open(os.path.join(here, "make_product.py"), "rb").read())
     for n in sorted(os.listdir(PE_DIR)):
         st = os.stat(os.path.join(PE_DIR, n))
         h.update(("%s %d %d\n" % (n, st.st_size, int(st.st_mtime))).encode())
-    for n in ("霁桐收银端.exe", "霁桐餐饮服务.exe"):
+    for n in winlab.SAMPLE_PROGRAMS:
         h.update(sha256_file(os.path.join(programs, n)).encode())
-    key = h.hexdigest()
+    return h.hexdigest()
+
+
+def product_tree(cache, programs):
+    """The product tree in the cache and its statistics (tree_stats), generated when its key changed."""
+    tree = os.path.join(cache.dir, "product")
+    key = product_key(programs)
     if not cache.fresh("product", key):
         log("generating the product tree in %s" % tree)
         shutil.rmtree(tree, ignore_errors=True)
+        here = os.path.dirname(os.path.abspath(__file__))
         run([sys.executable, os.path.join(here, "make_product.py"), PE_DIR, programs, tree])
         stats = tree_stats(tree)
-        json.dump(stats, open(os.path.join(cache_dir, "product.json"), "w"))
+        json.dump(stats, open(os.path.join(cache.dir, "product.json"), "w"))
         cache.done("product", key)
-    stats = json.load(open(os.path.join(cache_dir, "product.json")))
-    tk = stats["sha256"]
+    return tree, json.load(open(os.path.join(cache.dir, "product.json")))
 
-    # The compressed forms, each keyed by the tree and its own settings; the slow ones run two at a time.
+
+def compressed_jobs(tree, tree_key, build, cache_dir):
+    """The compressed forms of the tree, by name: (key, command, working directory, output). Each key is the
+    tree's and the form's own settings; writes the NSIS script the nsis job compiles."""
     packed = os.path.join(cache_dir, "packed.exe")
     sevenz = os.path.join(cache_dir, "product.7z")
     txz = os.path.join(cache_dir, "product.tar.xz")
     nsis = os.path.join(cache_dir, "nsis-setup.exe")
     top = sorted(os.listdir(tree))
-    jobs = {
-        "packed": (tk + " pack --dict 128M",
-                   [mk, "pack", "--stub", stub, "--out", packed, "--dict", "128M", tree], None, packed),
-        "7z": (tk + " 7z lzma d=128m lc3 lp0 pb2 mx9 solid, no filters",
+    script = nsis_script(tree, nsis + ".tmp")
+    with open(os.path.join(cache_dir, "product.nsi"), "w") as f:
+        f.write(script)
+    return {
+        "packed": (tree_key + " pack --dict 128M",
+                   [build.mkinstaller, "pack", "--stub", build.stub, "--out", packed, "--dict", "128M", tree], None,
+                   packed),
+        "7z": (tree_key + " 7z lzma d=128m lc3 lp0 pb2 mx9 solid, no filters",
                ["7zz", "a", "-t7z", "-bd", "-mx=9", "-m0=LZMA:d=128m:lc=3:lp=0:pb=2", "-ms=on", "-mf=off",
                 "-mmt=1", "-mtc=off", "-mta=off", "-mtm=off", sevenz + ".tmp"] + top, tree, sevenz),
-        "txz": (tk + " tar sorted, xz lzma2 preset 9 dict 128MiB lc3 lp0 pb2",
+        "txz": (tree_key + " tar sorted, xz lzma2 preset 9 dict 128MiB lc3 lp0 pb2",
                 ["sh", "-c", "tar --sort=name --mtime=@0 --owner=0 --group=0 --numeric-owner -cf - . "
                  "| xz -z -c -T1 --lzma2=preset=9,dict=128MiB,lc=3,lp=0,pb=2 > '%s.tmp'" % txz], tree, txz),
-        "nsis": (tk + " " + hashlib.sha256(nsis_script(tree, nsis + ".tmp").encode()).hexdigest(),
+        "nsis": (tree_key + " " + hashlib.sha256(script.encode()).hexdigest(),
                  ["makensis", "-V2", "-INPUTCHARSET", "UTF8", os.path.join(cache_dir, "product.nsi")], None, nsis),
     }
-    with open(os.path.join(cache_dir, "product.nsi"), "w") as f:
-        f.write(nsis_script(tree, nsis + ".tmp"))
+
+
+def start_job(job):
+    key, cmd, cwd, out = job
+    for stale in (out, out + ".tmp"):
+        if os.path.exists(stale):
+            os.remove(stale)
+    log("building %s (a few minutes, once)" % os.path.basename(out))
+    return subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL), time.time()
+
+
+def finish_job(cache, name, job, t0):
+    key, cmd, cwd, out = job
+    if os.path.exists(out + ".tmp"):
+        os.replace(out + ".tmp", out)
+    cache.done(name, key)
+    log("built %s in %.0f s" % (os.path.basename(out), time.time() - t0))
+
+
+def build_stale(cache, jobs):
+    """Runs the jobs whose output is not fresh, as many at a time as there are cores (they are slow)."""
     todo = [n for n, (k, _, _, _) in jobs.items() if not cache.fresh(n, k)]
     running = {}
     while todo or running:
         while todo and len(running) < max(1, os.cpu_count() or 1):
             n = todo.pop(0)
-            k, cmd, cwd, out = jobs[n]
-            for stale in (out, out + ".tmp"):
-                if os.path.exists(stale):
-                    os.remove(stale)
-            log("building %s (a few minutes, once)" % os.path.basename(out))
-            running[n] = (subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL), time.time())
+            running[n] = start_job(jobs[n])
         time.sleep(0.5)
         for n, (p, t0) in list(running.items()):
             if p.poll() is None:
                 continue
             del running[n]
-            k, cmd, cwd, out = jobs[n]
             if p.returncode != 0:
-                raise SystemExit("bench: building %s failed: %s" % (out, " ".join(cmd)))
-            if os.path.exists(out + ".tmp"):
-                os.replace(out + ".tmp", out)
-            cache.done(n, k)
-            log("built %s in %.0f s" % (os.path.basename(out), time.time() - t0))
+                raise SystemExit("bench: building %s failed: %s" % (jobs[n][3], " ".join(jobs[n][1])))
+            finish_job(cache, n, jobs[n], t0)
 
-    # The installer of this run: today's stub in front of the cached blocks, checked by mkinstaller itself.
+
+def current_installer(cache, packed, build, cache_dir):
+    """The installer of this run: today's stub in front of the cached blocks, checked by mkinstaller itself."""
     installer = os.path.join(cache_dir, "setup.exe")
-    restub(packed, stub, installer)
-    r = subprocess.run([mk, "verify", installer], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    restub(packed, build.stub, installer)
+    r = subprocess.run([build.mkinstaller, "verify", installer], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                       text=True)
     if r.returncode != 0:
         cache.forget("packed")
         raise SystemExit("bench: mkinstaller verify %s failed (rerun to repack):\n%s" % (installer, r.stdout))
+    return installer
 
-    # Each block's LZMA data as a .lzma file: the 5 property bytes, the unpacked size (8 bytes, little-endian),
-    # then the stream.
+
+def lzma_files(installer, cache_dir):
+    """Each block's LZMA data as a .lzma file: the 5 property bytes, the unpacked size (8 bytes, little-endian),
+    then the stream. Returns the files and each block's figures."""
     pl = read_payload(installer)
-    lzma_files, blocks = [], []
+    files, blocks = [], []
     for i, b in enumerate(pl["blocks"]):
         unpacked = struct.unpack(">I", b[:4])[0]
         dict_size = struct.unpack("<I", b[5:9])[0]
@@ -254,12 +281,23 @@ def prepare_inputs(build, cache_dir):
         if not os.path.exists(path) or open(path, "rb").read() != data:
             with open(path, "wb") as f:
                 f.write(data)
-        lzma_files.append(path)
+        files.append(path)
         blocks.append({"stored": len(b), "unpacked": unpacked, "props": b[4], "dict": dict_size})
+    return files, blocks
 
-    return {"tree": tree, "stats": stats, "installer": installer, "stub": stub, "mk": mk,
-            "mk_exe": os.path.join(build, "win32", "mkinstaller.exe"), "lzma": lzma_files, "blocks": blocks,
-            "sevenz": sevenz, "txz": txz, "nsis": nsis}
+
+def prepare_inputs(build_dir, cache_dir):
+    build = winlab.BuildTree(build_dir)
+    check_built(build)
+    cache = Cache(cache_dir)
+    tree, stats = product_tree(cache, build.programs)
+    jobs = compressed_jobs(tree, stats["sha256"], build, cache_dir)
+    build_stale(cache, jobs)
+    installer = current_installer(cache, jobs["packed"][3], build, cache_dir)
+    lzma, blocks = lzma_files(installer, cache_dir)
+    return {"tree": tree, "stats": stats, "installer": installer, "stub": build.stub, "mk": build.mkinstaller,
+            "mk_exe": build.mkinstaller_exe, "lzma": lzma, "blocks": blocks,
+            "sevenz": jobs["7z"][3], "txz": jobs["txz"][3], "nsis": jobs["nsis"][3]}
 
 
 class Timer:
@@ -277,8 +315,13 @@ class Timer:
         wall = time.perf_counter() - t0
         if r.returncode != 0:
             raise SystemExit("bench: %s failed (%d): %s" % (" ".join(cmd), r.returncode, r.stderr.decode()[-2000:]))
-        u, s, m = open(self.tf).read().split()[-3:]
-        return {"wall": wall, "cpu": float(u) + float(s), "rss": int(m) * 1024}
+        return dict(wall=wall, **read_time(self.tf))
+
+
+def read_time(path):
+    """CPU seconds (user + system) and peak resident bytes from GNU time's "%U %S %M"."""
+    u, s, m = open(path).read().split()[-3:]
+    return {"cpu": float(u) + float(s), "rss": int(m) * 1024}
 
 
 def add(a, b):
@@ -290,71 +333,52 @@ def clean(path):
     os.sync()
 
 
-class Display:
-    """Our own Xvfb on a free display number, ended by its pid."""
-
-    def __init__(self):
-        self.start()
-
-    def start(self):
-        r, w = os.pipe()
-        # -noreset: without it the server resets whenever its last client leaves (every xdotool call may be the
-        # last), and a wine program that connects during the reset finds no display and ends at once.
-        self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                                      "-noreset"],
-                                     pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        with os.fdopen(r) as f:
-            self.name = ":" + f.readline().strip()
-
-    def alive(self):
-        return self.proc.poll() is None
-
-    def stop(self):
-        if self.alive():
-            self.proc.terminate()
-        self.proc.wait()
-
-
-def wine_env(display):
-    env = dict(os.environ)
-    env.update({"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
-                "WINEARCH": "win64", "LC_ALL": "zh_CN.UTF-8", "DISPLAY": display, "JT_SAMPLE_EXIT": "1"})
-    return env
-
-
-def win_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 class EarlyEnd(Exception):
     pass
 
 
-def installer_gui_run(installer, env, target, desktop_dirs, stats, log_path, time_file):
-    """Starts the installer, clicks install when its window shows, waits for the process to end."""
+def clear_installation(target, desktop_dirs):
+    """No installed tree and no shortcut on any desktop, synced: each run starts from nothing."""
     clean(target)
     for d in desktop_dirs:
         for n in os.listdir(d):
             if n.endswith(".lnk"):
                 os.remove(os.path.join(d, n))
     os.sync()
+
+
+def wait_for_window(p, env, t0):
+    """The installer's window id once it is visible; EarlyEnd when the process ends first."""
+    while True:
+        if p.poll() is not None:
+            raise EarlyEnd("status %d after %.2f s" % (p.returncode, time.perf_counter() - t0))
+        if time.perf_counter() - t0 > 120:
+            p.kill()
+            raise SystemExit("bench: the installer's window did not show")
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", winlab.TITLE], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        if r.stdout.split():
+            return r.stdout.split()[0]
+        time.sleep(0.01)
+
+
+def install_phases(target, click_clock, end_clock):
+    """Phases from the files' modification times: up to the first file written (reading the payload, decoding
+    the first block), from the first file to the last, and from the last file to the end of the process
+    (shortcut, program start, window closed)."""
+    mtimes = [os.path.getmtime(os.path.join(cur, n)) for cur, _, names in os.walk(target) for n in names]
+    return {"to_first": min(mtimes) - click_clock, "files": max(mtimes) - min(mtimes),
+            "after": end_clock - max(mtimes)}
+
+
+def installer_gui_run(installer, env, target, desktop_dirs, stats, log_path, time_file):
+    """Starts the installer, clicks install when its window shows, waits for the process to end."""
+    clear_installation(target, desktop_dirs)
     with open(log_path, "w") as trace:
         t0 = time.perf_counter()
         p = subprocess.Popen(["/usr/bin/time", "-f", "%U %S %M", "-o", time_file, "wine", installer], env=env,
                              stdout=trace, stderr=subprocess.STDOUT)
-        window = ""
-        while not window:
-            if p.poll() is not None:
-                raise EarlyEnd("status %d after %.2f s" % (p.returncode, time.perf_counter() - t0))
-            if time.perf_counter() - t0 > 120:
-                p.kill()
-                raise SystemExit("bench: the installer's window did not show")
-            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", TITLE], env=env,
-                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-            window = r.stdout.split()[0] if r.stdout.split() else ""
-            if not window:
-                time.sleep(0.01)
+        window = wait_for_window(p, env, t0)
         t_shown = time.perf_counter()
         click_clock = time.time()
         x, y = INSTALL_CLICK
@@ -368,14 +392,8 @@ def installer_gui_run(installer, env, target, desktop_dirs, stats, log_path, tim
         t_end = time.perf_counter()
         end_clock = time.time()
     quick_tree_check(target, stats)
-    u, sy, m = open(time_file).read().split()[-3:]
-    # Phases from the files' modification times: up to the first file written (reading the payload, decoding
-    # the first block), from the first file to the last, and from the last file to the end of the process
-    # (shortcut, program start, window closed).
-    mtimes = [os.path.getmtime(os.path.join(cur, n)) for cur, _, names in os.walk(target) for n in names]
-    return {"wall": t_end - t_shown, "launch": t_end - t0, "cpu": float(u) + float(sy), "rss": int(m) * 1024,
-            "to_first": min(mtimes) - click_clock, "files": max(mtimes) - min(mtimes),
-            "after": end_clock - max(mtimes)}
+    return dict(wall=t_end - t_shown, launch=t_end - t0, **read_time(time_file),
+                **install_phases(target, click_clock, end_clock))
 
 
 def ram_dir():
@@ -392,123 +410,144 @@ def ram_dir():
         return None
 
 
-def measure(inp, rounds, display):
-    build_bench = os.path.dirname(inp["installer"])
-    diskdir = os.path.join(build_bench, "out")
-    os.makedirs(diskdir, exist_ok=True)
-    # The native tools write into RAM where they can: on a disk the file system's own create path joins the
-    # measurement (on an ext4 without journal, creating files scans the inodes that the previous round's
-    # removal freed, and that cost grows from round to round for the other tools too).
-    outdir = ram_dir() or diskdir
-    native = Timer()
-    stats = inp["stats"]
-    env = wine_env(display.name)
-    wine_timer = Timer(env)
-    prefix = os.environ["WINEPREFIX"]
-    drive_c = os.path.join(prefix, "drive_c")
-    product_target = os.path.join(drive_c, "Program Files (x86)", PRODUCT_DIR_NAME)
-    desktops = [os.path.join(drive_c, "users", u, "Desktop") for u in os.listdir(os.path.join(drive_c, "users"))
-                if os.path.isdir(os.path.join(drive_c, "users", u, "Desktop"))]
+class Tools:
+    """The measured tools, one method each, and what they share: inputs, timers, output folders, the wine
+    prefix and the display."""
 
-    def into(name, base=outdir):
-        d = os.path.join(base, name)
+    def __init__(self, inp, display):
+        self.inp, self.stats, self.display = inp, inp["stats"], display
+        self.build_bench = os.path.dirname(inp["installer"])
+        self.diskdir = os.path.join(self.build_bench, "out")
+        os.makedirs(self.diskdir, exist_ok=True)
+        # The native tools write into RAM where they can: on a disk the file system's own create path joins the
+        # measurement (on an ext4 without journal, creating files scans the inodes that the previous round's
+        # removal freed, and that cost grows from round to round for the other tools too).
+        self.outdir = ram_dir() or self.diskdir
+        self.native = Timer()
+        self.env = winlab.wine_env(os.environ["WINEPREFIX"], display.name)
+        self.env["JT_SAMPLE_EXIT"] = "1"
+        self.wine_timer = Timer(self.env)
+        self.drive_c = os.path.join(os.environ["WINEPREFIX"], "drive_c")
+        self.product_target = os.path.join(self.drive_c, winlab.PROGRAM_FILES, winlab.PRODUCT_DIR)
+        users = os.path.join(self.drive_c, "users")
+        self.desktops = [os.path.join(users, u, "Desktop") for u in os.listdir(users)
+                         if os.path.isdir(os.path.join(users, u, "Desktop"))]
+        self.early_ends = []
+
+    def table(self):
+        """(name, run) of every tool, in the order of the first round."""
+        tools = [
+            ("extract", self.mkinstaller_extract),
+            ("dec_7zz", lambda: self.decode(lambda f: ["7zz", "x", "-so", "-bd", f])),
+            ("dec_sdk", lambda: self.decode(lambda f: ["lzma_alone", "d", f, "/dev/null"])),
+            ("dec_xz", lambda: self.decode(lambda f: ["xz", "-dc", "--format=lzma", f])),
+            ("7zz_x", self.sevenz_x),
+            ("tar_xJ", self.tar_xj),
+            ("installer_wine", self.installer_wine),
+            ("nsis_wine", self.nsis_wine),
+            ("extract_wine", self.mkinstaller_wine),
+        ]
+        if self.outdir != self.diskdir:
+            tools.append(("extract_disk", lambda: self.mkinstaller_extract(self.diskdir)))
+        return tools
+
+    def into(self, name, base=None):
+        d = os.path.join(base or self.outdir, name)
         clean(d)
         os.makedirs(d)
         return d
 
-    def mkinstaller_extract(base=outdir):
-        d = into("mkinstaller", base)
-        r = native([inp["mk"], "extract", inp["installer"], d])
-        quick_tree_check(d, stats)
+    def checked(self, d, cmd, timer=None):
+        """Times cmd, which writes the product tree into d, and checks the tree."""
+        r = (timer or self.native)(cmd)
+        quick_tree_check(d, self.stats)
         return r
 
-    def decode(cmd_for):
+    def mkinstaller_extract(self, base=None):
+        d = self.into("mkinstaller", base)
+        return self.checked(d, [self.inp["mk"], "extract", self.inp["installer"], d])
+
+    def decode(self, cmd_for):
         r = None
-        for f in inp["lzma"]:
-            one = native(cmd_for(f))
+        for f in self.inp["lzma"]:
+            one = self.native(cmd_for(f))
             r = one if r is None else add(r, one)
         return r
 
-    def sevenz_x():
-        d = into("7zz")
-        r = native(["7zz", "x", "-y", "-bd", "-o" + d, inp["sevenz"]])
-        quick_tree_check(d, stats)
-        return r
+    def sevenz_x(self):
+        d = self.into("7zz")
+        return self.checked(d, ["7zz", "x", "-y", "-bd", "-o" + d, self.inp["sevenz"]])
 
-    def tar_xj():
-        d = into("tar")
-        r = native(["tar", "-xJf", inp["txz"], "-C", d])
-        quick_tree_check(d, stats)
-        return r
+    def tar_xj(self):
+        d = self.into("tar")
+        return self.checked(d, ["tar", "-xJf", self.inp["txz"], "-C", d])
 
-    early_ends = []
-
-    def installer_wine():
+    def installer_wine(self):
         # Should the installer end before its window maps (status 0), it is started again, counted, and its
         # trace kept for a look.
-        log_path = os.path.join(build_bench, "installer-trace.log")
+        log_path = os.path.join(self.build_bench, "installer-trace.log")
         for attempt in range(3):
             # A start after an early end has wine's error channel on, so its trace says more if it ends early too.
-            run_env = env if attempt == 0 else dict(env, WINEDEBUG="err+all,fixme-all")
+            run_env = self.env if attempt == 0 else dict(self.env, WINEDEBUG="err+all,fixme-all")
             try:
-                return installer_gui_run(inp["installer"], run_env, product_target, desktops, stats, log_path,
-                                         wine_timer.tf)
+                return installer_gui_run(self.inp["installer"], run_env, self.product_target, self.desktops,
+                                         self.stats, log_path, self.wine_timer.tf)
             except EarlyEnd as e:
-                kept = os.path.join(build_bench, "installer-early-end-%d.log" % len(early_ends))
-                shutil.copy(log_path, kept)
-                why = str(e)
-                if not display.alive():
-                    # Something else on the machine ended our X server: a new one, and the installer again.
-                    why += ", our Xvfb %s had ended (status %s)" % (display.name, display.proc.returncode)
-                    display.stop()
-                    display.start()
-                    env["DISPLAY"] = display.name
-                early_ends.append(why)
-                log("the installer ended before its window showed (%s); trace in %s; starting it again"
-                    % (why, kept))
+                self.early_end(str(e), log_path)
         raise SystemExit("bench: the installer kept ending before its window showed")
 
-    def nsis_wine():
-        d = os.path.join(drive_c, "bench-nsis")
-        clean(d)
-        r = wine_timer(["wine", inp["nsis"], "/S", "/D=C:\\bench-nsis"])
-        quick_tree_check(d, stats)
-        return r
+    def early_end(self, why, log_path):
+        """Notes an installer that ended before its window showed, keeps its trace, and starts a new X server
+        when ours has gone."""
+        kept = os.path.join(self.build_bench, "installer-early-end-%d.log" % len(self.early_ends))
+        shutil.copy(log_path, kept)
+        if not self.display.alive():
+            # Something else on the machine ended our X server: a new one, and the installer again.
+            why += ", our Xvfb %s had ended (status %s)" % (self.display.name, self.display.proc.returncode)
+            self.display.restart()
+            self.env["DISPLAY"] = self.display.name
+        self.early_ends.append(why)
+        log("the installer ended before its window showed (%s); trace in %s; starting it again" % (why, kept))
 
-    def mkinstaller_wine():
-        d = os.path.join(drive_c, "bench-mki")
+    def nsis_wine(self):
+        d = os.path.join(self.drive_c, "bench-nsis")
         clean(d)
-        r = wine_timer(["wine", inp["mk_exe"], "extract", win_path(inp["installer"]), "C:\\bench-mki"])
-        quick_tree_check(d, stats)
-        return r
+        return self.checked(d, ["wine", self.inp["nsis"], "/S", "/D=C:\\bench-nsis"], self.wine_timer)
 
-    tools = [
-        ("extract", mkinstaller_extract),
-        ("dec_7zz", lambda: decode(lambda f: ["7zz", "x", "-so", "-bd", f])),
-        ("dec_sdk", lambda: decode(lambda f: ["lzma_alone", "d", f, "/dev/null"])),
-        ("dec_xz", lambda: decode(lambda f: ["xz", "-dc", "--format=lzma", f])),
-        ("7zz_x", sevenz_x),
-        ("tar_xJ", tar_xj),
-        ("installer_wine", installer_wine),
-        ("nsis_wine", nsis_wine),
-        ("extract_wine", mkinstaller_wine),
-    ]
-    if outdir != diskdir:
-        tools.append(("extract_disk", lambda: mkinstaller_extract(diskdir)))
-    results = {name: [] for name, _ in tools}
+    def mkinstaller_wine(self):
+        d = os.path.join(self.drive_c, "bench-mki")
+        clean(d)
+        return self.checked(d, ["wine", self.inp["mk_exe"], "extract", winlab.windows_path(self.inp["installer"]),
+                                "C:\\bench-mki"], self.wine_timer)
+
+    def remove_outputs(self):
+        for d in (self.product_target, os.path.join(self.drive_c, "bench-nsis"),
+                  os.path.join(self.drive_c, "bench-mki"), self.outdir, self.diskdir):
+            shutil.rmtree(d, ignore_errors=True)
+
+    def out_fs(self):
+        return "RAM (tmpfs %s)" % self.outdir if self.outdir != self.diskdir else "the build tree's disk"
+
+
+def measure_round(tools, rnd, rounds, results):
+    """One round: every tool once, starting at a place that moves with the round; round 0 is not counted."""
+    log("round %d of %d%s" % (rnd, rounds, " (warm-up, not counted)" if rnd == 0 else ""))
+    order = tools[rnd % len(tools):] + tools[:rnd % len(tools)]
+    for name, fn in order:
+        r = fn()
+        if rnd > 0:
+            results[name].append(r)
+
+
+def measure(inp, rounds, display):
+    tools = Tools(inp, display)
+    table = tools.table()
+    results = {name: [] for name, _ in table}
     for rnd in range(rounds + 1):
-        log("round %d of %d%s" % (rnd, rounds, " (warm-up, not counted)" if rnd == 0 else ""))
-        order = tools[rnd % len(tools):] + tools[:rnd % len(tools)]
-        for name, fn in order:
-            r = fn()
-            if rnd > 0:
-                results[name].append(r)
-    for d in (product_target, os.path.join(drive_c, "bench-nsis"), os.path.join(drive_c, "bench-mki")):
-        shutil.rmtree(d, ignore_errors=True)
-    shutil.rmtree(outdir, ignore_errors=True)
-    shutil.rmtree(diskdir, ignore_errors=True)
-    results["early_ends"] = early_ends
-    results["out_fs"] = "RAM (tmpfs %s)" % outdir if outdir != diskdir else "the build tree's disk"
+        measure_round(table, rnd, rounds, results)
+    tools.remove_outputs()
+    results["early_ends"] = tools.early_ends
+    results["out_fs"] = tools.out_fs()
     return results
 
 
@@ -552,203 +591,232 @@ def med(xs):
     return statistics.median(xs)
 
 
-def report(inp, results, mach, vers, rounds, load_before, load_after, out_dir, elapsed):
-    early = results.pop("early_ends", [])
-    out_fs = results.pop("out_fs")
-    S = {k: {f: med([r[f] for r in v]) for f in ("wall", "cpu", "rss")} for k, v in results.items()}
-    rng = {k: (min(r["wall"] for r in v), max(r["wall"] for r in v)) for k, v in results.items()}
-    launch = med([r["launch"] for r in results["installer_wine"]])
-    per_round = lambda a, b: [x["wall"] / y["wall"] for x, y in zip(results[a], results[b])]
+# The ratios and their targets: label, ours, the peer, target, whether a ratio meets it.
+RATIOS = [
+    ("native `mkinstaller extract` / decode-only `7zz` (same streams)", "extract", "dec_7zz",
+     "≤ 1.10", lambda r: r <= 1.10),
+    ("native `mkinstaller extract` / decode-only `lzma_alone` (LZMA SDK)", "extract", "dec_sdk",
+     "≤ 1.10", lambda r: r <= 1.10),
+    ("native `mkinstaller extract` / decode-only `xz --format=lzma` (liblzma)", "extract", "dec_xz",
+     "(information)", lambda r: True),
+    ("native `mkinstaller extract` / `7zz x` of the .7z", "extract", "7zz_x", "≤ 1.0",
+     lambda r: r <= 1.0),
+    ("native `mkinstaller extract` / `tar -xJf`", "extract", "tar_xJ", "well ahead (≤ 0.8)",
+     lambda r: r <= 0.8),
+    ("installer under wine, click → process end / NSIS `/S`", "installer_wine", "nsis_wine", "≤ 0.9",
+     lambda r: r <= 0.9),
+]
 
-    blocks = inp["blocks"]
-    payload = sum(b["stored"] for b in blocks)
-    window = max(b["dict"] for b in blocks)
-    largest = max(b["unpacked"] for b in blocks)
-    floor = window + largest + payload
-    peak = S["extract"]["rss"]
-    stub_size = os.path.getsize(inp["stub"])
-    stats = inp["stats"]
+# The rows of the times table, in order.
+TOOL_NAMES = [
+    ("extract", "native `mkinstaller extract` (x86-64)"),
+    ("dec_7zz", "decode only, `7zz x -so` both .lzma → /dev/null"),
+    ("dec_sdk", "decode only, `lzma_alone d` both .lzma → /dev/null"),
+    ("dec_xz", "decode only, `xz -dc --format=lzma` both .lzma → /dev/null"),
+    ("7zz_x", "`7zz x` of the .7z (solid LZMA, same settings)"),
+    ("tar_xJ", "`tar -xJf` of the .tar.xz (LZMA2, same settings)"),
+    ("installer_wine", "the installer (i686) under wine on Xvfb, install click → process end"),
+    ("nsis_wine", "NSIS installer (i686) under wine, `/S /D=…`, start → process end"),
+    ("extract_wine", "`mkinstaller.exe extract` (i686, same engine, no window) under wine"),
+    ("extract_disk", "native `mkinstaller extract` into the build tree's disk"),
+]
 
-    def ratio_row(label, a, b, target, ok):
+
+class Summary:
+    """The measured rounds in figures: medians (S), wall-time ranges (rng), the installer's own figures."""
+
+    def __init__(self, results):
+        self.results = results
+        self.S = {k: {f: med([r[f] for r in v]) for f in ("wall", "cpu", "rss")} for k, v in results.items()}
+        self.rng = {k: (min(r["wall"] for r in v), max(r["wall"] for r in v)) for k, v in results.items()}
+        gui = results["installer_wine"]
+        self.launch = med([r["launch"] for r in gui])
+        self.phases = [med([r[f] for r in gui]) for f in ("to_first", "files", "after")]
+
+    def per_round(self, a, b):
+        return [x["wall"] / y["wall"] for x, y in zip(self.results[a], self.results[b])]
+
+    def ratio_row(self, label, a, b, target, ok):
+        S = self.S
         r = S[a]["wall"] / S[b]["wall"]
-        pr = per_round(a, b)
+        pr = self.per_round(a, b)
         c = S[a]["cpu"] / S[b]["cpu"]
         return ("| %s | %.2f s | %.2f s | **%.3f** | %.3f–%.3f | %.3f | %s | %s |"
                 % (label, S[a]["wall"], S[b]["wall"], r, min(pr), max(pr), c, target,
                    "holds" if ok(r) else "MISSED"))
 
-    ratios = [
-        ratio_row("native `mkinstaller extract` / decode-only `7zz` (same streams)", "extract", "dec_7zz",
-                  "≤ 1.10", lambda r: r <= 1.10),
-        ratio_row("native `mkinstaller extract` / decode-only `lzma_alone` (LZMA SDK)", "extract", "dec_sdk",
-                  "≤ 1.10", lambda r: r <= 1.10),
-        ratio_row("native `mkinstaller extract` / decode-only `xz --format=lzma` (liblzma)", "extract", "dec_xz",
-                  "(information)", lambda r: True),
-        ratio_row("native `mkinstaller extract` / `7zz x` of the .7z", "extract", "7zz_x", "≤ 1.0",
-                  lambda r: r <= 1.0),
-        ratio_row("native `mkinstaller extract` / `tar -xJf`", "extract", "tar_xJ", "well ahead (≤ 0.8)",
-                  lambda r: r <= 0.8),
-        ratio_row("installer under wine, click → process end / NSIS `/S`", "installer_wine", "nsis_wine", "≤ 0.9",
-                  lambda r: r <= 0.9),
-    ]
-    launch_ratio = launch / S["nsis_wine"]["wall"]
-    wine_engine_ratio = S["installer_wine"]["wall"] / S["extract_wine"]["wall"]
+    def time_rows(self):
+        rows = []
+        for k, name in TOOL_NAMES:
+            if k not in self.S:
+                continue
+            s, (lo, hi) = self.S[k], self.rng[k]
+            rows.append("| %s | %.2f s | %.2f–%.2f s | %s | %s |"
+                        % (name, s["wall"], lo, hi, "%.2f s" % s["cpu"], "%.1f MiB" % (s["rss"] / MiB)))
+        return rows
 
-    names = {
-        "extract": "native `mkinstaller extract` (x86-64)",
-        "dec_7zz": "decode only, `7zz x -so` both .lzma → /dev/null",
-        "dec_sdk": "decode only, `lzma_alone d` both .lzma → /dev/null",
-        "dec_xz": "decode only, `xz -dc --format=lzma` both .lzma → /dev/null",
-        "7zz_x": "`7zz x` of the .7z (solid LZMA, same settings)",
-        "tar_xJ": "`tar -xJf` of the .tar.xz (LZMA2, same settings)",
-        "installer_wine": "the installer (i686) under wine on Xvfb, install click → process end",
-        "nsis_wine": "NSIS installer (i686) under wine, `/S /D=…`, start → process end",
-        "extract_wine": "`mkinstaller.exe extract` (i686, same engine, no window) under wine",
-        "extract_disk": "native `mkinstaller extract` into the build tree's disk",
-    }
-    time_rows = []
-    for k in ["extract", "dec_7zz", "dec_sdk", "dec_xz", "7zz_x", "tar_xJ", "installer_wine", "nsis_wine",
-              "extract_wine", "extract_disk"]:
-        if k not in S:
-            continue
-        cpu = "%.2f s" % S[k]["cpu"]
-        rss = "%.1f MiB" % (S[k]["rss"] / MiB)
-        time_rows.append("| %s | %.2f s | %.2f–%.2f s | %s | %s |" % (names[k], S[k]["wall"], rng[k][0], rng[k][1],
-                                                                      cpu, rss))
 
-    sections = section_table(inp["stub"])
-    res_dir = os.path.join(os.path.dirname(out_dir), "res")
+def memory_floor(blocks):
+    """The least memory an extraction can take: the decoder's window, the largest block unpacked and the
+    compressed payload."""
+    payload = sum(b["stored"] for b in blocks)
+    window = max(b["dict"] for b in blocks)
+    largest = max(b["unpacked"] for b in blocks)
+    return {"payload": payload, "window": window, "largest": largest, "floor": window + largest + payload}
+
+
+def resource_sizes(res_dir):
+    """Bytes of the bitmaps and of the icon in res/."""
     bitmaps = sum(os.path.getsize(os.path.join(res_dir, n)) for n in os.listdir(res_dir) if n.endswith(".bmp")) \
         if os.path.isdir(res_dir) else 0
     icon = os.path.getsize(os.path.join(res_dir, "app.ico")) if os.path.exists(os.path.join(res_dir, "app.ico")) else 0
+    return bitmaps, icon
 
-    mem_ok = peak - floor <= 16 * MiB
-    img_ok = stub_size <= MiB
+
+def intro_section(mach, vers, rounds, load_before, load_after):
+    lines = ["# Benchmark: the installer against its peers", ""]
+    lines.append("Measured by `make bench` (bench/run.sh, bench/bench.py) on the machine below; these figures are from "
+                 "that machine only. The machine is shared and has %d cores: absolute times move with its load "
+                 "(load average %s at the start, %s at the end), so every tool runs once per round, rounds are "
+                 "interleaved with a rotating start, and the table gives medians of %d rounds after a warm-up round. "
+                 "The ratios are the result." % (mach["cores"], load_before, load_after, rounds))
+    lines += ["", "## Machine and versions", ""]
+    lines.append("- CPU: %s, %d cores; memory %.1f GiB; Linux %s; Debian %s"
+                 % (mach["cpu"], mach["cores"], mach["mem_gib"], mach["kernel"], mach["debian"]))
+    lines += ["- %s: %s" % (k, v) for k, v in vers.items()]
+    lines.append("")
+    return lines
+
+
+def product_section(inp, mem):
+    stats = inp["stats"]
     sizes = {
-        "installer payload (mkinstaller, 2 blocks)": payload,
+        "installer payload (mkinstaller, 2 blocks)": mem["payload"],
         ".7z": os.path.getsize(inp["sevenz"]),
         ".tar.xz": os.path.getsize(inp["txz"]),
         "NSIS installer (whole file)": os.path.getsize(inp["nsis"]),
     }
+    lines = ["## The product", ""]
+    lines.append("Generated by bench/make_product.py (same bytes on every Debian 12 machine with the same wine "
+                 "packages): %d files (%d at the top, the two launched programs among them) in %d directories nested "
+                 "up to %d levels, %d bytes (%.1f MB); i386 PE binaries from wine's %s, generated text, and "
+                 "already-compressed files. Tree hash %s."
+                 % (stats["files"], stats["top_files"], stats["dirs"], stats["depth"], stats["bytes"],
+                    stats["bytes"] / 1e6, PE_DIR, stats["sha256"][:16]))
+    lines += ["", "| Block | stored bytes | unpacked bytes | properties | dictionary |", "|---|---|---|---|---|"]
+    lines += ["| %d | %d | %d | %d | %d |" % (i, b["stored"], b["unpacked"], b["props"], b["dict"])
+              for i, b in enumerate(inp["blocks"])]
+    lines.append("")
+    lines.append("Compressed sizes (%s everywhere): %s."
+                 % (LZMA_SETTINGS, "; ".join("%s %d bytes" % kv for kv in sizes.items())))
+    lines.append("")
+    return lines
 
-    lines = []
-    w = lines.append
-    w("# Benchmark: the installer against its peers")
-    w("")
-    w("Measured by `make bench` (bench/run.sh, bench/bench.py) on the machine below; these figures are from "
-      "that machine only. The machine is shared and has %d cores: absolute times move with its load "
-      "(load average %s at the start, %s at the end), so every tool runs once per round, rounds are "
-      "interleaved with a rotating start, and the table gives medians of %d rounds after a warm-up round. "
-      "The ratios are the result." % (mach["cores"], load_before, load_after, rounds))
-    w("")
-    w("## Machine and versions")
-    w("")
-    w("- CPU: %s, %d cores; memory %.1f GiB; Linux %s; Debian %s"
-      % (mach["cpu"], mach["cores"], mach["mem_gib"], mach["kernel"], mach["debian"]))
-    for k, v in vers.items():
-        w("- %s: %s" % (k, v))
-    w("")
-    w("## The product")
-    w("")
-    w("Generated by bench/make_product.py (same bytes on every Debian 12 machine with the same wine packages): "
-      "%d files (%d at the top, the two launched programs among them) in %d directories nested up to %d levels, "
-      "%d bytes (%.1f MB); i386 PE binaries from wine's %s, generated text, and already-compressed files. "
-      "Tree hash %s."
-      % (stats["files"], stats["top_files"], stats["dirs"], stats["depth"], stats["bytes"], stats["bytes"] / 1e6,
-         PE_DIR, stats["sha256"][:16]))
-    w("")
-    w("| Block | stored bytes | unpacked bytes | properties | dictionary |")
-    w("|---|---|---|---|---|")
-    for i, b in enumerate(blocks):
-        w("| %d | %d | %d | %d | %d |" % (i, b["stored"], b["unpacked"], b["props"], b["dict"]))
-    w("")
-    w("Compressed sizes (%s everywhere): %s." % (LZMA_SETTINGS, "; ".join("%s %d bytes" % kv for kv in sizes.items())))
-    w("")
-    w("## Ratios and targets")
-    w("")
-    w("| Comparison | ours (median) | peer (median) | ratio of medians | per-round ratios | CPU-time ratio | target | |")
-    w("|---|---|---|---|---|---|---|---|")
-    lines.extend(ratios)
-    w("| peak memory of native `mkinstaller extract` − floor | %.1f MiB | floor %.1f MiB | **+%.1f MiB** | | | ≤ +16 MiB | %s |"
-      % (peak / MiB, floor / MiB, (peak - floor) / MiB, "holds" if mem_ok else "MISSED"))
-    w("| installer image (build/win32/setup-stub.exe) | %d bytes | 1 MiB = 1048576 | **%.3f** | | | ≤ 1 MiB | %s |"
-      % (stub_size, stub_size / MiB, "holds" if img_ok else "MISSED by %d bytes" % (stub_size - MiB)))
-    w("")
-    w("Also: the installer from its start (window shown, click included) to its end takes %.2f s, %.3f × NSIS; "
-      "the window costs %.3f × the same engine without a window (`mkinstaller.exe extract` under wine)."
-      % (launch, launch_ratio, wine_engine_ratio))
-    w("")
-    gui = results["installer_wine"]
-    w("The installer's install time in phases (medians, from the files' modification times): click to the first "
-      "file written %.2f s (reading the payload, decoding the small first block), first to last file %.2f s, last "
-      "file to the end of the process %.2f s (desktop shortcut, cashier program started, window closed)."
-      % (med([r["to_first"] for r in gui]), med([r["files"] for r in gui]), med([r["after"] for r in gui])))
-    w("")
-    w("Memory floor = decoder window %d + largest block unpacked %d + compressed payload %d = %d bytes; "
-      "peak = GNU time's maximum resident set size, median of the rounds." % (window, largest, payload, floor))
-    w("")
-    w("## Times")
-    w("")
-    w("| Tool | median wall | range | CPU (user+sys) | peak RSS |")
-    w("|---|---|---|---|---|")
-    lines.extend(time_rows)
-    w("")
-    w("Every run writes the whole tree into a fresh directory (removed and synced before the clock starts) and is "
-      "checked afterwards (file count and bytes). Native runs write to %s; the wine runs "
-      "into the wine prefix (the installer to its default Program Files directory). The installer's time runs from "
-      "the moment xdotool is started to click install (the window already shown) to the end of its process; it "
-      "ends after the desktop shortcut and the start of the cashier program, which the NSIS script does too. CPU "
-      "time and peak memory come from GNU time and cover each whole process (for the installer: start, idle window, "
-      "installation); CPU time moves less than wall time with the machine's load." % out_fs)
+
+def ratios_section(summary, mem, peak, stub_size):
+    S = summary.S
+    lines = ["## Ratios and targets", ""]
+    lines.append("| Comparison | ours (median) | peer (median) | ratio of medians | per-round ratios | CPU-time ratio "
+                 "| target | |")
+    lines.append("|---|---|---|---|---|---|---|---|")
+    lines += [summary.ratio_row(*ratio) for ratio in RATIOS]
+    floor = mem["floor"]
+    lines.append("| peak memory of native `mkinstaller extract` − floor | %.1f MiB | floor %.1f MiB | **+%.1f MiB** | "
+                 "| | ≤ +16 MiB | %s |" % (peak / MiB, floor / MiB, (peak - floor) / MiB,
+                                          "holds" if peak - floor <= 16 * MiB else "MISSED"))
+    lines.append("| installer image (build/win32/setup-stub.exe) | %d bytes | 1 MiB = 1048576 | **%.3f** | | | ≤ 1 MiB "
+                 "| %s |" % (stub_size, stub_size / MiB,
+                             "holds" if stub_size <= MiB else "MISSED by %d bytes" % (stub_size - MiB)))
+    lines.append("")
+    lines.append("Also: the installer from its start (window shown, click included) to its end takes %.2f s, %.3f × "
+                 "NSIS; the window costs %.3f × the same engine without a window (`mkinstaller.exe extract` under "
+                 "wine)." % (summary.launch, summary.launch / S["nsis_wine"]["wall"],
+                             S["installer_wine"]["wall"] / S["extract_wine"]["wall"]))
+    lines.append("")
+    lines.append("The installer's install time in phases (medians, from the files' modification times): click to the "
+                 "first file written %.2f s (reading the payload, decoding the small first block), first to last file "
+                 "%.2f s, last file to the end of the process %.2f s (desktop shortcut, cashier program started, "
+                 "window closed)." % tuple(summary.phases))
+    lines.append("")
+    lines.append("Memory floor = decoder window %d + largest block unpacked %d + compressed payload %d = %d bytes; "
+                 "peak = GNU time's maximum resident set size, median of the rounds."
+                 % (mem["window"], mem["largest"], mem["payload"], floor))
+    lines.append("")
+    return lines
+
+
+def times_section(summary, out_fs, early):
+    S = summary.S
+    lines = ["## Times", "", "| Tool | median wall | range | CPU (user+sys) | peak RSS |", "|---|---|---|---|---|"]
+    lines += summary.time_rows()
+    lines.append("")
+    lines.append("Every run writes the whole tree into a fresh directory (removed and synced before the clock starts) "
+                 "and is checked afterwards (file count and bytes). Native runs write to %s; the wine runs into the "
+                 "wine prefix (the installer to its default Program Files directory). The installer's time runs "
+                 "from the moment xdotool is started to click install (the window already shown) to the end of its "
+                 "process; it ends after the desktop shortcut and the start of the cashier program, which the NSIS "
+                 "script does too. CPU time and peak memory come from GNU time and cover each whole process (for "
+                 "the installer: start, idle window, installation); CPU time moves less than wall time with the "
+                 "machine's load." % out_fs)
     if "extract_disk" in S:
-        w("")
-        w("Native extraction into RAM keeps the disk's file system out of the ratios, which compare the tools: on "
-          "this machine the same extraction into the build tree's disk takes %.2f s (%.3f × into RAM), the "
-          "difference being the file system's create and write path, which the other extracting tools pay too."
-          % (S["extract_disk"]["wall"], S["extract_disk"]["wall"] / S["extract"]["wall"]))
-    w("")
+        lines.append("")
+        lines.append("Native extraction into RAM keeps the disk's file system out of the ratios, which compare the "
+                     "tools: on this machine the same extraction into the build tree's disk takes %.2f s (%.3f × into "
+                     "RAM), the difference being the file system's create and write path, which the other extracting "
+                     "tools pay too." % (S["extract_disk"]["wall"], S["extract_disk"]["wall"] / S["extract"]["wall"]))
+    lines.append("")
     if early:
-        w("The installer ended before its window showed %d time(s) (%s) and was started again; those starts "
-          "are not timed." % (len(early), "; ".join(early)))
-        w("")
-    w("## Installer image")
-    w("")
-    w("| Section | bytes |")
-    w("|---|---|")
-    for n, s in sections:
-        w("| %s | %d |" % (n, s))
-    w("")
-    w("File size %d bytes; the resource section holds the bitmaps (%d bytes as files in res/, the 600 × 400 "
-      "24-bit background alone 720054) and the icon (%d bytes)." % (stub_size, bitmaps, icon))
-    w("")
-    w("Chart: [install-times.png](install-times.png). `make bench` took %.0f s for this run." % elapsed)
-    w("")
+        lines.append("The installer ended before its window showed %d time(s) (%s) and was started again; those "
+                     "starts are not timed." % (len(early), "; ".join(early)))
+        lines.append("")
+    return lines
+
+
+def image_section(stub, res_dir, elapsed):
+    stub_size = os.path.getsize(stub)
+    bitmaps, icon = resource_sizes(res_dir)
+    lines = ["## Installer image", "", "| Section | bytes |", "|---|---|"]
+    lines += ["| %s | %d |" % (n, s) for n, s in section_table(stub)]
+    lines.append("")
+    lines.append("File size %d bytes; the resource section holds the bitmaps (%d bytes as files in res/, the 600 × "
+                 "400 24-bit background alone 720054) and the icon (%d bytes)." % (stub_size, bitmaps, icon))
+    lines.append("")
+    lines.append("Chart: [install-times.png](install-times.png). `make bench` took %.0f s for this run." % elapsed)
+    lines.append("")
+    return lines
+
+
+def report(inp, results, mach, vers, rounds, load_before, load_after, out_dir, elapsed):
+    early = results.pop("early_ends", [])
+    out_fs = results.pop("out_fs")
+    summary = Summary(results)
+    mem = memory_floor(inp["blocks"])
+    lines = (intro_section(mach, vers, rounds, load_before, load_after)
+             + product_section(inp, mem)
+             + ratios_section(summary, mem, summary.S["extract"]["rss"], os.path.getsize(inp["stub"]))
+             + times_section(summary, out_fs, early)
+             + image_section(inp["stub"], os.path.join(os.path.dirname(out_dir), "res"), elapsed))
     text = "\n".join(lines)
     with open(os.path.join(out_dir, "results.md"), "w") as f:
         f.write(text)
     print(text)
-    chart(S, rng, out_dir, rounds)
+    chart(summary.S, summary.rng, out_dir, rounds)
 
 
-def chart(S, rng, out_dir, rounds):
-    # Colour 1: this installer and its engine; 2: the peers; 3: decode-only references.
-    rows = [("mkinstaller extract (native)", "extract", 1), ("7zz x .7z (native)", "7zz_x", 2),
-            ("tar -xJf (native)", "tar_xJ", 2), ("decode only: 7zz", "dec_7zz", 3),
-            ("decode only: lzma_alone", "dec_sdk", 3), ("decode only: xz", "dec_xz", 3),
-            ("installer, wine (click to end)", "installer_wine", 1), ("NSIS /S, wine", "nsis_wine", 2),
-            ("mkinstaller.exe extract, wine", "extract_wine", 1)]
-    with tempfile.TemporaryDirectory() as tmp:
-        data = os.path.join(tmp, "times.dat")
-        with open(data, "w") as f:
-            for i, (label, k, c) in enumerate(rows):
-                f.write('%d "%s" %.3f %.3f %.3f %d\n' % (i, label, S[k]["wall"], rng[k][0], rng[k][1], c))
-        script = os.path.join(tmp, "chart.gp")
-        bars = ", ".join('"%s" using 1:($6==%d?$3:1/0):xtic(2) with boxes lc rgb "%s" title "%s"' % (data, c, rgb, t)
-                         for c, rgb, t in [(1, "#c0392b", "this installer / its engine"),
-                                           (2, "#2e86c1", "peers: 7-Zip, xz, NSIS"),
-                                           (3, "#95a5a6", "decode-only references")])
-        with open(script, "w") as f:
-            f.write("""set terminal pngcairo size 1100,600 font ",10" noenhanced
+# The chart's bars: label, tool, colour (1: this installer and its engine; 2: the peers; 3: decode-only references).
+CHART_ROWS = [("mkinstaller extract (native)", "extract", 1), ("7zz x .7z (native)", "7zz_x", 2),
+              ("tar -xJf (native)", "tar_xJ", 2), ("decode only: 7zz", "dec_7zz", 3),
+              ("decode only: lzma_alone", "dec_sdk", 3), ("decode only: xz", "dec_xz", 3),
+              ("installer, wine (click to end)", "installer_wine", 1), ("NSIS /S, wine", "nsis_wine", 2),
+              ("mkinstaller.exe extract, wine", "extract_wine", 1)]
+CHART_COLOURS = [(1, "#c0392b", "this installer / its engine"), (2, "#2e86c1", "peers: 7-Zip, xz, NSIS"),
+                 (3, "#95a5a6", "decode-only references")]
+
+
+def chart_script(data, png, rounds):
+    bars = ", ".join('"%s" using 1:($6==%d?$3:1/0):xtic(2) with boxes lc rgb "%s" title "%s"' % (data, c, rgb, t)
+                     for c, rgb, t in CHART_COLOURS)
+    return """set terminal pngcairo size 1100,600 font ",10" noenhanced
 set output "%s"
 set title "Installing the 164 MB product: median wall time of %d rounds (whiskers: min to max), this machine"
 set ylabel "seconds"
@@ -763,7 +831,18 @@ set bmargin 9
 plot %s, \\
      "%s" using 1:3:4:5 with yerrorbars lc rgb "#333333" pt 0 notitle, \\
      "" using 1:($5+0.2):(sprintf("%%.2f", $3)) with labels font ",9" notitle
-""" % (os.path.join(out_dir, "install-times.png"), rounds, bars, data))
+""" % (png, rounds, bars, data)
+
+
+def chart(S, rng, out_dir, rounds):
+    with tempfile.TemporaryDirectory() as tmp:
+        data = os.path.join(tmp, "times.dat")
+        with open(data, "w") as f:
+            for i, (label, k, c) in enumerate(CHART_ROWS):
+                f.write('%d "%s" %.3f %.3f %.3f %d\n' % (i, label, S[k]["wall"], rng[k][0], rng[k][1], c))
+        script = os.path.join(tmp, "chart.gp")
+        with open(script, "w") as f:
+            f.write(chart_script(data, os.path.join(out_dir, "install-times.png"), rounds))
         run(["gnuplot", script])
 
 
@@ -781,12 +860,12 @@ def main():
 
     inp = prepare_inputs(build, cache_dir)
     load_before = open("/proc/loadavg").read().split()[0]
-    display = Display()
+    display = winlab.Xvfb()
     try:
         log("measuring, %d rounds after a warm-up round, display %s" % (a.rounds, display.name))
         results = measure(inp, a.rounds, display)
     finally:
-        display.stop()
+        display.close()
     load_after = open("/proc/loadavg").read().split()[0]
     report(inp, results, machine(), versions(inp), a.rounds, load_before, load_after, os.path.abspath(a.out),
            time.time() - start)

@@ -7,32 +7,29 @@ With DISPLAY set, the installer opens on that display and the user clicks throug
 once the installer and the cashier program it starts have ended. Without DISPLAY it runs on a private
 Xvfb and clicks through by itself, saving the window's idle and progress screens (600 x 400 each) as
 BUILD_DIR/demo/idle.png and BUILD_DIR/demo/progress.png. The sample installs in a blink, so the progress
-picture comes from a second installer made for it: the sample plus 64 MB of incompressible data, which
-keeps the progress screen up for a few seconds (BUILD_DIR/demo/setup-large.exe, packed again only when
-the sample or the installer stub changes; what it installs is removed again).
+picture comes from a second installer made for it: the sample's two programs plus 64 MB of incompressible
+data, which keeps the progress screen up for a few seconds (BUILD_DIR/demo/setup-large.exe, packed again
+only when the programs or the installer stub change; what it installs is removed again).
 
 Either way it then shows where the files, the desktop shortcut and the started cashier program are, in
 the project's wine prefix BUILD_DIR/wineprefix.
 """
 
-import hashlib
 import os
-import random
 import shutil
 import subprocess
 import sys
 import time
 
-TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(TOP, "tests", "gui"))
+import winlab
+from winlab import CASHIER, CASHIER_LINK, SERVICE_LINK
+sys.path.insert(0, os.path.join(winlab.TOP, "tests", "gui"))
 import gui  # noqa: E402
 
 INSTALL_BUTTON_CENTRE = (516, 347)
-PADDING_SIZE = 64 * 1024 * 1024
-CASHIER = "霁桐收银端.exe"
-CASHIER_LINK = "霁桐收银端.lnk"
-SERVICE_LINK = "霁桐餐饮.lnk"
-PRODUCT_DIR = os.path.join("Program Files (x86)", "霁桐餐饮")
+PRODUCT_DIR = os.path.join(winlab.PROGRAM_FILES, winlab.PRODUCT_DIR)
+# The large installer's padding: 4 files of 16 MB.
+PADDING_FILES, PADDING_FILE_SIZE, PADDING_SEED = 4, 16 * 1024 * 1024, 1
 
 
 def say(text=""):
@@ -56,16 +53,15 @@ def tree(root):
 
 class Demo:
     def __init__(self, build):
-        self.build = os.path.abspath(build)
-        self.out = os.path.join(self.build, "demo")
+        self.tree = winlab.BuildTree(build)
+        self.out = os.path.join(self.tree.dir, "demo")
         os.makedirs(self.out, exist_ok=True)
-        self.setup = os.path.join(self.build, "dist", "setup.exe")
-        self.prefix = os.path.join(self.build, "wineprefix")
+        self.setup = self.tree.setup
+        self.prefix = self.tree.prefix
         self.drive_c = os.path.join(self.prefix, "drive_c")
         self.install_dir = os.path.join(self.drive_c, PRODUCT_DIR)
         self.log = os.path.join(self.out, "programs.log")
-        subprocess.run([os.path.join(TOP, "scripts", "wineprefix.sh")], check=True,
-                       env=dict(os.environ, WINEPREFIX=self.prefix))
+        winlab.make_prefix(self.prefix)
 
     def desktop(self):
         return os.path.join(self.drive_c, "users", gui.user_name(), "Desktop")
@@ -87,8 +83,8 @@ class Demo:
         say("   click 一键安装 to install the sample; the cashier program then starts maximised.")
         say("   Close the cashier program's window to go on with the demo.")
         self.clear_previous()
-        env = gui.wine_env(self.prefix, None)
-        env["JT_SAMPLE_LOG"] = gui.windows_path(self.log)
+        env = winlab.wine_env(self.prefix)
+        env["JT_SAMPLE_LOG"] = winlab.windows_path(self.log)
         subprocess.run(["wine", self.setup], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         # The cashier program starts as the installer ends and outlives it: wait for its start (when there
@@ -116,7 +112,7 @@ class Demo:
         try:
             # The project's prefix may be in use by other runs: no server of our own, nothing stopped.
             wine = gui.Wine(self.prefix, display, shared=True)
-            env = {"JT_SAMPLE_LOG": gui.windows_path(self.log), "JT_SAMPLE_EXIT": "1"}
+            env = {"JT_SAMPLE_LOG": winlab.windows_path(self.log), "JT_SAMPLE_EXIT": "1"}
 
             # The progress screen, from the large installer.
             self.clear_previous()
@@ -124,14 +120,16 @@ class Demo:
             runs.append(run)
             run.wait_shot("the idle screen", lambda s: s.px(*INSTALL_BUTTON_CENTRE) != gui.PANEL)
             run.click(*INSTALL_BUTTON_CENTRE)
+            track, fill = (gui.read_bmp(os.path.join(winlab.TOP, "res", name))
+                           for name in ("progress_track.bmp", "progress_fill.bmp"))
             best = []
 
             def half_filled():
                 shot = run.shot()
-                filled = bar_fill(shot)
-                if 0 < filled < 553:
+                filled = winlab.bar_fill(shot, track, fill) or 0
+                if 0 < filled < track.width:
                     best[:] = [shot]
-                    return filled >= 553 * 2 // 5
+                    return filled >= track.width * 2 // 5
                 return not run.alive() and best
 
             gui.wait_for("the progress screen", half_filled, timeout=60)
@@ -163,32 +161,9 @@ class Demo:
         self.report()
 
     def large_installer(self):
-        stage = os.path.join(self.out, "large-stage")
         exe = os.path.join(self.out, "setup-large.exe")
-        sample_stage = os.path.join(self.build, "sample-stage")
-        stub = os.path.join(self.build, "win32", "setup-stub.exe")
-        padding = os.path.join(self.out, "padding.bin")
-        if not (os.path.isfile(padding) and os.path.getsize(padding) == PADDING_SIZE):
-            with open(padding, "wb") as f:
-                f.write(random.Random(1).randbytes(PADDING_SIZE))
-        # make rewrites the sample stage every time: the contents decide whether to pack again.
-        digest = hashlib.sha256()
-        for path in [stub, padding] + sorted(os.path.join(d, f) for d, _, fs in os.walk(sample_stage) for f in fs):
-            digest.update(os.path.relpath(path, self.build).encode() + b"\0")
-            digest.update(hashlib.sha256(open(path, "rb").read()).digest())
-        stamp = exe + ".inputs"
-        if os.path.exists(exe) and os.path.exists(stamp) and open(stamp).read() == digest.hexdigest():
-            return exe
-        say("== packing %s: the sample plus 64 MB, for the progress picture" % exe)
-        shutil.rmtree(stage, ignore_errors=True)
-        shutil.copytree(sample_stage, stage)
-        os.makedirs(os.path.join(stage, "data"), exist_ok=True)
-        os.link(padding, os.path.join(stage, "data", "demo-padding.bin"))
-        subprocess.run([os.path.join(self.build, "native", "mkinstaller"), "pack", "--level", "0", "--dict", "64K",
-                        "--stub", stub, "--out", exe, stage], check=True, stdout=subprocess.DEVNULL)
-        shutil.rmtree(stage)
-        with open(stamp, "w") as f:
-            f.write(digest.hexdigest())
+        winlab.padded_installer(self.tree, exe, os.path.join(self.out, "large-stage"), PADDING_FILES,
+                                PADDING_FILE_SIZE, PADDING_SEED, say=lambda text: say("== " + text))
         return exe
 
     # -- what the installation left --------------------------------------------------------------------
@@ -218,16 +193,6 @@ class Demo:
                     % (cwd, state, show, self.log))
         else:
             say("== the cashier program did not log a start (%s)" % self.log)
-
-
-def bar_fill(shot):
-    """How far the progress bar's green fill reaches, counted along the bar's middle row."""
-    filled = 0
-    for x in range(20, 20 + 553):
-        r, g, b = shot.px(x, 360)
-        if g > r + 60 and g > b + 30:
-            filled = x - 20 + 1
-    return filled
 
 
 def main():

@@ -1,17 +1,24 @@
-# Sourced by scripts that run wine: the environment every wine command of this project uses.
+# Sourced by scripts that run wine: the environment every wine command of this project uses (wine.env beside
+# this file holds the values), the wine launcher for this machine, wine_cmd and windows_path.
 # WINEPREFIX defaults to the prefix inside the build tree; callers may point it elsewhere.
-_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX="${WINEPREFIX:-$_top/build/wineprefix}"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export WINEARCH=win64
+_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+export WINEPREFIX="${WINEPREFIX:-$(dirname "$_here")/build/wineprefix}"
+# LC_ALL is kept apart and given to wine alone through env, so the shell itself does not try the locale.
+while IFS='=' read -r _name _value; do
+  case $_name in
+    '' | '#'*) ;;
+    LC_ALL) wine_locale=$_value ;;
+    *) export "$_name=$_value" ;;
+  esac
+done <"$_here/wine.env"
 # wine starts 32-bit programs and hands 64-bit ones to wine64; where the kernel runs no 32-bit programs, wine
 # itself cannot start, and wine64 runs the 64-bit builds directly.
-if [ "$("$_top/scripts/win-run-arch.sh")" = i686 ]; then
+if [ "$("$_here/win-run-arch.sh")" = i686 ]; then
   export JT_WINE=wine
 else
   export JT_WINE=/usr/lib/wine/wine64
 fi
-unset _top
-# LC_ALL=zh_CN.UTF-8 gives wine ANSI code page 936; set through env so the shell itself does not try the locale.
-wine_cmd() { env LC_ALL=zh_CN.UTF-8 "$JT_WINE" "$@"; }
+unset _here _name _value
+wine_cmd() { env LC_ALL="$wine_locale" "$JT_WINE" "$@"; }
+# A Linux path as wine programs see it, on drive Z:.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }

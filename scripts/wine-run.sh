@@ -1,4 +1,4 @@
 #!/usr/bin/env bash
-# Runs one Windows program under the project's wine prefix (ANSI code page 936); exit code passed through.
+# Runs one Windows program under the project's wine prefix and locale (wine-env.sh); exit code passed through.
 . "$(dirname "$0")/wine-env.sh"
-exec env LC_ALL=zh_CN.UTF-8 "$JT_WINE" "$@"
+exec env LC_ALL="$wine_locale" "$JT_WINE" "$@"

@@ -7,17 +7,17 @@ ImageMagick's import. Screenshots are read as binary PPM and parsed here, so no 
 
 import os
 import pwd
-import select
-import shutil
 import signal
 import struct
 import subprocess
+import sys
 import time
 
-TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                                "scripts"))
+import winlab  # noqa: E402
+from winlab import TITLE  # noqa: E402
 
-TITLE = "霁桐智能餐饮"
-SCREEN_W, SCREEN_H = 1024, 768
 WIN_W, WIN_H = 600, 400
 PANEL = (235, 235, 235)
 LINK_ORANGE = (221, 118, 16)
@@ -26,9 +26,9 @@ LINK_ORANGE = (221, 118, 16)
 IMPORT = "/usr/bin/import" if os.path.exists("/usr/bin/import") else "import"
 CONVERT = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
 
-# Debian packages for the tools used here (the wine side comes with scripts/setup.sh).
-TOOL_PACKAGES = {"Xvfb": "xvfb", "xdotool": "xdotool", "xwininfo": "x11-utils", IMPORT: "imagemagick",
-                 "lnkinfo": "liblnk-utils"}
+# Debian packages for the tools used here: Xvfb, xdotool, xwininfo, import and convert, lnkinfo (the wine side
+# comes with scripts/setup.sh).
+TOOL_PACKAGES = ["xvfb", "xdotool", "x11-utils", "imagemagick", "liblnk-utils"]
 
 
 class Timeout(AssertionError):
@@ -36,17 +36,8 @@ class Timeout(AssertionError):
 
 
 def ensure_tools():
-    """Installs the display tools when one is missing (apt-get, once)."""
-    missing = sorted({pkg for tool, pkg in TOOL_PACKAGES.items() if not shutil.which(tool)})
-    missing = [p for p in missing if subprocess.run(
-        ["dpkg-query", "-W", "-f=${Status}", p], capture_output=True, text=True).stdout.find("install ok installed") < 0]
-    if not missing:
-        return
-    print("gui: installing " + " ".join(missing), flush=True)
-    sudo = [] if os.geteuid() == 0 else ["sudo"]
-    subprocess.run(sudo + ["apt-get", "update", "-qq"], check=True)
-    subprocess.run(sudo + ["apt-get", "install", "-y", "-qq", "--no-install-recommends"] + missing, check=True,
-                   env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"), stdout=subprocess.DEVNULL)
+    """Installs the display tools when one is missing."""
+    subprocess.run([os.path.join(winlab.TOP, "scripts", "apt-need.sh"), "gui"] + TOOL_PACKAGES, check=True)
 
 
 def wait_for(what, predicate, timeout=10.0, interval=0.05):
@@ -160,64 +151,14 @@ def is_white(p):
 # The display
 # ---------------------------------------------------------------------------------------------------------
 
-class Display:
-    """One private Xvfb screen, 1024 x 768 x 24, ended by its pid.
-
-    The display number is taken from 200 up, clear of the numbers that xvfb-run (99 up) and servers that
-    pick their own (0 up) use, skipping any number with a lock file; a server that still loses a race for
-    its number exits at once and the next number is tried. Xvfb's messages go to log when one is given.
-    """
-
-    FIRST = 200
-
-    def __init__(self, log=None):
-        self.proc = None
-        for number in range(self.FIRST, self.FIRST + 100):
-            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
-                continue
-            if self._start(number, log):
-                self.name = ":%d" % number
-                self.env = dict(os.environ, DISPLAY=self.name)
-                return
-        raise RuntimeError("no Xvfb could be started (displays :%d and up)" % self.FIRST)
-
-    def _start(self, number, log):
-        read_end, write_end = os.pipe()
-        out = open(log, "ab") if log else subprocess.DEVNULL
-        try:
-            # -displayfd: Xvfb writes its number there once it accepts clients.
-            self.proc = subprocess.Popen(
-                ["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0",
-                 "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
-                pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=out, stderr=out)
-        finally:
-            os.close(write_end)
-            if log:
-                out.close()
-        ready = b""
-        try:
-            deadline = time.monotonic() + 15
-            while not ready.endswith(b"\n") and time.monotonic() < deadline:
-                if select.select([read_end], [], [], 0.5)[0]:
-                    chunk = os.read(read_end, 16)
-                    if not chunk:
-                        break
-                    ready += chunk
-        finally:
-            os.close(read_end)
-        if ready.strip() == str(number).encode() and self.proc.poll() is None:
-            return True
-        self.close()
-        return False
-
-    def alive(self):
-        return self.proc is not None and self.proc.poll() is None
+class Display(winlab.Xvfb):
+    """A private Xvfb screen (winlab.Xvfb) driven by xdotool, xwininfo and ImageMagick's import."""
 
     def run(self, *args, check=True):
         r = subprocess.run(list(args), env=self.env, capture_output=True, text=True)
         if check and r.returncode != 0:
             if not self.alive():
-                raise RuntimeError("the X server %s has ended (exit %s)" % (self.name, self.proc.returncode))
+                raise RuntimeError(self.ended())
             raise RuntimeError("%s failed: %s" % (" ".join(args), r.stderr.strip()))
         return r
 
@@ -226,7 +167,7 @@ class Display:
                            capture_output=True)
         if r.returncode != 0:
             if not self.alive():
-                raise RuntimeError("the X server %s has ended (exit %s)" % (self.name, self.proc.returncode))
+                raise RuntimeError(self.ended())
             raise RuntimeError("import failed: " + r.stderr.decode(errors="replace").strip())
         return parse_ppm(r.stdout)
 
@@ -271,48 +212,29 @@ class Display:
         return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
                 int(values["Width"]), int(values["Height"]), int(values["Border width"]))
 
-    def close(self):
-        if self.proc is not None and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-
 
 # ---------------------------------------------------------------------------------------------------------
 # Wine
 # ---------------------------------------------------------------------------------------------------------
 
-def wine_env(prefix, display):
-    env = dict(display.env if display else os.environ)
-    env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH="win64", LC_ALL="zh_CN.UTF-8",
-               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-    return env
-
-
-def windows_path(path):
-    """The Z: drive path of a Linux path, as wine programs see it."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 class Wine:
     """A wine prefix for one run.
 
     Own prefix (the tests): one persistent wineserver for the whole run, warmed up by wineboot, and
-    stopped with everything in the prefix at the end. Shared prefix (the demo, in the project's prefix
-    that other runs may be using): no server of its own and nothing stopped; wine starts a server when
-    needed, which ends by itself after the last program.
+    stopped with everything in the prefix at the end; a server left from an earlier run (another display,
+    another locale) is ended first. Shared prefix (the demo, in the project's prefix that other runs may be
+    using): no server of its own and nothing stopped; wine starts a server when needed, which ends by itself
+    after the last program. locale: see winlab.wine_env.
     """
 
-    def __init__(self, prefix, display, shared=False):
+    def __init__(self, prefix, display, shared=False, locale=winlab.DEFAULT_LOCALE):
         self.prefix = prefix
         self.display = display
         self.shared = shared
-        self.env = wine_env(prefix, display)
+        self.env = winlab.wine_env(prefix, display.name if display else None, locale)
         self.server = None
         if not shared:
+            winlab.end_wineserver(prefix)
             # All output to /dev/null: wine's background services must not inherit a pipe of ours, or
             # reading a program's output (output() below) would wait for them.
             self.server = subprocess.Popen(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
@@ -348,12 +270,8 @@ class Wine:
     def close(self):
         if self.shared:
             return
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            self.server.wait(10)
-        except subprocess.TimeoutExpired:
-            self.server.kill()
-            self.server.wait()
+        winlab.end_wineserver(self.prefix)
+        winlab.reap(self.server, 10)
 
 
 def shortcut_target(path):

@@ -19,7 +19,6 @@ import argparse
 import fcntl
 import filecmp
 import os
-import random
 import shutil
 import signal
 import subprocess
@@ -28,11 +27,14 @@ import tempfile
 import time
 import traceback
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(os.path.dirname(os.path.dirname(HERE)), "scripts")]
 import gui  # noqa: E402
-from gui import PANEL, LINK_ORANGE, TITLE, wait_for, stays  # noqa: E402
+import winlab  # noqa: E402
+from gui import PANEL, LINK_ORANGE, wait_for, stays  # noqa: E402
+from winlab import TITLE, CASHIER, CASHIER_LINK, SERVICE_LINK, PROGRAM_FILES, PRODUCT_DIR  # noqa: E402
 
-TOP = gui.TOP
+TOP = winlab.TOP
 RES = os.path.join(TOP, "res")
 
 # The bitmap resources by id, as res/installer.rc names their files.
@@ -40,11 +42,6 @@ BITMAPS = {130: "background.bmp", 134: "button.bmp", 142: "button_pressed.bmp", 
            138: "progress_fill.bmp", 140: "close.bmp", 141: "minimize.bmp", 143: "check_on.bmp",
            144: "check_off.bmp"}
 
-PROGRAM_FILES = "Program Files (x86)"
-PRODUCT_DIR = "霁桐餐饮"
-CASHIER = "霁桐收银端.exe"
-CASHIER_LINK = "霁桐收银端.lnk"
-SERVICE_LINK = "霁桐餐饮.lnk"
 MSG_DAMAGED = "安装程序已损坏，请重新下载"
 MSG_FAILED = "安装失败,请重新选择安装路径"
 PICKER_TEXT = "选择安装路径"
@@ -55,7 +52,6 @@ INSTALL_BUTTON = (460, 326, 113, 42)   # x, y, width, height; both ends inside
 CLOSE_BOX = (565, 10, 18, 18)
 MINIMISE_BOX = (535, 10, 18, 18)
 CHECK_BOX = (20, 348, 20, 20)
-BAR = (20, 350)
 
 # The large payload: incompressible data behind the two programs, enough for a progress screen of
 # several seconds. Generated from a fixed seed, so every machine installs the same bytes.
@@ -138,25 +134,6 @@ def check_box_state(shot, art):
     return None
 
 
-def bar_fill(shot, art):
-    """Fill width of the progress bar at (20, 350), or None when the bar is not there as a fill
-    bitmap prefix followed by the track bitmap."""
-    track, fill = art[139], art[138]
-    kinds = []
-    for x in range(track.width):
-        column = [shot.px(BAR[0] + x, BAR[1] + y) for y in range(track.height)]
-        is_fill = all(column[y] == fill.px(x, y) for y in range(fill.height))
-        is_track = all(column[y] == track.px(x, y) for y in range(track.height))
-        if not (is_fill or is_track):
-            return None
-        kinds.append("b" if is_fill and is_track else "f" if is_fill else "t")
-    last_fill = max([i for i, k in enumerate(kinds) if k == "f"], default=-1)
-    first_track = min([i for i, k in enumerate(kinds) if k == "t"], default=len(kinds))
-    if last_fill > first_track:
-        return None
-    return last_fill + 1
-
-
 def ink_columns(shot, rows, x0=0, x1=600):
     """Columns holding pixels of black text in the given rows."""
     return [x for x in range(x0, x1) if any(gui.is_ink(shot.px(x, y)) for y in rows)]
@@ -216,7 +193,7 @@ def describe(shot, art):
 
 def progress_screen(shot, art):
     """Fill width when the progress screen is showing (bar there, no install button, text), else None."""
-    fill = bar_fill(shot, art)
+    fill = winlab.bar_fill(shot, art[139], art[138])
     if fill is None:
         return None
     if any(shot.px(x, y) != PANEL for y in range(326, 348) for x in range(460, 574)):
@@ -245,12 +222,12 @@ class Suite:
             print("gui tests: waiting for another run on %s to end" % self.build, flush=True)
             fcntl.flock(self.lock, fcntl.LOCK_EX)
         shutil.rmtree(self.failures, ignore_errors=True)
-        self.stub = os.path.join(self.build, "win32", "setup-stub.exe")
-        self.setup = os.path.join(self.build, "dist", "setup.exe")
-        self.stage = os.path.join(self.build, "sample-stage")
-        self.mkinstaller = os.path.join(self.build, "native", "mkinstaller")
+        self.tree = winlab.BuildTree(self.build)
+        self.setup = self.tree.setup
+        self.stage = self.tree.sample_stage
+        self.mkinstaller = self.tree.mkinstaller
         self.prefix = os.path.join(self.build, "wineprefix-gui")
-        for path in (self.stub, self.setup, self.mkinstaller):
+        for path in (self.tree.stub, self.setup, self.mkinstaller):
             if not os.path.exists(path):
                 raise SystemExit("gui tests: %s is missing: run make first" % path)
         self.art = Art()
@@ -261,13 +238,10 @@ class Suite:
     # -- set-up ------------------------------------------------------------------------------------------
     def start(self):
         gui.ensure_tools()
-        self.make_prefix()
+        winlab.make_prefix(self.prefix)
         self.make_helper()
         self.make_big_installer()
         self.display = gui.Display(log=os.path.join(self.scratch, "xvfb.log"))
-        env = gui.wine_env(self.prefix, self.display)
-        # A server left over from an interrupted run of this suite would keep its old display.
-        subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.wine = gui.Wine(self.prefix, self.display)
         self.desktop = self.wine.desktop()
         self.program_files = os.path.join(self.wine.drive_c, PROGRAM_FILES)
@@ -286,12 +260,6 @@ class Suite:
         self.wine.run(["reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers", "/t", "REG_SZ",
                        "/d", browser, "/f"])
 
-    def make_prefix(self):
-        if not os.path.exists(os.path.join(self.prefix, ".project-ready")):
-            print("gui tests: creating the wine prefix %s (once)" % self.prefix, flush=True)
-        subprocess.run([os.path.join(TOP, "scripts", "wineprefix.sh")], check=True,
-                       env=dict(os.environ, WINEPREFIX=self.prefix))
-
     def make_helper(self):
         source = os.path.join(TOP, "tests", "gui", "wintext.cpp")
         self.helper = os.path.join(self.work, "wintext.exe")
@@ -300,31 +268,10 @@ class Suite:
                            check=True)
 
     def make_big_installer(self):
-        self.big_stage = os.path.join(self.work, "big-stage")
         self.big = os.path.join(self.work, "big-setup.exe")
-        data = os.path.join(self.big_stage, "data")
-        blobs = [os.path.join(data, "blob-%02d.bin" % i) for i in range(BIG_FILES)]
-        if not all(os.path.isfile(b) and os.path.getsize(b) == BIG_FILE_SIZE for b in blobs):
-            shutil.rmtree(self.big_stage, ignore_errors=True)
-            os.makedirs(data)
-            rng = random.Random(BIG_SEED)
-            for blob in blobs:
-                with open(blob, "wb") as f:
-                    f.write(rng.randbytes(BIG_FILE_SIZE))
-        # The programs and the stub follow the current build.
-        programs = [os.path.join(self.big_stage, p) for p in ("霁桐收银端.exe", "霁桐餐饮服务.exe")]
-        for dst in programs:
-            src = os.path.join(self.stage, os.path.basename(dst))
-            if not os.path.exists(dst) or not filecmp.cmp(src, dst, shallow=False):
-                shutil.copyfile(src, dst)
-        inputs = blobs + programs + [self.stub]
-        if os.path.exists(self.big) and os.path.getmtime(self.big) >= max(map(os.path.getmtime, inputs)):
-            return
-        print("gui tests: packing %s (%d MB, once per installer stub)" % (self.big, BIG_FILES * BIG_FILE_SIZE >> 20),
-              flush=True)
-        # Level 0 with a small dictionary: the data does not compress anyway, and packing stays quick.
-        subprocess.run([self.mkinstaller, "pack", "--level", "0", "--dict", "64K", "--stub", self.stub,
-                        "--out", self.big, self.big_stage], check=True, stdout=subprocess.DEVNULL)
+        self.blobs = winlab.padded_installer(self.tree, self.big, os.path.join(self.work, "big-stage"), BIG_FILES,
+                                             BIG_FILE_SIZE, BIG_SEED,
+                                             say=lambda text: print("gui tests: " + text, flush=True))
 
     def close(self):
         for inst in self.running:
@@ -367,7 +314,7 @@ class Suite:
     # -- helpers for the scenarios -----------------------------------------------------------------------
     def installer(self, exe=None):
         """Starts an installer and waits for its first idle paint."""
-        env = {"JT_SAMPLE_LOG": gui.windows_path(os.path.join(self.scratch, "programs.log")),
+        env = {"JT_SAMPLE_LOG": winlab.windows_path(os.path.join(self.scratch, "programs.log")),
                "JT_SAMPLE_EXIT": "1", "JT_GUI_URL_LOG": self.browser_log}
         inst = gui.Installer(self.wine, exe or self.setup, env=env,
                              log=os.path.join(self.scratch, "installer-%d.out" % len(self.running)))
@@ -482,7 +429,7 @@ def first_paint(s):
     x, y = inst.origin
     check(inst.size == (600, 400), "window is %dx%d, not 600x400" % inst.size)
     check(inst.border == 0, "the X window has a border of %d" % inst.border)
-    check((x, y) == ((gui.SCREEN_W - 600) // 2, (gui.SCREEN_H - 400) // 2),
+    check((x, y) == ((winlab.SCREEN_W - 600) // 2, (winlab.SCREEN_H - 400) // 2),
           "window at %d,%d, not centred on the 1024x768 screen" % (x, y))
     check(s.windows().titled(TITLE), "no top-level window with the title " + TITLE)
 
@@ -741,7 +688,7 @@ def close_and_minimise(s):
 
     # Installing (the large payload): a directory where its last file goes makes the run fail at its
     # very end, so the idle screen comes back and shows what the clicks during the run did.
-    last = os.path.join(s.default_dir, "data", "blob-%02d.bin" % (BIG_FILES - 1))
+    last = os.path.join(s.default_dir, "data", os.path.basename(s.blobs[-1]))
     os.makedirs(last)
     inst = s.installer(s.big)
     change = inst.idle["change"]
@@ -777,10 +724,10 @@ def close_and_minimise(s):
     check(s.picker() is None, "a folder picker is open: the change-path click acted during the installation")
     s.click_screen_rect_centre(box["buttons"][0]["rect"])
     wait_for("the message box to close", lambda: s.message_box("big-setup") is None, 5)
-    for i in range(BIG_FILES - 1):
-        name = "blob-%02d.bin" % i
-        check(filecmp.cmp(os.path.join(s.big_stage, "data", name), os.path.join(s.default_dir, "data", name),
-                          shallow=False), name + " was not written whole before the failure")
+    for blob in s.blobs[:-1]:
+        name = os.path.basename(blob)
+        check(filecmp.cmp(blob, os.path.join(s.default_dir, "data", name), shallow=False),
+              name + " was not written whole before the failure")
     inst.click(*centre(CLOSE_BOX))
     check(inst.wait_exit(15) == 0, "the close box did not end the installer after the failed run")
     print("     (the large installation ran %.1f s)" % elapsed)

@@ -29,16 +29,16 @@ check "the last 9 bytes are no longer the trailer" \
 check "osslsigncode verify" \
   "$(osslsigncode verify -CAfile "$scratch/cert.pem" -in "$signed" >"$scratch/verify.log" 2>&1 && echo ok || echo failed)" ok
 
-list=$(run "$mkinstaller" list "$(windows "$signed")" | tr -d '\r')
+list=$(run "$mkinstaller" list "$(windows_path "$signed")" | tr -d '\r')
 check "list names the certificate table" "$(printf '%s\n' "$list" | grep -c '^signature: the payload ends at ')" 1
 check "list shows the checksum table" "$(printf '%s\n' "$list" | grep -c '^checksums: a CRC-32 for each block')" 1
-check "verify" "$(run "$mkinstaller" verify "$(windows "$signed")" >/dev/null && echo ok || echo failed)" ok
-run "$mkinstaller" extract "$(windows "$signed")" "$(windows "$scratch/extracted")" >/dev/null
+check "verify" "$(run "$mkinstaller" verify "$(windows_path "$signed")" >/dev/null && echo ok || echo failed)" ok
+run "$mkinstaller" extract "$(windows_path "$signed")" "$(windows_path "$scratch/extracted")" >/dev/null
 check "extract gives the packed tree" "$(diff -r "$stage" "$scratch/extracted" && echo same)" same
 
 # The signed installer itself, as the install click runs it.
-install_dir="$(windows "$scratch/inst")\\"
-output=$(JT_SAMPLE_LOG="$(windows "$scratch/launches.log")" JT_SAMPLE_EXIT=1 run "$signed" "$install_dir\\" | tr -d '\r')
+install_dir="$(windows_path "$scratch/inst")\\"
+output=$(JT_SAMPLE_LOG="$(windows_path "$scratch/launches.log")" JT_SAMPLE_EXIT=1 run "$signed" "$install_dir\\" | tr -d '\r')
 check "the signed installer ends the dialog" \
   "$(printf '%s\n' "$output" | grep -E '^(event|worker_end|dialog_ended)')" "$(printf 'event end_dialog installing=0\ndialog_ended')"
 check "the signed installer installs the packed tree" "$(diff -r "$stage" "$scratch/inst" && echo same)" same
@@ -58,7 +58,7 @@ byte=$(( $(od -An -tu1 -j "$at" -N1 "$tampered") ^ 0x01 ))
 printf "\\$(printf '%03o' "$byte")" | dd of="$tampered" bs=1 seek="$at" conv=notrunc status=none
 check "osslsigncode verify refuses the changed file" \
   "$(osslsigncode verify -CAfile "$scratch/cert.pem" -in "$tampered" >/dev/null 2>&1 && echo ok || echo failed)" failed
-output=$(run "$tampered" "$(windows "$scratch/tampered-inst")\\\\" | tr -d '\r' | iconv -f cp936 -t utf-8)
+output=$(run "$tampered" "$(windows_path "$scratch/tampered-inst")\\\\" | tr -d '\r' | iconv -f cp936 -t utf-8)
 check "the changed installer says it is damaged" \
   "$(printf '%s\n' "$output" | grep -E '^(event|worker_end|dialog_ended)' | head -n 1)" \
   "event message installing=1 安装程序已损坏，请重新下载"

@@ -7,13 +7,13 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 tool=$1
 
+. "$top/tests/support/wine_test.sh"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-folder="Z:${scratch//\//\\}"
+folder=$(windows_path "$scratch")
 
-"$top/scripts/wine-run.sh" "$tool" "$folder"
+run "$tool" "$folder"
 
-. "$top/tests/support/check.sh"
 field() {  # lnkinfo output, field name
   printf '%s\n' "$1" | sed -n "s/^[[:space:]]*$2[[:space:]]*: //p" | head -n1
 }

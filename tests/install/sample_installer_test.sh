@@ -19,10 +19,10 @@ rm -f "$cashier_link" "$service_link"
 stage=$scratch/stage
 pack_sample "$mkinstaller" "$runner" "$programs" "$stage" "$scratch/setup.exe"
 
-install_dir="$(windows "$scratch/inst/霁桐餐饮")\\"
+install_dir="$(windows_path "$scratch/inst/霁桐餐饮")\\"
 log=$scratch/launches.log
 # The doubled backslash ends the argument with one backslash rather than escaping its closing quote.
-output=$(JT_SAMPLE_LOG="$(windows "$log")" JT_SAMPLE_EXIT=1 run "$scratch/setup.exe" "$install_dir\\" | iconv -f cp936 -t utf-8)
+output=$(JT_SAMPLE_LOG="$(windows_path "$log")" JT_SAMPLE_EXIT=1 run "$scratch/setup.exe" "$install_dir\\" | iconv -f cp936 -t utf-8)
 
 check "what the worker asked of the window" "$(printf '%s\n' "$output" | grep -E '^(event|worker_end|dialog_ended)' | tr -d '\r')" \
   "$(printf 'event end_dialog installing=0\ndialog_ended')"
