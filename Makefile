@@ -42,8 +42,9 @@ winrun: setup
 	fi
 
 # The sample installer: the stub with the sample product appended, in $(BUILD)/dist.
-dist: native win32
+dist: native win32 winrun
 	@scripts/make-sample.sh $(BUILD)
+	@if [ "$(WINRUN)" = "$(WIN64)" ]; then scripts/make-sample.sh $(BUILD) win64; fi
 
 test: test-native test-win32 test-asan test-fuzz test-gui
 

@@ -295,7 +295,8 @@ def prepare_inputs(build_dir, cache_dir):
     build_stale(cache, jobs)
     installer = current_installer(cache, jobs["packed"][3], build, cache_dir)
     lzma, blocks = lzma_files(installer, cache_dir)
-    return {"tree": tree, "stats": stats, "installer": installer, "stub": build.stub, "mk": build.mkinstaller,
+    return {"tree": tree, "stats": stats, "installer": installer, "stub": build.stub,
+            "shipped_stub": build.shipped_stub, "mk": build.mkinstaller,
             "mk_exe": build.mkinstaller_exe, "lzma": lzma, "blocks": blocks,
             "sevenz": jobs["7z"][3], "txz": jobs["txz"][3], "nsis": jobs["nsis"][3]}
 
@@ -376,7 +377,7 @@ def installer_gui_run(installer, env, target, desktop_dirs, stats, log_path, tim
     clear_installation(target, desktop_dirs)
     with open(log_path, "w") as trace:
         t0 = time.perf_counter()
-        p = subprocess.Popen(["/usr/bin/time", "-f", "%U %S %M", "-o", time_file, "wine", installer], env=env,
+        p = subprocess.Popen(["/usr/bin/time", "-f", "%U %S %M", "-o", time_file, winlab.WINE, installer], env=env,
                              stdout=trace, stderr=subprocess.STDOUT)
         window = wait_for_window(p, env, t0)
         t_shown = time.perf_counter()
@@ -512,12 +513,12 @@ class Tools:
     def nsis_wine(self):
         d = os.path.join(self.drive_c, "bench-nsis")
         clean(d)
-        return self.checked(d, ["wine", self.inp["nsis"], "/S", "/D=C:\\bench-nsis"], self.wine_timer)
+        return self.checked(d, [winlab.WINE, self.inp["nsis"], "/S", "/D=C:\\bench-nsis"], self.wine_timer)
 
     def mkinstaller_wine(self):
         d = os.path.join(self.drive_c, "bench-mki")
         clean(d)
-        return self.checked(d, ["wine", self.inp["mk_exe"], "extract", winlab.windows_path(self.inp["installer"]),
+        return self.checked(d, [winlab.WINE, self.inp["mk_exe"], "extract", winlab.windows_path(self.inp["installer"]),
                                 "C:\\bench-mki"], self.wine_timer)
 
     def remove_outputs(self):
@@ -559,7 +560,7 @@ def versions(inp):
     v["xz"] = first(out_of(["xz", "--version"]))
     v["tar"] = first(out_of(["tar", "--version"]))
     v["makensis"] = "NSIS " + first(out_of(["makensis", "-VERSION"]))
-    v["wine"] = first(out_of(["wine", "--version"]))
+    v["wine"] = first(out_of([winlab.WINE, "--version"]))
     v["gcc (native)"] = first(out_of(["gcc", "--version"]))
     v["gcc (i686 mingw-w64)"] = first(out_of(["i686-w64-mingw32-g++-posix", "--version"]))
     v["LZMA SDK decoder (lzma-dev)"] = first(out_of(["dpkg-query", "-W", "-f", "${Version}", "lzma-dev"]))
@@ -793,9 +794,9 @@ def report(inp, results, mach, vers, rounds, load_before, load_after, out_dir, e
     mem = memory_floor(inp["blocks"])
     lines = (intro_section(mach, vers, rounds, load_before, load_after)
              + product_section(inp, mem)
-             + ratios_section(summary, mem, summary.S["extract"]["rss"], os.path.getsize(inp["stub"]))
+             + ratios_section(summary, mem, summary.S["extract"]["rss"], os.path.getsize(inp["shipped_stub"]))
              + times_section(summary, out_fs, early)
-             + image_section(inp["stub"], os.path.join(os.path.dirname(out_dir), "res"), elapsed))
+             + image_section(inp["shipped_stub"], os.path.join(os.path.dirname(out_dir), "res"), elapsed))
     text = "\n".join(lines)
     with open(os.path.join(out_dir, "results.md"), "w") as f:
         f.write(text)

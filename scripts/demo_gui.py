@@ -85,7 +85,7 @@ class Demo:
         self.clear_previous()
         env = winlab.wine_env(self.prefix)
         env["JT_SAMPLE_LOG"] = winlab.windows_path(self.log)
-        subprocess.run(["wine", self.setup], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        subprocess.run([winlab.WINE, self.setup], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         # The cashier program starts as the installer ends and outlives it: wait for its start (when there
         # was an installation) and then until its window is closed.

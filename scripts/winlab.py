@@ -22,7 +22,16 @@ TITLE = "霁桐智能餐饮"                               # the installer windo
 CASHIER, SERVICE = "霁桐收银端.exe", "霁桐餐饮服务.exe"  # the sample's two programs, at the top of its tree
 SAMPLE_PROGRAMS = (CASHIER, SERVICE)
 CASHIER_LINK, SERVICE_LINK = "霁桐收银端.lnk", "霁桐餐饮.lnk"   # desktop shortcuts the installer may make
-PROGRAM_FILES, PRODUCT_DIR = "Program Files (x86)", "霁桐餐饮"  # the default folder: C:\PROGRAM_FILES\PRODUCT_DIR
+
+# The Windows programs that run here: the i686 build where the kernel runs 32-bit programs, else the x86_64
+# build of the same sources under wine64 (scripts/win-run-arch.sh decides for the shell scripts too).
+RUN_ARCH = subprocess.run([os.path.join(HERE, "win-run-arch.sh")], capture_output=True, text=True,
+                          check=True).stdout.strip()
+WINE = "wine" if RUN_ARCH == "i686" else "/usr/lib/wine/wine64"
+RUN_TREE = "win32" if RUN_ARCH == "i686" else "win64"
+# The default folder C:\PROGRAM_FILES\PRODUCT_DIR: a 32-bit program on 64-bit Windows gets Program Files (x86).
+PROGRAM_FILES = "Program Files (x86)" if RUN_ARCH == "i686" else "Program Files"
+PRODUCT_DIR = "霁桐餐饮"
 
 SCREEN_W, SCREEN_H = 1024, 768
 
@@ -188,11 +197,13 @@ class BuildTree:
     def __init__(self, build):
         self.dir = os.path.abspath(build)
         self.mkinstaller = os.path.join(self.dir, "native", "mkinstaller")
-        self.mkinstaller_exe = os.path.join(self.dir, "win32", "mkinstaller.exe")
-        self.stub = os.path.join(self.dir, "win32", "setup-stub.exe")
-        self.programs = os.path.join(self.dir, "win32", "sample")   # the sample's programs as built
-        self.sample_stage = os.path.join(self.dir, "sample-stage")  # what make-sample.sh packed
-        self.setup = os.path.join(self.dir, "dist", "setup.exe")
+        # What runs under wine here comes from the run tree; the shipped image is always the i686 one.
+        self.shipped_stub = os.path.join(self.dir, "win32", "setup-stub.exe")
+        self.mkinstaller_exe = os.path.join(self.dir, RUN_TREE, "mkinstaller.exe")
+        self.stub = os.path.join(self.dir, RUN_TREE, "setup-stub.exe")
+        self.programs = os.path.join(self.dir, RUN_TREE, "sample")   # the sample's programs as built
+        self.sample_stage = os.path.join(self.dir, "sample-stage" if RUN_TREE == "win32" else "sample-stage-win64")
+        self.setup = os.path.join(self.dir, "dist", "setup.exe" if RUN_TREE == "win32" else "setup-win64.exe")
         self.prefix = os.path.join(self.dir, "wineprefix")
 
 

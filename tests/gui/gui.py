@@ -242,18 +242,18 @@ class Wine:
             self.run(["wineboot"])
 
     def run(self, args, env=None, timeout=60):
-        return subprocess.run(["wine"] + args, env=dict(self.env, **(env or {})), stdin=subprocess.DEVNULL,
+        return subprocess.run([winlab.WINE] + args, env=dict(self.env, **(env or {})), stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout).returncode
 
     def output(self, args, timeout=30):
-        r = subprocess.run(["wine"] + args, env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
+        r = subprocess.run([winlab.WINE] + args, env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
                            timeout=timeout)
         return r.stdout.decode("utf-8", "replace")
 
     def start(self, args, env=None, log=None):
         out = open(log, "wb") if log else subprocess.DEVNULL
         try:
-            return subprocess.Popen(["wine"] + args, env=dict(self.env, **(env or {})), stdin=subprocess.DEVNULL,
+            return subprocess.Popen([winlab.WINE] + args, env=dict(self.env, **(env or {})), stdin=subprocess.DEVNULL,
                                     stdout=out, stderr=subprocess.STDOUT if log else subprocess.DEVNULL)
         finally:
             if log:
