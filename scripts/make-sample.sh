@@ -5,7 +5,7 @@
 #   scripts/make-sample.sh BUILD_DIR [win32|win64]
 #
 # Programs come from BUILD_DIR/TREE/sample/ and the stub is BUILD_DIR/TREE/setup-stub.exe (TREE: win32 by
-# default, the shipped installer; win64 makes BUILD_DIR/dist/setup-win64.exe, for machines that run no 32-bit
+# default, the shipped installer; win64 makes BUILD_DIR/dist/win64/setup.exe, for machines that run no 32-bit
 # programs); when the Windows tree has not built them, small placeholder files stand in (and this says so).
 set -euo pipefail
 
@@ -15,7 +15,7 @@ build=$(cd "$1" && pwd)
 tree=${2:-win32}
 case $tree in
   win32) out=$build/dist/setup.exe stage=$build/sample-stage ;;
-  win64) out=$build/dist/setup-win64.exe stage=$build/sample-stage-win64 ;;
+  win64) out=$build/dist/win64/setup.exe stage=$build/sample-stage-win64 ;;
   *) echo "make-sample: unknown tree $tree" >&2; exit 64 ;;
 esac
 mkinstaller=$build/native/mkinstaller
@@ -42,5 +42,5 @@ if [ ! -f "$stub" ]; then
   echo "make-sample: $build/$tree/setup-stub.exe not built; packing onto placeholder $stub"
 fi
 
-mkdir -p "$build/dist"
+mkdir -p "$(dirname "$out")"
 "$mkinstaller" pack --stub "$stub" --out "$out" "$stage"

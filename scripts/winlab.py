@@ -29,6 +29,7 @@ RUN_ARCH = subprocess.run([os.path.join(HERE, "win-run-arch.sh")], capture_outpu
                           check=True).stdout.strip()
 WINE = "wine" if RUN_ARCH == "i686" else "/usr/lib/wine/wine64"
 RUN_TREE = "win32" if RUN_ARCH == "i686" else "win64"
+MINGW_CXX = RUN_ARCH + "-w64-mingw32-g++-posix"   # for the scripts' own small Windows helpers
 # The default folder C:\PROGRAM_FILES\PRODUCT_DIR: a 32-bit program on 64-bit Windows gets Program Files (x86).
 PROGRAM_FILES = "Program Files (x86)" if RUN_ARCH == "i686" else "Program Files"
 PRODUCT_DIR = "霁桐餐饮"
@@ -203,7 +204,7 @@ class BuildTree:
         self.stub = os.path.join(self.dir, RUN_TREE, "setup-stub.exe")
         self.programs = os.path.join(self.dir, RUN_TREE, "sample")   # the sample's programs as built
         self.sample_stage = os.path.join(self.dir, "sample-stage" if RUN_TREE == "win32" else "sample-stage-win64")
-        self.setup = os.path.join(self.dir, "dist", "setup.exe" if RUN_TREE == "win32" else "setup-win64.exe")
+        self.setup = os.path.join(self.dir, "dist", *([] if RUN_TREE == "win32" else ["win64"]), "setup.exe")
         self.prefix = os.path.join(self.dir, "wineprefix")
 
 

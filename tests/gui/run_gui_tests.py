@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""End-to-end tests of the installer window: the real i686 setup.exe under wine on a private Xvfb.
+"""End-to-end tests of the installer window: the real setup.exe under wine on a private Xvfb (the i686 build, or
+where the kernel runs no 32-bit programs the x86_64 build of the same sources).
 
     tests/gui/run_gui_tests.py [--build DIR] [--only NAME ...] [--list]
 
@@ -262,10 +263,9 @@ class Suite:
 
     def make_helper(self):
         source = os.path.join(TOP, "tests", "gui", "wintext.cpp")
-        self.helper = os.path.join(self.work, "wintext.exe")
+        self.helper = os.path.join(self.work, "wintext-%s.exe" % winlab.RUN_ARCH)
         if not os.path.exists(self.helper) or os.path.getmtime(self.helper) < os.path.getmtime(source):
-            subprocess.run(["i686-w64-mingw32-g++-posix", "-O2", "-static", "-s", "-o", self.helper, source],
-                           check=True)
+            subprocess.run([winlab.MINGW_CXX, "-O2", "-static", "-s", "-o", self.helper, source], check=True)
 
     def make_big_installer(self):
         self.big = os.path.join(self.work, "big-setup.exe")
