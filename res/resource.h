@@ -16,4 +16,6 @@
 #define IDB_CHECK_ON        143 /* 20 x 21: check box, ticked */
 #define IDB_CHECK_OFF       144 /* 20 x 21: check box, empty */
 
+#define IDR_PAYLOAD_READER  200 /* RCDATA: PAYLOAD_READER_MARK, the payload formats this image reads */
+
 #endif /* INSTALLER_RESOURCE_H */

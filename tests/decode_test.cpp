@@ -130,3 +130,19 @@ TEST(DecodeBlock, DataAfterTheUnpackedSizeIsNotAFailure) {
     ASSERT_NE(d.data, nullptr);
     EXPECT_EQ(d.first(40000), std::vector<uint8_t>(data.begin(), data.begin() + 40000));
 }
+
+TEST(DecodeBlock, StoredBlocksAreCopiedInStepsWithTheSameProgress) {
+    const std::vector<uint8_t> body = random_bytes(2 * 1048576 + 5, 6);
+    std::vector<uint8_t> block = {0x00, 0x20, 0x00, 0x05, 0xFF, 0x00, 0x00, 0x00, 0x00};  // U = 2097157, stored
+    block.insert(block.end(), body.begin(), body.end());
+    ProgressRecorder progress;
+    Decoded d(block, &progress);
+    ASSERT_NE(d.data, nullptr);
+    EXPECT_EQ(d.first(body.size()), body);
+    EXPECT_EQ(progress.position(), 4194314);
+    EXPECT_EQ(progress.advances(), 3);
+
+    std::vector<uint8_t> cut(block.begin(), block.end() - 1);  // the body one byte short of U
+    Decoded short_body(cut);
+    EXPECT_EQ(short_body.data, nullptr);
+}

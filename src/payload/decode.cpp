@@ -1,4 +1,4 @@
-// Drives the LZMA SDK decoder over one block in steps of at most 1 MiB.
+// Turns one stored block into its unpacked bytes: LZMA decoded straight into the block's buffer, or copied.
 #include "payload/decode.h"
 
 #include <cstdlib>
@@ -12,10 +12,61 @@ extern "C" {
 
 namespace {
 
-// The window is the decoder's one large allocation and is written all over: large pages pay there too.
-void* alloc_callback(void*, size_t size) { return size == 0 ? nullptr : alloc_block_buffer(size); }
+void* alloc_callback(void*, size_t size) { return size == 0 ? nullptr : malloc(size); }
 void free_callback(void*, void* address) { free(address); }
 ISzAlloc g_decoder_alloc = {alloc_callback, free_callback};
+
+uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
+
+// A stored block's body is its record stream: copied in the decoder's steps, with the decoder's progress.
+bool copy_stored(const unsigned char* block, int32_t size, unsigned char* out, uint32_t unpacked,
+                 const ProgressSink* progress) {
+    if (uint32_t(size - BLOCK_HEADER_SIZE) < unpacked) return false;  // the body ends before U bytes
+    for (uint32_t produced = 0; produced < unpacked;) {
+        const uint32_t step = smaller(DECODE_STEP, unpacked - produced);
+        memcpy(out + produced, block + BLOCK_HEADER_SIZE + produced, step);
+        produced += step;
+        progress_advance(progress, int32_t(2 * step));
+    }
+    return true;
+}
+
+// The block's own buffer is the decoder's dictionary: everything decoded so far is in it, so the decoder
+// needs no window of its own and nothing is copied. A distance beyond what has been decoded is a data error.
+bool decode_lzma(const unsigned char* block, int32_t size, unsigned char* out, uint32_t unpacked,
+                 const ProgressSink* progress) {
+    CLzmaDec state;
+    LzmaDec_Construct(&state);
+    if (LzmaDec_AllocateProbs(&state, block + BLOCK_PROPS_OFFSET, BLOCK_PROPS_SIZE, &g_decoder_alloc) != SZ_OK)
+        return false;
+    state.dic = out;
+    state.dicBufSize = unpacked;
+    LzmaDec_Init(&state);
+
+    uint32_t in_pos = BLOCK_HEADER_SIZE;
+    bool ok = true;
+    while (state.dicPos < unpacked) {
+        const SizeT before = state.dicPos;
+        const SizeT limit = before + smaller(DECODE_STEP, unpacked - uint32_t(before));
+        SizeT in_avail = smaller(DECODE_STEP, uint32_t(size) - in_pos);
+        const ELzmaFinishMode mode = limit == unpacked ? LZMA_FINISH_END : LZMA_FINISH_ANY;
+        ELzmaStatus status;
+        const SRes res = LzmaDec_DecodeToDic(&state, limit, block + in_pos, &in_avail, mode, &status);
+        const SizeT wrote = state.dicPos - before;
+        in_pos += uint32_t(in_avail);
+        progress_advance(progress, int32_t(2 * wrote));
+        if (status == LZMA_STATUS_FINISHED_WITH_MARK) break;
+        // Data after the U-th byte is not looked at; an error before it means the stream is corrupt.
+        if (state.dicPos < unpacked && (res != SZ_OK || (wrote == 0 && in_avail == 0))) {
+            ok = false;
+            break;
+        }
+    }
+    // An end marker before U bytes ends the block early; the rest reads as zeros.
+    if (ok && state.dicPos < unpacked) memset(out + state.dicPos, 0, unpacked - state.dicPos);
+    LzmaDec_FreeProbs(&state, &g_decoder_alloc);
+    return ok;
+}
 
 }  // namespace
 
@@ -26,39 +77,12 @@ unsigned char* decode_block(const unsigned char* block, int32_t size, const Prog
 
     unsigned char* out = alloc_block_buffer(unpacked);
     if (!out) return nullptr;
-
-    CLzmaDec state;
-    LzmaDec_Construct(&state);
-    if (LzmaDec_Allocate(&state, block + BLOCK_PROPS_OFFSET, BLOCK_PROPS_SIZE, &g_decoder_alloc) != SZ_OK) {
+    const bool ok = block_properties(block) == BLOCK_PROPS_STORED
+                        ? copy_stored(block, size, out, unpacked, progress)
+                        : decode_lzma(block, size, out, unpacked, progress);
+    if (!ok) {
         free(out);
         return nullptr;
     }
-    LzmaDec_Init(&state);
-
-    uint32_t produced = 0;
-    uint32_t in_pos = BLOCK_HEADER_SIZE;
-    bool failed = false;
-    while (produced < unpacked) {
-        SizeT out_cap = unpacked - produced < DECODE_STEP ? unpacked - produced : DECODE_STEP;
-        SizeT in_avail = uint32_t(size) - in_pos < DECODE_STEP ? uint32_t(size) - in_pos : DECODE_STEP;
-        ELzmaFinishMode mode = produced + out_cap == unpacked ? LZMA_FINISH_END : LZMA_FINISH_ANY;
-        ELzmaStatus status;
-        SRes res = LzmaDec_DecodeToBuf(&state, out + produced, &out_cap, block + in_pos, &in_avail, mode, &status);
-        in_pos += uint32_t(in_avail);
-        produced += uint32_t(out_cap);
-        progress_advance(progress, int32_t(2 * out_cap));
-        if (status == LZMA_STATUS_FINISHED_WITH_MARK) break;
-        // Data after the U-th byte is not looked at; an error before it means the stream is corrupt.
-        if (produced < unpacked && (res != SZ_OK || (out_cap == 0 && in_avail == 0))) {
-            failed = true;
-            break;
-        }
-    }
-    LzmaDec_Free(&state, &g_decoder_alloc);
-    if (failed) {
-        free(out);
-        return nullptr;
-    }
-    if (produced < unpacked) memset(out + produced, 0, unpacked - produced);
     return out;
 }

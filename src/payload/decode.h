@@ -1,4 +1,4 @@
-// Block decoding: one stored block (9-byte header + raw LZMA stream) into its unpacked bytes.
+// Block decoding: one block as stored (9-byte header + raw LZMA stream, or the stream itself) into its unpacked bytes.
 #pragma once
 #include <cstdint>
 
@@ -8,9 +8,12 @@
 // Output and input of one decoder step, so progress shows at least once per MiB.
 constexpr uint32_t DECODE_STEP = 1048576;
 
-// Decodes a stored block of size bytes into a new malloc'd buffer of U bytes (caller frees).
-// Advances progress (may be null) by twice the bytes written in each step.
+// Decodes a block of size bytes into a new malloc'd buffer of U bytes (caller frees). An LZMA block is decoded
+// with that buffer as the decoder's dictionary (no window beside it); a block whose properties byte is
+// BLOCK_PROPS_STORED is copied. Both go in steps of at most DECODE_STEP bytes of output and input, and advance
+// progress (may be null) by twice the bytes written in each step.
 // Null when the block is shorter than its header, U is 2 GiB or more, memory runs out, the properties are
-// rejected, a step makes no progress before U bytes (the stored stream ends early), or the decoder reports
-// corrupt data before U bytes. An end marker before U bytes ends decoding early; the rest is zero-filled.
+// rejected, a step makes no progress before U bytes (the stream ends early), the decoder reports corrupt data
+// (a distance beyond what has been decoded, say) before U bytes, or a stored body is shorter than U.
+// An end marker before U bytes ends decoding early; the rest is zero-filled.
 unsigned char* decode_block(const unsigned char* block, int32_t size, const ProgressSink* progress);

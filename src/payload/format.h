@@ -26,6 +26,9 @@ constexpr int32_t BLOCK_HEADER_SIZE = 9;
 constexpr int32_t BLOCK_PROPS_OFFSET = 4;
 constexpr int32_t BLOCK_PROPS_SIZE = 5;
 constexpr int32_t BLOCK_DICT_OFFSET = 5;
+// A properties byte no LZMA block can have (readers refuse 225 and up): the block stores its record stream as it
+// is, U bytes right after the header, its dictionary field 0. For data that LZMA does not shrink.
+constexpr unsigned char BLOCK_PROPS_STORED = 0xFF;
 
 // Record types of the stream; any type other than directory and file ends the stream.
 constexpr unsigned char RECORD_DIR = 1;
