@@ -7,6 +7,7 @@ WIN64 := $(BUILD)/win64
 # win64 where it does not (scripts/win-run-arch.sh). Used in recipes only, so it is decided after set-up.
 WINRUN = $(if $(filter i686,$(shell scripts/win-run-arch.sh)),$(WIN32),$(WIN64))
 ASAN := $(BUILD)/asan
+TSAN := $(BUILD)/tsan
 # Seconds each fuzz target runs: FUZZ_SECONDS for `make fuzz`, FUZZ_SMOKE_SECONDS within `make test`.
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 15
@@ -14,7 +15,7 @@ JOBS ?= $(shell nproc)
 export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 
 .PHONY: all setup native win32 win64 winrun dist test test-native test-win32 test-gui demo bench clean asan test-asan \
-  fuzz test-fuzz
+  tsan test-tsan fuzz test-fuzz
 
 all: native win32 winrun dist
 
@@ -46,7 +47,7 @@ dist: native win32 winrun
 	@scripts/make-sample.sh $(BUILD)
 	@if [ "$(WINRUN)" = "$(WIN64)" ]; then scripts/make-sample.sh $(BUILD) win64; fi
 
-test: test-native test-win32 test-asan test-fuzz test-gui
+test: test-native test-win32 test-asan test-tsan test-fuzz test-gui
 
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure
@@ -68,6 +69,15 @@ asan:
 
 test-asan: asan
 	@cd $(ASAN) && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
+
+# The engine's suites with clang and ThreadSanitizer: blocks decoded on several threads while extraction follows.
+tsan:
+	@scripts/setup.sh --no-wine
+	@cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE_THREAD=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(TSAN) -j$(JOBS) --target core_tests window_tests
+
+test-tsan: tsan
+	@cd $(TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -R 'core_tests|window_tests'
 
 fuzz: asan
 	@tests/fuzz/run.sh $(ASAN) $(FUZZ_SECONDS)

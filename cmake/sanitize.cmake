@@ -10,3 +10,10 @@ if(SANITIZE)
     add_compile_options(-fsanitize=fuzzer-no-link)
   endif()
 endif()
+
+# -DSANITIZE_THREAD=ON: every target built with ThreadSanitizer (clang), for the decoding pipeline's threads.
+option(SANITIZE_THREAD "Build with ThreadSanitizer" OFF)
+if(SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -g)
+  add_link_options(-fsanitize=thread)
+endif()

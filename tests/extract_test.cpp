@@ -61,7 +61,7 @@ Installation install(const std::vector<std::vector<uint8_t>>& streams, const std
     }
     const ProgressSink sink = progress ? progress->sink() : ProgressSink{};
     testing::internal::CaptureStdout();
-    int status = install_payload(dir.c_str(), blocks.data(), int32_t(blocks.size()), total, progress ? &sink : nullptr);
+    int status = install_payload(dir.c_str(), blocks.data(), int32_t(blocks.size()), total, false, progress ? &sink : nullptr);
     fflush(stdout);
     return {status, testing::internal::GetCapturedStdout()};
 }
@@ -278,7 +278,7 @@ TEST(InstallPayload, DamagedBlockStopsBeforeLaterBlocks) {
     PayloadBlock* blocks[] = {&b0, &b1};
     ScratchDir scratch;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(install_payload(scratch.path().c_str(), blocks, 2, 100000 + 14, nullptr), 1);
+    EXPECT_EQ(install_payload(scratch.path().c_str(), blocks, 2, 100000 + 14, false, nullptr), 1);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(list_tree(scratch.path()).empty());
 }
@@ -286,6 +286,6 @@ TEST(InstallPayload, DamagedBlockStopsBeforeLaterBlocks) {
 TEST(InstallPayload, NoBlocksIsSuccessAndAHugeTotalKeepsThePositiveRange) {
     ProgressRecorder meter;
     const ProgressSink sink = meter.sink();
-    EXPECT_EQ(install_payload("unused", nullptr, 0, 0xFFFFFFFFu, &sink), 0);
+    EXPECT_EQ(install_payload("unused", nullptr, 0, 0xFFFFFFFFu, false, &sink), 0);
     EXPECT_EQ(meter.maximum(), 0x7FFFFFFF);
 }

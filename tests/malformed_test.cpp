@@ -39,7 +39,7 @@ public:
         PayloadBlock** blocks = read_payload_file(installer_.c_str(), &count, &total, &flags);
         if (!blocks) return REFUSED;
         testing::internal::CaptureStdout();
-        const int status = install_payload(install_dir_.c_str(), blocks, count, total, nullptr);
+        const int status = install_payload(install_dir_.c_str(), blocks, count, total, (flags & PAYLOAD_FLAG_CHECKSUMS) != 0, nullptr);
         testing::internal::GetCapturedStdout();
         free_payload(blocks, count);
         return status == EXTRACT_OK ? INSTALLED : FAILED;

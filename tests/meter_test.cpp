@@ -108,7 +108,7 @@ TEST(ProgressMeter, AsTheEnginesSinkItEndsOneUnitShortAndRepaintsPerStep) {
     ScratchDir scratch;
     RepaintCounter repaints;
     testing::internal::CaptureStdout();
-    const int status = install_payload(scratch.path().c_str(), blocks, 1, uint32_t(stream.size()), &sink);
+    const int status = install_payload(scratch.path().c_str(), blocks, 1, uint32_t(stream.size()), false, &sink);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(m.maximum(), 3145818);

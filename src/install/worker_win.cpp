@@ -66,7 +66,8 @@ DWORD WINAPI install_worker(LPVOID) {
         return 0;
     }
 
-    int status = install_dir ? install_payload(install_dir, blocks, count, total_unpacked, window_progress()) : EXTRACT_FAILED;
+    int status = install_dir ? install_payload(install_dir, blocks, count, total_unpacked,
+                                                 (flags & PAYLOAD_FLAG_CHECKSUMS) != 0, window_progress()) : EXTRACT_FAILED;
     free_payload(blocks, count);
     if (status != EXTRACT_OK) {
         // The idle screen is back before the box, so the user can pick another folder right after it.

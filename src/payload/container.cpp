@@ -138,7 +138,8 @@ PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_u
     if (found.result != READ_OK) return nullptr;
     *count = tail.count;
     *total_unpacked = tail.total_unpacked;
-    *flags = tail.flags;
+    // Bit 7 says, from here on, that a table was there and vouched for every block.
+    *flags = tail_has_checksums(&tail) ? tail.flags : tail.flags & ~PAYLOAD_FLAG_CHECKSUMS;
     return blocks;
 }
 

@@ -20,13 +20,14 @@ uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
 // A stored block's body is its record stream: copied in the decoder's steps, with the decoder's progress.
 bool copy_stored(const unsigned char* block, int32_t size, unsigned char* out, uint32_t unpacked,
-                 const ProgressSink* progress) {
+                 const ProgressSink* progress, const DecodeWatch* watch) {
     if (uint32_t(size - BLOCK_HEADER_SIZE) < unpacked) return false;  // the body ends before U bytes
     for (uint32_t produced = 0; produced < unpacked;) {
         const uint32_t step = smaller(DECODE_STEP, unpacked - produced);
         memcpy(out + produced, block + BLOCK_HEADER_SIZE + produced, step);
         produced += step;
         progress_advance(progress, int32_t(2 * step));
+        if (watch && !watch->step(watch->context, produced)) return false;
     }
     return true;
 }
@@ -34,7 +35,7 @@ bool copy_stored(const unsigned char* block, int32_t size, unsigned char* out, u
 // The block's own buffer is the decoder's dictionary: everything decoded so far is in it, so the decoder
 // needs no window of its own and nothing is copied. A distance beyond what has been decoded is a data error.
 bool decode_lzma(const unsigned char* block, int32_t size, unsigned char* out, uint32_t unpacked,
-                 const ProgressSink* progress) {
+                 const ProgressSink* progress, const DecodeWatch* watch) {
     CLzmaDec state;
     LzmaDec_Construct(&state);
     if (LzmaDec_AllocateProbs(&state, block + BLOCK_PROPS_OFFSET, BLOCK_PROPS_SIZE, &g_decoder_alloc) != SZ_OK)
@@ -61,14 +62,28 @@ bool decode_lzma(const unsigned char* block, int32_t size, unsigned char* out, u
             ok = false;
             break;
         }
+        if (watch && state.dicPos < unpacked && !watch->step(watch->context, uint32_t(state.dicPos))) {
+            ok = false;
+            break;
+        }
     }
-    // An end marker before U bytes ends the block early; the rest reads as zeros.
-    if (ok && state.dicPos < unpacked) memset(out + state.dicPos, 0, unpacked - state.dicPos);
     LzmaDec_FreeProbs(&state, &g_decoder_alloc);
-    return ok;
+    if (!ok) return false;
+    // An end marker before U bytes ends the block early; the rest reads as zeros.
+    if (state.dicPos < unpacked) memset(out + state.dicPos, 0, unpacked - state.dicPos);
+    return !watch || watch->step(watch->context, unpacked);
 }
 
 }  // namespace
+
+bool decode_block_into(const unsigned char* block, int32_t size, unsigned char* out, const ProgressSink* progress,
+                       const DecodeWatch* watch) {
+    if (!block || size < BLOCK_HEADER_SIZE) return false;
+    const uint32_t unpacked = block_unpacked_size(block);
+    if (unpacked > uint32_t(INT32_MAX)) return false;
+    return block_properties(block) == BLOCK_PROPS_STORED ? copy_stored(block, size, out, unpacked, progress, watch)
+                                                         : decode_lzma(block, size, out, unpacked, progress, watch);
+}
 
 unsigned char* decode_block(const unsigned char* block, int32_t size, const ProgressSink* progress) {
     if (!block || size < BLOCK_HEADER_SIZE) return nullptr;
@@ -76,11 +91,7 @@ unsigned char* decode_block(const unsigned char* block, int32_t size, const Prog
     if (unpacked > uint32_t(INT32_MAX)) return nullptr;
 
     unsigned char* out = alloc_block_buffer(unpacked);
-    if (!out) return nullptr;
-    const bool ok = block_properties(block) == BLOCK_PROPS_STORED
-                        ? copy_stored(block, size, out, unpacked, progress)
-                        : decode_lzma(block, size, out, unpacked, progress);
-    if (!ok) {
+    if (out && !decode_block_into(block, size, out, progress, nullptr)) {
         free(out);
         return nullptr;
     }

@@ -17,3 +17,15 @@ constexpr uint32_t DECODE_STEP = 1048576;
 // (a distance beyond what has been decoded, say) before U bytes, or a stored body is shorter than U.
 // An end marker before U bytes ends decoding early; the rest is zero-filled.
 unsigned char* decode_block(const unsigned char* block, int32_t size, const ProgressSink* progress);
+
+// Follows a decode as it goes: after each step the first ready bytes of the output are final (the rest of an
+// early-ended block is zero-filled before the last call). Returning false stops the decode, which then fails.
+struct DecodeWatch {
+    void* context;
+    bool (*step)(void* context, uint32_t ready);
+};
+
+// decode_block into out, the caller's buffer of U bytes, with watch (may be null) called after each step.
+// True when the block decoded; on false what out holds is not the block.
+bool decode_block_into(const unsigned char* block, int32_t size, unsigned char* out, const ProgressSink* progress,
+                       const DecodeWatch* watch);

@@ -42,8 +42,23 @@ int write_file(const char* path, const unsigned char* data, int32_t length) {
     return written && closed ? EXTRACT_OK : EXTRACT_FAILED;
 }
 
-int extract_records(const unsigned char* stream, int32_t length, const char* install_dir,
-                    const ProgressSink* progress) {
+namespace {
+
+// The next record, waiting for the decoder while the bytes it needs are still to come. WALK_TRUNCATED when
+// they never come: the stream ends, or its decoding failed or stopped.
+int next_available_record(const StreamSource& source, RecordCursor* cursor, Record* record) {
+    for (;;) {
+        const int result = next_record(cursor, record);
+        if (result != WALK_TRUNCATED || !source.wait_for || cursor->length >= source.length) return result;
+        const int32_t ready = source.wait_for(source.context, cursor->length + 1);
+        if (ready <= cursor->length) return WALK_TRUNCATED;
+        cursor->length = ready;
+    }
+}
+
+}  // namespace
+
+int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress) {
     char path[NATIVE_PATH_CAP];
     const size_t dir_len = strlen(install_dir);
     if (dir_len > PATH_LIMIT) return EXTRACT_FAILED;
@@ -59,11 +74,12 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
 
     printf("start dec\n");
     RecordCursor cursor;
-    start_records(&cursor, stream, length);
+    const int32_t first = source.wait_for && source.length > 0 ? source.wait_for(source.context, 1) : source.length;
+    start_records(&cursor, source.stream, first);
     Record record;
     int32_t mark = 0;
     int result;
-    while ((result = next_record(&cursor, &record)) == WALK_RECORD) {
+    while ((result = next_available_record(source, &cursor, &record)) == WALK_RECORD) {
         if (dir_len + record.name_len > PATH_LIMIT ||
             !os_join_payload_path(path, sizeof path, install_dir, record.name, record.name_len))
             return EXTRACT_FAILED;
@@ -82,18 +98,7 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
     return EXTRACT_OK;
 }
 
-int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
+int extract_records(const unsigned char* stream, int32_t length, const char* install_dir,
                     const ProgressSink* progress) {
-    // 3 x total in 64 bits: a larger total than the format allows must not wrap to a negative range.
-    const int64_t range = int64_t(total_unpacked) * 3;
-    progress_set_maximum(progress, range > INT32_MAX ? INT32_MAX : int32_t(range));
-    for (int32_t i = 0; i < count; ++i) {
-        unsigned char* unpacked = decode_block(blocks[i]->data, blocks[i]->size, progress);
-        if (!unpacked) return EXTRACT_FAILED;
-        const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));
-        const int status = extract_records(unpacked, length, install_dir, progress);
-        free(unpacked);
-        if (status != EXTRACT_OK) return EXTRACT_FAILED;
-    }
-    return EXTRACT_OK;
+    return extract_from(StreamSource{stream, length, nullptr, nullptr}, install_dir, progress);
 }

@@ -14,13 +14,31 @@ constexpr int EXTRACT_FAILED = 1;
 // The path buffer: install directory + longest name take at most this many bytes before the NUL.
 constexpr size_t PATH_LIMIT = 1023;
 
-// Sets progress's maximum to 3 x total (clamped to the 32-bit range), then decodes and extracts each
-// block in order, releasing each unpacked buffer before the next. Decoding advances progress by twice the
-// bytes it produces, extraction by the stream bytes up to each file record; progress may be null.
-// The first failure returns EXTRACT_FAILED; what was written stays. The blocks stay the caller's.
+// Sets progress's maximum to 3 x total (clamped to the 32-bit range), then decodes the blocks ahead on as many
+// threads as the machine has processors, within a budget of unpacked bytes in flight, and extracts their records
+// on the calling thread strictly in block order (the trace as one block after another). When verified (the
+// blocks' CRC-32 matched the checksum table) extraction follows each decoder through its block; otherwise a
+// block is decoded whole before any of its records is written. Stored blocks are read where they lie.
+// Decoding advances progress by twice the bytes it produces (from the decoding threads: the sink must take
+// calls from any thread), extraction by the stream bytes up to each file record; progress may be null.
+// The first failure, in block order, returns EXTRACT_FAILED: no record of a later block is written, every
+// thread is joined and every buffer released; what was written stays. The blocks stay the caller's.
 // EXTRACT_OK also when count <= 0.
 int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
-                    const ProgressSink* progress);
+                    bool verified, const ProgressSink* progress);
+
+// What extraction reads: a block's record stream of length bytes, all there (wait_for null), or still being
+// decoded: wait_for(context, need) returns once at least need bytes are final (need <= length) and gives how
+// many are, or fewer than need when the block's decoding failed or was stopped.
+struct StreamSource {
+    const unsigned char* stream;
+    int32_t length;
+    int32_t (*wait_for)(void* context, int32_t need);
+    void* context;
+};
+
+// extract_records over a source, waiting for its bytes as the walk needs them.
+int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress);
 
 // Walks one record stream of length bytes: creates the install directory's prefixes, then each directory
 // and file. EXTRACT_FAILED when a file cannot be opened or written whole, or the stream breaks its limits:

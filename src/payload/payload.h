@@ -40,7 +40,8 @@ const char* read_result_text(int result);
 // Loads every block of the payload appended to the running executable, signed or not (find_payload_tail).
 // Returns an array of *count blocks (caller owns array, blocks and buffers; release with free_payload),
 // or null for every reason above (nothing is left allocated then); the checksum table, when there is one,
-// must match every block. Out values mean something only on success.
+// must match every block. *flags is the trailer's byte, with PAYLOAD_FLAG_CHECKSUMS kept only when a table was
+// there (and so matched). Out values mean something only on success.
 PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags);
 
 // As read_payload, for the installer file at path (the vendor tool and tests); why, when not null, receives

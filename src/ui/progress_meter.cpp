@@ -22,21 +22,27 @@ ProgressMeter::~ProgressMeter() = default;
 
 void ProgressMeter::set_maximum(int32_t value) { maximum_.store(value, relaxed); }
 
+int32_t ProgressMeter::clamp(int64_t value) const {
+    if (value > maximum()) return maximum();
+    if (value < minimum()) return minimum();
+    return int32_t(value);
+}
+
 void ProgressMeter::set_position(int32_t value) {
-    int32_t clamped = value;
-    if (clamped > maximum()) clamped = maximum();
-    else if (clamped < minimum()) clamped = minimum();
-    if (clamped == position()) return;
-    position_.store(clamped, relaxed);
-    invalidate_window();
+    const int32_t clamped = clamp(value);
+    if (position_.exchange(clamped, relaxed) != clamped) invalidate_window();
 }
 
 void ProgressMeter::advance(int32_t delta) {
-    // Only the worker writes the position, so read-add-store is not racing another writer.
-    int64_t sum = int64_t(position()) + delta;
-    if (sum > INT32_MAX) sum = INT32_MAX;
-    if (sum < INT32_MIN) sum = INT32_MIN;
-    set_position(int32_t(sum));
+    // Decoding threads and extraction advance together: the sum is formed and stored in one step, so no
+    // advance is lost, and only a change asks for a repaint.
+    int32_t old = position();
+    int32_t next;
+    do {
+        next = clamp(int64_t(old) + delta);
+        if (next == old) return;
+    } while (!position_.compare_exchange_weak(old, next, relaxed));
+    invalidate_window();
 }
 
 void ProgressMeter::show_label(bool visible) {

@@ -8,8 +8,9 @@
 
 struct HDC__;  // the Windows device context, for draw()
 
-// Range and position are written by the install worker and read by the UI thread's paint, each as one
-// whole value (relaxed atomics); a paint sees at most one step old state and the next repaint catches up.
+// Range and position are written by the install worker and its decoding threads and read by the UI thread's
+// paint, each as one whole value (relaxed atomics); a paint sees at most one step old state and the next
+// repaint catches up.
 class ProgressMeter {
 public:
     // position = minimum; the owner sets geometry and label next. No repaint.
@@ -20,7 +21,7 @@ public:
     void set_maximum(int32_t value);
     // Clamps to maximum first, then minimum; stores and asks for a repaint only when the stored value changes.
     void set_position(int32_t value);
-    // set_position(position + delta), the sum formed without overflow.
+    // set_position(position + delta), the sum formed without overflow; safe from several threads at once.
     void advance(int32_t delta);
     // Stores the label visibility; repaint only when it changes.
     void show_label(bool visible);
@@ -50,6 +51,9 @@ public:
     int32_t height() const { return height_; }
 
 private:
+    // Clamps to maximum first, then minimum.
+    int32_t clamp(int64_t value) const;
+
     std::atomic<int32_t> minimum_;
     std::atomic<int32_t> maximum_;
     std::atomic<int32_t> position_;

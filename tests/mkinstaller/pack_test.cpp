@@ -61,7 +61,7 @@ int install_block(const std::vector<uint8_t>& stored, uint32_t unpacked, const s
     PayloadBlock block{const_cast<unsigned char*>(stored.data()), int32_t(stored.size())};
     PayloadBlock* blocks[] = {&block};
     testing::internal::CaptureStdout();
-    int status = install_payload(dir.c_str(), blocks, 1, unpacked, nullptr);
+    int status = install_payload(dir.c_str(), blocks, 1, unpacked, false, nullptr);
     testing::internal::GetCapturedStdout();
     return status;
 }

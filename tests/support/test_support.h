@@ -1,5 +1,6 @@
 // Helpers shared by the test suites: scratch directories, files, repaint counting, LZMA-encoded fixtures.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -46,14 +47,13 @@ std::vector<uint8_t> encode(const std::vector<uint8_t>& stream, bool end_marker 
                             int pb = 2);
 
 // A progress sink that keeps what the engine reported: the maximum it set, the sum of its advances, and
-// how many advances it made (zero ones included).
+// how many advances it made (zero ones included). Decoding threads report too: every count is atomic.
 class ProgressRecorder {
 public:
     ProgressSink sink() { return ProgressSink{this, on_set_maximum, on_advance}; }
     int32_t maximum() const { return maximum_; }
     int64_t position() const { return position_; }
     int advances() const { return advances_; }
-    int nonzero_advances() const { return nonzero_advances_; }
 
 private:
     static void on_set_maximum(void* self, int32_t maximum) { static_cast<ProgressRecorder*>(self)->maximum_ = maximum; }
@@ -61,10 +61,8 @@ private:
         auto* r = static_cast<ProgressRecorder*>(self);
         r->position_ += delta;
         ++r->advances_;
-        if (delta != 0) ++r->nonzero_advances_;
     }
-    int32_t maximum_ = -1;
-    int64_t position_ = 0;
-    int advances_ = 0;
-    int nonzero_advances_ = 0;
+    std::atomic<int32_t> maximum_{-1};
+    std::atomic<int64_t> position_{0};
+    std::atomic<int> advances_{0};
 };

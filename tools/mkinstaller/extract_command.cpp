@@ -29,7 +29,8 @@ int extract_installer(const char* installer, const char* dir, bool progress) {
 
     std::unique_ptr<TerminalProgress> bar(progress ? new TerminalProgress(stderr) : nullptr);
     const ProgressSink sink = bar ? bar->sink() : ProgressSink{};
-    const int status = install_payload(install_dir.c_str(), blocks, count, total, bar ? &sink : nullptr);
+    const int status = install_payload(install_dir.c_str(), blocks, count, total, (flags & PAYLOAD_FLAG_CHECKSUMS) != 0,
+                                       bar ? &sink : nullptr);
     if (bar) bar->finish(status == EXTRACT_OK);
     bar.reset();
     free_payload(blocks, count);

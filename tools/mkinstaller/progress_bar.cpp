@@ -25,17 +25,21 @@ TerminalProgress::~TerminalProgress() { fflush(stdout); }
 ProgressSink TerminalProgress::sink() { return ProgressSink{this, sink_set_maximum, sink_advance}; }
 
 void TerminalProgress::sink_set_maximum(void* bar, int32_t maximum) {
-    static_cast<TerminalProgress*>(bar)->maximum_ = maximum;
+    auto* self = static_cast<TerminalProgress*>(bar);
+    std::lock_guard<std::mutex> hold(self->lock_);
+    self->maximum_ = maximum;
 }
 
 void TerminalProgress::sink_advance(void* bar, int32_t delta) {
     auto* self = static_cast<TerminalProgress*>(bar);
+    std::lock_guard<std::mutex> hold(self->lock_);
     self->position_ += delta;
     if (self->position_ > self->maximum_) self->position_ = self->maximum_;
     self->draw(false);
 }
 
 void TerminalProgress::finish(bool success) {
+    std::lock_guard<std::mutex> hold(lock_);
     if (success) position_ = maximum_;
     draw(true);
     fputc('\n', out_);

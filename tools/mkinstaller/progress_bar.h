@@ -3,10 +3,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 
 #include "payload/progress.h"
 
-// While alive: sink() takes the extraction's maximum and advances, and the bar is redrawn on out at most
+// While alive: sink() takes the extraction's maximum and advances (from any thread: the decoding threads
+// report too, and a lock keeps the bar one line), and the bar is redrawn on out at most
 // every few hundredths of a second and when its tenth of a percent changes. Before each redraw the trace
 // held on stdout is released, so the bar always stays on the last line.
 class TerminalProgress {
@@ -27,6 +29,7 @@ private:
     static void sink_advance(void* bar, int32_t delta);
     void draw(bool force);
 
+    std::mutex lock_;
     FILE* out_;
     int64_t maximum_ = 100;
     int64_t position_ = 0;

@@ -1,0 +1,18 @@
+// The decoding pipeline's limits, which install_payload takes from the machine and tests may set.
+#pragma once
+#include <cstdint>
+
+#include "payload/extract.h"
+
+struct PipelineLimits {
+    int threads;      // decoding threads, at least 1
+    uint64_t budget;  // unpacked bytes of blocks in flight; a block larger than it is decoded alone
+};
+
+// The machine's limits: one decoding thread per processor; a budget of 128 MiB, or a quarter of the physical
+// memory when that is less, so that old terminals and the 32-bit installer's address space are not overrun.
+PipelineLimits machine_pipeline_limits();
+
+// install_payload with the given limits.
+int install_payload_within(const PipelineLimits& limits, const char* install_dir, PayloadBlock** blocks,
+                           int32_t count, uint32_t total_unpacked, bool verified, const ProgressSink* progress);
