@@ -16,12 +16,14 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # The extraction target writes files for every input: memory-backed scratch space when there is some.
 [ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 
-for target in container decode extract; do
+for target in container decode extract install; do
+  seeds=$top/tests/fuzz/seeds/$target
+  [ "$target" = install ] && seeds=$top/tests/fuzz/seeds/container  # whole installers, as the reader's
   corpus=$build/fuzz-corpus/$target
   log=$build/fuzz-$target.log
   mkdir -p "$corpus"
   if ! "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -print_final_stats=1 -artifact_prefix="$findings/$target-" "$corpus" "$top/tests/fuzz/seeds/$target" \
+      -print_final_stats=1 -artifact_prefix="$findings/$target-" "$corpus" "$seeds" \
       >"$log" 2>&1; then
     tail -n 60 "$log" >&2
     echo "fuzz_$target: FINDING after $(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?') executions; see $log and $findings" >&2

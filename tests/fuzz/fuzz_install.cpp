@@ -1,0 +1,70 @@
+// libFuzzer target: a whole installer read and installed through the decoding pipeline, two threads and a budget
+// small enough that blocks wait for each other; anything created outside the install directory is a finding.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "payload/payload.h"
+#include "payload/pipeline.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Larger blocks are valid input but would only measure memory handed out and filled.
+constexpr uint32_t MAX_UNPACKED = 4u << 20;
+constexpr PipelineLimits LIMITS = {2, 64u << 10};
+
+fs::path g_base;  // base/inst/
+std::string g_install_dir;
+
+void set_up() {
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz-install-XXXXXX";
+    if (!mkdtemp(&pattern[0])) abort();
+    g_base = pattern;
+    fs::create_directories(g_base / "inst");
+    g_install_dir = (g_base / "inst").string() + "/";
+    // The extraction's trace lines would drown the fuzzer's own output.
+    if (!freopen("/dev/null", "w", stdout)) abort();
+    atexit([] {
+        std::error_code ec;
+        fs::remove_all(g_base, ec);
+    });
+}
+
+bool small_enough(PayloadBlock** blocks, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        if (blocks[i]->size >= BLOCK_HEADER_SIZE && block_unpacked_size(blocks[i]->data) > MAX_UNPACKED) return false;
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static bool ready = (set_up(), true);
+    (void)ready;
+    if (size == 0) return 0;  // fmemopen refuses an empty buffer
+    FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (!file) return 0;
+    int32_t count = 0;
+    uint32_t total = 0;
+    int flags = 0;
+    PayloadBlock** blocks = read_payload_stream(file, &count, &total, &flags);
+    fclose(file);
+    if (!blocks) return 0;
+    if (small_enough(blocks, count)) {
+        const bool verified = (flags & PAYLOAD_FLAG_CHECKSUMS) != 0;
+        const int status = install_payload_within(LIMITS, g_install_dir.c_str(), blocks, count, total, verified, nullptr);
+        if (status != EXTRACT_OK && status != EXTRACT_FAILED) abort();
+        for (const auto& entry : fs::directory_iterator(g_base))
+            if (entry.path().filename() != "inst") abort();
+        for (const auto& entry : fs::directory_iterator(g_install_dir)) fs::remove_all(entry.path());
+    }
+    free_payload(blocks, count);
+    return 0;
+}
