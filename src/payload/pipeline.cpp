@@ -75,14 +75,15 @@ int32_t claim_next(Pipeline* p) {
     }
 }
 
-struct Step {
+// One block of the pipeline, as the decoder's watch and extraction's source see it.
+struct JobRef {
     Pipeline* pipeline;
     Job* job;
 };
 
 // After each decoder step: publish what is final and wake extraction; stop when extraction has failed.
 bool on_step(void* context, uint32_t ready) {
-    auto* step = static_cast<Step*>(context);
+    auto* step = static_cast<JobRef*>(context);
     os_monitor_enter(step->pipeline->monitor);
     step->job->ready.store(int32_t(ready), std::memory_order_release);
     const bool go_on = !step->pipeline->stop;
@@ -105,7 +106,7 @@ bool decode_job(Pipeline* p, Job& job) {
         pass_stored(p, job);
         return true;
     }
-    Step step{p, &job};
+    JobRef step{p, &job};
     const DecodeWatch watch{&step, on_step};
     return decode_block_into(job.block->data, job.block->size, job.buffer, p->progress, &watch);
 }
@@ -136,14 +137,9 @@ void decoder_thread(void* context) {
     }
 }
 
-struct Follow {
-    Pipeline* pipeline;
-    Job* job;
-};
-
 // StreamSource::wait_for over a block being decoded.
 int32_t wait_for_bytes(void* context, int32_t need) {
-    auto* follow = static_cast<Follow*>(context);
+    auto* follow = static_cast<JobRef*>(context);
     Pipeline* p = follow->pipeline;
     os_monitor_enter(p->monitor);
     while (follow->job->ready.load(std::memory_order_acquire) < need && follow->job->state == DECODING)
@@ -188,7 +184,7 @@ int extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inl
         }
         const bool follow = verified && !job.stored;
         if (!await_block(p, i, follow)) return EXTRACT_FAILED;
-        Follow context{p, &job};
+        JobRef context{p, &job};
         const StreamSource source{job.stream, int32_t(job.unpacked), follow ? wait_for_bytes : nullptr, &context};
         if (extract_from(source, install_dir, p->progress) != EXTRACT_OK) return EXTRACT_FAILED;
         // A followed block must also decode to its end, as a whole block would have: a failure after its last
