@@ -8,9 +8,9 @@
 // Smaller files stay in LZMA blocks whatever they hold: the test would cost more than storing them saves.
 constexpr uint64_t STORE_MIN_FILE = 64 << 10;
 
-// True when a quick LZMA pass (level 1, a dictionary holding the sample) does not bring a sample of the file
-// below 97 % of the sample's size. The sample is the whole file up to 1 MiB, and 16 slices of 64 KiB
-// spread evenly from start to end in a larger one. Throws PackError naming the file when it cannot be read
+// True when a quick LZMA pass (level 1, 64 KiB dictionary) does not bring a sample of the file below 97 % of
+// the sample's size. The sample is the whole file up to 256 KiB, and 8 slices of 32 KiB spread evenly from
+// start to end in a larger one. Throws PackError naming the file when it cannot be read
 // or is shorter than the walk found it.
 bool lzma_does_not_shrink(const SourceEntry& file);
 
