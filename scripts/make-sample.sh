@@ -36,11 +36,14 @@ for program in 霁桐收银端.exe 霁桐餐饮服务.exe; do
 done
 
 stub=$build/$tree/setup-stub.exe
+options=()
 if [ ! -f "$stub" ]; then
   stub=$build/placeholder-stub.exe
   printf 'MZ placeholder installer stub: build the %s tree for the real one\r\n' "$tree" >"$stub"
   echo "make-sample: $build/$tree/setup-stub.exe not built; packing onto placeholder $stub"
+  # The placeholder carries no reader mark, which pack requires for stored blocks.
+  options=(--no-stored)
 fi
 
 mkdir -p "$(dirname "$out")"
-"$mkinstaller" pack --stub "$stub" --out "$out" "$stage"
+"$mkinstaller" pack --stub "$stub" --out "$out" "${options[@]}" "$stage"

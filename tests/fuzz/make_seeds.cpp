@@ -1,9 +1,11 @@
 // Writes the fuzz targets' seed corpora: installers packed by mkinstaller from small trees (some signed
-// the way Authenticode signs, some without checksums), their stored blocks, and their record streams.
+// the way Authenticode signs, some without checksums, LZMA and stored blocks), their blocks, and their record
+// streams.
 //
 //   make_seeds OUT_DIR      writes OUT_DIR/container, OUT_DIR/decode and OUT_DIR/extract
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include "cli.h"
 #include "payload/decode.h"
 #include "payload/payload.h"
+#include "payload/reader_mark.h"
 #include "signed_image.h"
 #include "support/tree_io.h"
 
@@ -50,6 +53,14 @@ void write_bytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
     }
 }
 
+// A minimal PE image that carries the reader mark after its headers, as a stub pack accepts for stored blocks.
+std::vector<uint8_t> stub_image() {
+    std::vector<uint8_t> image = minimal_pe(512);
+    static const char mark[] = PAYLOAD_READER_MARK;
+    std::copy(mark, mark + sizeof mark - 1, image.end() - 64);
+    return image;
+}
+
 std::vector<uint8_t> read_bytes_of(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -66,7 +77,7 @@ int main(int argc, char** argv) {
     const fs::path work = fs::temp_directory_path() / ("make-seeds-" + std::to_string(getpid()));
     for (const char* target : {"container", "decode", "extract"}) fs::create_directories(out / target);
     fs::create_directories(work);
-    write_bytes(work / "stub.exe", minimal_pe(512));
+    write_bytes(work / "stub.exe", stub_image());
 
     std::set<std::vector<uint8_t>> written;  // blocks and streams that several variants share, once
     auto seed = [&](const char* target, const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -77,7 +88,8 @@ int main(int argc, char** argv) {
         {"product-no-checksums-flags3", &PRODUCT, {"--no-checksums", "--flags", "3"}, false},
         {"product-small-blocks", &PRODUCT, {"--block-size", "120"}, false},
         {"product-signed", &PRODUCT, {}, true},
-        {"tiny-end-marker", &TINY, {"--end-marker"}, false},
+        {"tiny-end-marker", &TINY, {"--end-marker", "--no-stored"}, false},
+        {"tiny-stored", &TINY, {}, false},  // too small for LZMA to shrink: a stored block
         {"tiny-signed-no-checksums", &TINY, {"--no-checksums"}, true},
     };
     for (const Variant& v : variants) {

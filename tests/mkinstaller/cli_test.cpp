@@ -51,6 +51,8 @@ TEST(Cli, ExitCodesAndMessages) {
         {{"pack", "--stub", f.stub, "--out", f.installer, "--dict", "2K", f.src}, MKI_USAGE, "mkinstaller: --dict:"},
         {{"pack", "--stub", f.stub, "--out", f.installer, f.src, "--level"}, MKI_USAGE, "mkinstaller: --level: needs a value"},
         {{"pack", "--stub", f.stub, "--out", f.installer, "--fast", f.src}, MKI_USAGE, "mkinstaller: --fast: unknown option"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--jobs", "0", f.src}, MKI_USAGE, "mkinstaller: --jobs: must be 1-256"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--jobs", "257", f.src}, MKI_USAGE, "mkinstaller: --jobs: must be 1-256"},
         {{"pack", "--stub", missing, "--out", f.installer, f.src}, MKI_FAILED, "mkinstaller: " + missing + ": cannot be opened"},
         {{"list"}, MKI_USAGE, "mkinstaller: list: takes INSTALLER"},
         {{"extract", f.installer}, MKI_USAGE, "mkinstaller: extract: takes INSTALLER DIR"},
@@ -84,7 +86,9 @@ TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
         EXPECT_EQ(run.status, MKI_OK);
         for (const char* word : {"pack --stub STUB --out OUT", "list INSTALLER", "verify INSTALLER",
                                  "extract INSTALLER DIR", "--flags", "--block-size", "--level", "--dict",
-                                 "--end-marker", "--no-checksums", "\n  0 ", "\n  1 ", "\n  2 ", "\n  64 "})
+                                 "--end-marker", "--no-checksums", "--no-stored", "--jobs N",
+                                 "\n        jitong-setup payload reader 1: lzma stored\n", "\n  0 ", "\n  1 ",
+                                 "\n  2 ", "\n  64 "})
             EXPECT_NE(run.out.find(word), std::string::npos) << spelling << " lacks " << word;
     }
 }

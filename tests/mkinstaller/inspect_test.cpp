@@ -8,6 +8,7 @@
 
 #include "container_writer.h"
 #include "exit_codes.h"
+#include "payload/format.h"
 #include "support/test_support.h"
 #include "tree_fixture.h"
 
@@ -50,7 +51,10 @@ std::string crc_hex(const std::vector<uint8_t>& bytes) {
 
 TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
     ScratchDir scratch;
-    const std::string path = pack(scratch, {{"a.txt", "alpha"}, {u8"菜单/b.csv", "beta"}});
+    // Block 0 is too small for LZMA to shrink and is stored; block 1 shrinks.
+    std::string menu_text;
+    for (int i = 0; i < 20; ++i) menu_text += "1,rice\r\n";
+    const std::string path = pack(scratch, {{"a.txt", "alpha"}, {u8"菜单/b.csv", menu_text}});
     const Payload payload = read_installer(path);
     ASSERT_EQ(payload.stored.size(), 2u);
     const std::vector<uint8_t> file = read_file(path);
@@ -58,15 +62,16 @@ TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
     const size_t dir_offset = file.size() - 9 - 8 - 4 * 2 - 4 * 2;
     // Names show as UTF-8 on Linux and as the ANSI code page's bytes on Windows.
     const std::string menu = native_separator() == '/' ? u8"菜单" : "\xB2\xCB\xB5\xA5";
-    auto block_line = [&](size_t i) {
+    EXPECT_EQ(payload.stored[0].size(), 9u + 19u) << "header and the stream of block 0";
+    auto block_line = [&](size_t i, const std::string& properties) {
         const size_t at = 512 + (i == 0 ? 0 : payload.stored[0].size());
         return "  block " + std::to_string(i) + " at " + std::to_string(at) + ": stored " + std::to_string(payload.stored[i].size()) +
-               ", unpacked " + std::to_string(payload.streams[i].size()) +
-               ", properties 93 (lc 3 lp 0 pb 2), dictionary 4096, crc32 " + crc_hex(payload.stored[i]) + "\n";
+               ", unpacked " + std::to_string(payload.streams[i].size()) + ", properties " + properties + ", crc32 " +
+               crc_hex(payload.stored[i]) + "\n";
     };
     const std::string expected =
-        "directory at " + std::to_string(dir_offset) + ": first block at 512, 2 blocks\n" + block_line(0) +
-        block_line(1) + "checksums: a CRC-32 for each block at " + std::to_string(dir_offset + 16) + "\n" +
+        "directory at " + std::to_string(dir_offset) + ": first block at 512, 2 blocks\n" +
+        block_line(0, "255 (stored), dictionary 0") + block_line(1, "93 (lc 3 lp 0 pb 2), dictionary 4096") + "checksums: a CRC-32 for each block at " + std::to_string(dir_offset + 16) + "\n" +
         "trailer: directory at " + std::to_string(dir_offset) + ", total unpacked " +
         std::to_string(payload.total) + ", flags 128\n" +
         "block 0:\n"
@@ -74,7 +79,7 @@ TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
         "  end\n"
         "block 1:\n"
         "  dir                \\" + menu + "\n"
-        "  file            4  \\" + menu + "\\b.csv\n"
+        "  file          160  \\" + menu + "\\b.csv\n"
         "  end\n" +
         path + ": ok: 2 blocks, 1 directories, 2 files, " + std::to_string(payload.total) + " bytes unpacked, flags 128\n";
     CliRun run = run_cli({"list", path});
@@ -90,6 +95,7 @@ TEST(Verify, FindsDamageThatBreaksDecodingOrRecords) {
     const std::vector<uint8_t> bytes = read_file(good);
     const Payload payload = read_installer(good);
     const size_t block1 = 512 + payload.stored[0].size();
+    ASSERT_EQ(payload.stored[1][4], 93) << "block 1 is an LZMA block";
 
     using Edit = std::function<void(std::vector<uint8_t>&)>;
     struct Case {
@@ -190,4 +196,43 @@ TEST(Verify, ChecksumsCatchEveryChangedBlockByteAndABrokenTable) {
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.what << ": " << run.err;
     }
     EXPECT_EQ(run_cli({"verify", good}).status, MKI_OK);
+}
+
+TEST(Verify, HoldsAStoredBlockToExactlyItsStreamAndDictionary0) {
+    // The installer copies the first U bytes and looks no further; verify holds the block to what pack writes.
+    const std::vector<uint8_t> stream = stream_of({{"\\a.txt", "alpha"}});
+    ASSERT_EQ(stream.size(), 19u);
+    using Edit = std::function<void(std::vector<uint8_t>&)>;
+    struct Case {
+        const char* what;
+        Edit edit;
+        const char* reason;  // "" when verify accepts it
+        int extract;         // the installer's own reading
+    } cases[] = {
+        {"as pack writes it", [](std::vector<uint8_t>&) {}, "", MKI_OK},
+        {"dictionary field 1", [](std::vector<uint8_t>& b) { b[5] = 1; },
+         "block 0: stored block with dictionary field 1, not 0", MKI_OK},
+        {"dictionary field 16777216", [](std::vector<uint8_t>& b) { b[8] = 1; },
+         "block 0: stored block with dictionary field 16777216, not 0", MKI_OK},
+        {"a byte after the stream", [](std::vector<uint8_t>& b) { b.push_back(RECORD_END); },
+         "block 0: stored block with 20 bytes after its header, not its unpacked size 19", MKI_OK},
+        {"the stream's last byte missing", [](std::vector<uint8_t>& b) { b.pop_back(); },
+         "block 0: stored block with 18 bytes after its header, not its unpacked size 19", MKI_FAILED},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> block = {0x00, 0x00, 0x00, 0x13, 0xFF, 0x00, 0x00, 0x00, 0x00};
+        for (uint8_t byte : stream) block.push_back(byte);
+        c.edit(block);
+        ScratchDir scratch;
+        const std::string path = scratch / "stored.exe";
+        ASSERT_TRUE(write_file_bytes(path, build_installer(bytes_of("MZ"), {block}, 19, PAYLOAD_FLAG_CHECKSUMS)));
+        CliRun verify = run_cli({"verify", path});
+        if (*c.reason == '\0') {
+            EXPECT_EQ(verify.status, MKI_OK) << c.what << ": " << verify.err;
+        } else {
+            EXPECT_EQ(verify.status, MKI_DAMAGED) << c.what;
+            EXPECT_EQ(verify.err, "mkinstaller: " + path + ": " + c.reason + "\n") << c.what;
+        }
+        EXPECT_EQ(run_cli({"extract", path, scratch / "dest"}).status, c.extract) << c.what;
+    }
 }

@@ -9,14 +9,16 @@
 #include "cli.h"
 #include "payload/decode.h"
 #include "payload/payload.h"
+#include "payload/reader_mark.h"
 #include "payload/records.h"
 
 namespace fs = std::filesystem;
 
-std::string make_stub(const fs::path& dir) {
+std::string make_stub(const fs::path& dir, bool reader_mark) {
     const fs::path path = dir / "stub.exe";
-    std::ofstream out(path, std::ios::binary);
-    out << "MZ" << std::string(510, '\x90');
+    std::string image = std::string("MZ") + (reader_mark ? PAYLOAD_READER_MARK : "");
+    image.resize(512, '\x90');
+    std::ofstream(path, std::ios::binary) << image;
     return path.string();
 }
 

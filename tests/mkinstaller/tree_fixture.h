@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-// A stand-in program image for the front of an installer.
-std::string make_stub(const std::filesystem::path& dir);
+// A stand-in program image of 512 bytes for the front of an installer, stub.exe in dir, carrying the mark of
+// an image that reads stored blocks unless reader_mark is off.
+std::string make_stub(const std::filesystem::path& dir, bool reader_mark = true);
 
 struct CliRun {
     int status;

@@ -1,6 +1,7 @@
-// The LZMA SDK encoder wrapped for whole blocks in memory.
+// The LZMA SDK encoder wrapped for whole blocks in memory, and stored blocks beside it.
 #include "block_encoder.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 extern "C" {
@@ -15,12 +16,23 @@ void* alloc_callback(void*, size_t size) { return size == 0 ? nullptr : malloc(s
 void free_callback(void*, void* address) { free(address); }
 ISzAlloc g_alloc = {alloc_callback, free_callback};
 
+uint32_t dictionary_for(size_t stream_size, const EncodeOptions& options) {
+    return options.dict_size ? options.dict_size : auto_dict_size(stream_size);
+}
+
+// Incompressible input grows by a little; this bound is generous for LZMA.
+size_t output_capacity(size_t stream_size) { return stream_size + stream_size / 3 + 256; }
+
 }  // namespace
 
 uint32_t auto_dict_size(size_t unpacked) {
     uint32_t dict = 4096;
     while (dict < unpacked && dict < (128u << 20)) dict <<= 1;
     return dict;
+}
+
+uint64_t encode_memory(size_t stream_size, const EncodeOptions& options) {
+    return uint64_t(dictionary_for(stream_size, options)) * 23 / 2 + BLOCK_HEADER_SIZE + output_capacity(stream_size);
 }
 
 bool encode_block(const std::vector<uint8_t>& stream, const EncodeOptions& options, std::vector<uint8_t>* out,
@@ -32,15 +44,14 @@ bool encode_block(const std::vector<uint8_t>& stream, const EncodeOptions& optio
     CLzmaEncProps props;
     LzmaEncProps_Init(&props);
     props.level = options.level;
-    props.dictSize = options.dict_size ? options.dict_size : auto_dict_size(stream.size());
+    props.dictSize = dictionary_for(stream.size(), options);
     props.lc = options.lc;
     props.lp = options.lp;
     props.pb = options.pb;
     props.writeEndMark = options.end_marker ? 1 : 0;
     props.numThreads = 1;
 
-    // Incompressible input grows by a little; this bound is generous for LZMA.
-    SizeT cap = stream.size() + stream.size() / 3 + 256;
+    SizeT cap = output_capacity(stream.size());
     out->assign(BLOCK_HEADER_SIZE + cap, 0);
     SizeT props_size = BLOCK_PROPS_SIZE;
     SizeT dest_len = cap;
@@ -53,4 +64,12 @@ bool encode_block(const std::vector<uint8_t>& stream, const EncodeOptions& optio
     write_be32(out->data(), uint32_t(stream.size()));
     out->resize(BLOCK_HEADER_SIZE + dest_len);
     return true;
+}
+
+std::vector<uint8_t> stored_block(const std::vector<uint8_t>& stream) {
+    std::vector<uint8_t> out(BLOCK_HEADER_SIZE + stream.size(), 0);  // dictionary field 0
+    write_be32(out.data(), uint32_t(stream.size()));
+    out[BLOCK_PROPS_OFFSET] = BLOCK_PROPS_STORED;
+    std::copy(stream.begin(), stream.end(), out.begin() + BLOCK_HEADER_SIZE);
+    return out;
 }

@@ -10,13 +10,15 @@
 #include "inspect.h"
 #include "pack.h"
 #include "pack_error.h"
+#include "payload/reader_mark.h"
 
 namespace {
 
 const char USAGE[] =
     "Usage: mkinstaller COMMAND ARGUMENTS\n"
     "Builds, lists, verifies and extracts single-file installers: a Windows program image followed by\n"
-    "the product's files as LZMA blocks, a block directory, a CRC-32 of each block and a 9-byte trailer.\n"
+    "the product's files in blocks, LZMA or stored as they are, a block directory, a CRC-32 of each block\n"
+    "and a 9-byte trailer.\n"
     "An installer signed afterwards (Authenticode) is read as the installer reads it: the trailer is\n"
     "found before the certificate table that signing appends.\n"
     "\n"
@@ -26,7 +28,18 @@ const char USAGE[] =
     "      Files directly in SRC_DIR (the programs the installer starts) come first, in a block of\n"
     "      their own; the rest follows in blocks cut at record boundaries, each block repeating the\n"
     "      directories it needs. Names are stored as \\ + the relative path with \\ separators, in\n"
-    "      code page 936. The same inputs give the same bytes. OUT is replaced only when complete.\n"
+    "      code page 936. The same inputs give the same bytes, whatever --jobs is. OUT is replaced\n"
+    "      only when complete.\n"
+    "      Stored blocks: the files of 64K or more below SRC_DIR that LZMA does not shrink (already\n"
+    "      compressed media, archives, backups) go as they are into stored blocks after the LZMA\n"
+    "      blocks. Pack finds them by trying: a quick LZMA pass over the file (over 8 slices of 32K\n"
+    "      spread through it when it is larger than 256K) that keeps 97 % or more. An LZMA block whose\n"
+    "      data comes out no smaller than its records is stored too.\n"
+    "      The stub: an installer reads stored blocks only with a program image that carries the mark\n"
+    "        " PAYLOAD_READER_MARK "\n"
+    "      as the images built from this source do, in their resources. Pack refuses a STUB without\n"
+    "      it, unless --no-stored is given.\n"
+    "      Blocks are packed on every processor at once, as many as half of the memory allows.\n"
     "        --flags N           installer option flags, 0-3 (default 0): 1 = also a desktop\n"
     "                            shortcut to the service program, 2 = also start the service program;\n"
     "                            bits 2-6 are reserved; bit 7 (128), the checksum table, is pack's own\n"
@@ -38,23 +51,29 @@ const char USAGE[] =
     "        --dict BYTES        LZMA dictionary size, 4K-128M (default: the smallest power of two\n"
     "                            holding the block, at least 4K)\n"
     "        --end-marker        end each LZMA stream with an end marker (default: none)\n"
+    "        --no-stored         no stored blocks: every block in LZMA, as installers made before\n"
+    "                            stored blocks existed; then any STUB is accepted\n"
+    "        --jobs N            blocks packed at once, 1-256 (default: one per processor)\n"
     "      Refused, naming the file: a symlink or special file; a name with no code page 936 form,\n"
     "      one the installer would refuse (device names, ':', control characters, components of only\n"
     "      dots and spaces), one over 1020 bytes, or two names that are one on Windows; a file of\n"
     "      2 GiB or more; more than 125 blocks (251 with --no-checksums); more than 715827882 bytes\n"
-    "      unpacked in all.\n"
+    "      unpacked in all; a STUB without the mark above, unless --no-stored is given.\n"
     "  list INSTALLER\n"
     "      Prints the block directory (first-block offset, count, each block's stored and unpacked\n"
-    "      size, properties byte, dictionary and CRC-32), whether there is a checksum table, where a\n"
-    "      signature's certificate table begins, the trailer (directory offset, total unpacked size,\n"
-    "      flags) and every record (type, size, name), then checks as verify does.\n"
+    "      size, properties byte with lc/lp/pb or \"stored\", dictionary and CRC-32), whether there\n"
+    "      is a checksum table, where a signature's certificate table begins, the trailer (directory\n"
+    "      offset, total unpacked size, flags) and every record (type, size, name), then checks as\n"
+    "      verify does.\n"
     "  verify INSTALLER\n"
     "      Reads, decodes and walks every block without writing anything, with the checks of an\n"
     "      installation (bounds, safe names, directories before their contents, a final type byte),\n"
     "      and also requires what pack guarantees: blocks back to back up to the directory, each\n"
     "      stream ending with an end record as its last byte, block sizes adding up to the trailer's\n"
-    "      total. With the checksum table every block's CRC-32 must match, as the installer requires;\n"
-    "      without it a changed byte that still decodes to well-formed records goes unnoticed.\n"
+    "      total, each stored block holding exactly its unpacked size after its header and 0 as its\n"
+    "      dictionary. With the checksum table every block's CRC-32 must match, as the installer\n"
+    "      requires; without it a changed byte that still decodes to well-formed records goes\n"
+    "      unnoticed.\n"
     "  extract INSTALLER DIR\n"
     "      Installs the payload under DIR exactly as the installer does, overwriting files of the\n"
     "      same names; the installer's trace on stdout and, when stderr is a terminal, a progress\n"
@@ -65,7 +84,7 @@ const char USAGE[] =
     "Exit status:\n"
     "  0   success\n"
     "  1   extraction failed (a file could not be written, or a block did not decode), or pack\n"
-    "      could not build the installer\n"
+    "      could not build the installer (a STUB without the mark among the reasons)\n"
     "  2   the installer cannot be read or its payload is damaged\n"
     "  64  usage error\n";
 
@@ -124,6 +143,10 @@ PackOptions parse_pack(const std::vector<std::string>& args) {
             options.encode.end_marker = true;
         } else if (a == "--no-checksums") {
             options.checksums = false;
+        } else if (a == "--no-stored") {
+            options.stored = false;
+        } else if (a == "--jobs") {
+            options.jobs = unsigned(size_option(a, value(), 1, 256, "1-256"));
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError{a, "unknown option"};
         } else if (have_source) {

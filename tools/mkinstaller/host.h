@@ -1,5 +1,6 @@
-// The tool's platform layer: names to code page 936 and back for display, argument paths, terminals.
+// The tool's platform layer: names to code page 936 and back for display, argument paths, terminals, memory.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -18,3 +19,7 @@ std::string path_for_display(const std::filesystem::path& path);
 
 // True when the stream is an interactive terminal.
 bool is_terminal(FILE* stream);
+
+// Bytes of memory this process can put to use: the physical memory, or the process's address space where that
+// is smaller (a 32-bit program). 0 when the system does not say.
+uint64_t usable_memory();

@@ -1,4 +1,4 @@
-// The tool's platform layer for Linux: iconv between UTF-8 file names and code page 936.
+// The tool's platform layer for Linux: iconv between UTF-8 file names and code page 936, sysconf for memory.
 #include <iconv.h>
 #include <unistd.h>
 
@@ -54,3 +54,9 @@ std::filesystem::path path_from_arg(const char* arg) { return std::filesystem::p
 std::string path_for_display(const std::filesystem::path& path) { return path.native(); }
 
 bool is_terminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+uint64_t usable_memory() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && page_size > 0 ? uint64_t(pages) * uint64_t(page_size) : 0;
+}

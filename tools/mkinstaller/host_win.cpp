@@ -1,4 +1,4 @@
-// The tool's platform layer for Windows: WideCharToMultiByte and MultiByteToWideChar with code page 936.
+// The tool's platform layer for Windows: code page 936 through the Win32 conversions, GlobalMemoryStatusEx.
 #include <io.h>
 #include <windows.h>
 
@@ -56,3 +56,11 @@ std::string path_for_display(const std::filesystem::path& path) {
 }
 
 bool is_terminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+uint64_t usable_memory() {
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status)) return 0;
+    // A 32-bit program has at most 4 GiB of address space (2 GiB without large-address-awareness).
+    return status.ullTotalPhys < status.ullTotalVirtual ? status.ullTotalPhys : status.ullTotalVirtual;
+}

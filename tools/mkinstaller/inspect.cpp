@@ -30,9 +30,11 @@ void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t 
         const unsigned char* h = blocks[i]->data;
         const bool whole = blocks[i]->size >= BLOCK_HEADER_SIZE;
         const int props = whole ? block_properties(h) : -1;
-        printf("  block %d at %lld: stored %d, unpacked %u, properties %d (lc %d lp %d pb %d), dictionary %u", i,
-               (long long)offset, blocks[i]->size, whole ? block_unpacked_size(h) : 0, props, props % 9,
-               props / 9 % 5, props / 45, whole ? block_dictionary_size(h) : 0);
+        printf("  block %d at %lld: stored %d, unpacked %u, properties %d ", i, (long long)offset, blocks[i]->size,
+               whole ? block_unpacked_size(h) : 0, props);
+        if (props == BLOCK_PROPS_STORED) printf("(stored)");
+        else printf("(lc %d lp %d pb %d)", props % 9, props / 9 % 5, props / 45);
+        printf(", dictionary %u", whole ? block_dictionary_size(h) : 0);
         if (checksums) printf(", crc32 %08X", unsigned(tail_checksum(&tail, i)));
         printf("\n");
         offset += blocks[i]->size;
@@ -95,6 +97,20 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
         throw std::runtime_error(where + std::to_string(length - cursor.pos) + " bytes after the end record");
 }
 
+// The reader copies the first U bytes of a stored body and looks no further; a writer puts exactly those
+// and 0 as the dictionary, which no reader uses. Throws std::runtime_error when a stored block breaks that.
+void check_stored_block(int32_t index, const PayloadBlock& block) {
+    if (block.size < BLOCK_HEADER_SIZE || block_properties(block.data) != BLOCK_PROPS_STORED) return;
+    const std::string where = "block " + std::to_string(index) + ": stored block ";
+    if (block_dictionary_size(block.data) != 0)
+        throw std::runtime_error(where + "with dictionary field " + std::to_string(block_dictionary_size(block.data)) +
+                                 ", not 0");
+    const uint32_t body = uint32_t(block.size - BLOCK_HEADER_SIZE);
+    if (body != block_unpacked_size(block.data))
+        throw std::runtime_error(where + "with " + std::to_string(body) + " bytes after its header, not its " +
+                                 "unpacked size " + std::to_string(block_unpacked_size(block.data)));
+}
+
 int damaged(const char* path, const std::string& reason) {
     fprintf(stderr, "mkinstaller: %s: %s\n", path, reason.c_str());
     return MKI_DAMAGED;
@@ -124,6 +140,7 @@ int inspect_installer(const char* path, bool print) {
             throw std::runtime_error("blocks end at " + std::to_string(end) + ", not at the directory (" +
                                     std::to_string(tail.dir_offset) + ")");
         for (int32_t i = 0; i < count; ++i) {
+            check_stored_block(i, *blocks[i]);
             std::unique_ptr<unsigned char, decltype(&free)> stream(decode_block(blocks[i]->data, blocks[i]->size, nullptr), free);
             if (!stream) throw std::runtime_error("block " + std::to_string(i) + ": does not decode (damaged data)");
             const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));

@@ -2,14 +2,16 @@
 #pragma once
 
 // Reads (the steps of read_payload_file: find_payload_tail, load_blocks, the checksum table when flagged),
-// decodes (decode_block) and walks (next_record) every block of the installer at path, signed or not,
-// with the checks of an installation: the container's bounds, every block's CRC-32 matching the table
-// when there is one, every block decoding, every record
-// inside its stream with a safe name, every entry's directory created earlier in the same block, and a
-// name that fits beside some install directory. It also holds the payload to what a correct packer writes:
-// blocks back to back up to the directory, each stream ending with an end record as its last byte, and the
-// block sizes adding up to the trailer's total (the installer itself does not look at these).
-// With print set (list), prints the directory with each block's CRC-32, the checksum table's place, the
-// trailer, where a signature begins, and every record on stdout as it goes.
+// decodes (decode_block) and walks (next_record) every block of the installer at path, signed or not, with
+// the checks of an installation: the container's bounds, every block's CRC-32 matching the table when there
+// is one, every block decoding, every record inside its stream with a safe name, every entry's directory
+// created earlier in the same block, and a name that fits beside some install directory. It also holds the
+// payload to what a correct packer writes: blocks back to back up to the directory, each stream ending with
+// an end record as its last byte, the block sizes adding up to the trailer's total, and each stored block
+// holding exactly its unpacked size after its header, with 0 as its dictionary (the installer itself does
+// not look at these).
+// With print set (list), prints the directory with each block's properties ("stored" for a stored block)
+// and CRC-32, the checksum table's place, the trailer, where a signature begins, and every record on
+// stdout as it goes.
 // Returns MKI_OK, or MKI_DAMAGED with a message on stderr naming the file when the payload is unreadable or damaged.
 int inspect_installer(const char* path, bool print);

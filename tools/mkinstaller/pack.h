@@ -1,11 +1,10 @@
-// Building an installer: the source tree planned into self-contained blocks, encoded, appended to the stub.
+// Building an installer: the source tree planned into self-contained blocks, packed on all cores, appended to the stub.
 #pragma once
 #include <cstdint>
 #include <filesystem>
-#include <vector>
 
 #include "block_encoder.h"
-#include "tree_walk.h"
+#include "block_plan.h"
 
 struct PackOptions {
     std::filesystem::path stub;
@@ -13,28 +12,18 @@ struct PackOptions {
     std::filesystem::path source;
     int flags = 0;                          // the worker's option flags, 0-3
     bool checksums = true;                  // a CRC-32 table after the directory (option flag 0x80)
+    bool stored = true;                     // stored blocks for what LZMA does not shrink; the stub must read them
     uint64_t block_size = 256ull << 20;     // largest unpacked block, but a single larger file gets its own
+    unsigned jobs = 0;                      // blocks packed at once; 0: one per processor
     EncodeOptions encode;                   // level, dictionary (0 = auto), end marker
 };
 
-// Most blocks an installer holds: directory, checksum table and trailer stay under 1024 bytes, and each
-// block takes a 4-byte size entry and, with checksums, a 4-byte CRC-32 (251 without, 125 with).
-int pack_max_blocks(bool checksums);
-
-// One block of the plan: entry indices in stream order (the parent directories that the block repeats
-// included) and the size of its record stream, end record included.
-struct BlockPlan {
-    std::vector<int> records;
-    uint32_t unpacked = 0;
-};
-
-// Splits the walk into blocks: the files directly in the source directory first, in block(s) of their own;
-// then everything else in walk order, cut at record boundaries so that no block passes block_size unless
-// one file alone does. Each block starts by repeating the directory records its first entry lies in.
-// Throws PackError naming the file that needs a block past max_blocks or takes the total unpacked size
-// over 715827882 bytes.
-std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, uint64_t block_size, int max_blocks);
-
-// Walks, plans, encodes and writes options.out atomically (a temporary beside it, then a rename), with
-// the checksum table and flag 0x80 unless options.checksums is off; reports each block on stdout. Throws PackError naming the file at fault.
+// Reads the stub and, unless options.stored is off, requires PAYLOAD_READER_MARK in its bytes; walks the
+// source; with options.stored, finds the files that LZMA does not shrink (find_unshrinkable_files) and plans
+// them into stored blocks after the LZMA blocks (plan_blocks), and stores any LZMA block whose data comes out
+// no smaller than its stream. Packs the blocks on up to options.jobs threads while the estimated memory of
+// the blocks in progress stays under half of usable_memory(); the output is the same for any number of jobs.
+// Writes options.out atomically (a temporary beside it, then a rename), with the checksum table and flag
+// 0x80 unless options.checksums is off, and reports each block on stdout in order. Throws PackError naming
+// the file at fault: the stub without the mark, say, or a file that changed while it was being packed.
 void pack_installer(const PackOptions& options);

@@ -1,0 +1,168 @@
+// Stored blocks: which files pack stores, the layout it gives them, the stub it requires, and the installer
+// that comes out.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "exit_codes.h"
+#include "payload/format.h"
+#include "support/test_support.h"
+#include "tree_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bytes LZMA does not shrink, as in a photo or an archive.
+std::string noise(size_t size, uint32_t seed) {
+    const std::vector<uint8_t> bytes = random_bytes(size, seed);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Text that LZMA shrinks well.
+std::string menu_lines(size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) text += std::to_string(i) + u8",米饭,2.00\r\n";
+    return text;
+}
+
+struct Block {
+    int properties;                    // 93: LZMA with lc 3, lp 0, pb 2; 255: stored
+    std::vector<std::string> records;  // names in stream order, directories as "dir NAME"
+};
+
+std::vector<Block> blocks_of(const Payload& payload) {
+    std::vector<Block> blocks;
+    for (size_t i = 0; i < payload.stored.size(); ++i) {
+        Block block{payload.stored[i][4], {}};
+        for (const Entry& e : entries_of(payload.streams[i]))
+            block.records.push_back(e.type == RECORD_DIR ? "dir " + e.name : e.name);
+        blocks.push_back(block);
+    }
+    return blocks;
+}
+
+bool operator==(const Block& a, const Block& b) { return a.properties == b.properties && a.records == b.records; }
+
+void PrintTo(const Block& b, std::ostream* os) {
+    *os << b.properties << " {";
+    for (const std::string& r : b.records) *os << " " << r;
+    *os << " }";
+}
+
+}  // namespace
+
+TEST(Stored, FilesThatLzmaDoesNotShrinkGoIntoStoredBlocksAfterTheLzmaOnes) {
+    struct Case {
+        const char* what;
+        Tree tree;
+        std::vector<std::string> options;
+        std::vector<Block> blocks;
+    } cases[] = {
+        {"a large incompressible file: stored, after the LZMA blocks, its directory repeated",
+         {{"cashier.exe", menu_lines(200)}, {"media/menu.csv", menu_lines(5000)}, {"media/photo.jpg", noise(100000, 1)}},
+         {},
+         {{93, {"\\cashier.exe"}},
+          {93, {"dir \\media", "\\media\\menu.csv"}},
+          {255, {"dir \\media", "\\media\\photo.jpg"}}}},
+        {"large files, tried by slices: the text in LZMA, the incompressible one stored",
+         {{"cashier.exe", menu_lines(200)}, {"media/menu.csv", menu_lines(30000)}, {"media/video.mp4", noise(600000, 5)}},
+         {},
+         {{93, {"\\cashier.exe"}},
+          {93, {"dir \\media", "\\media\\menu.csv"}},
+          {255, {"dir \\media", "\\media\\video.mp4"}}}},
+        {"an incompressible file under 64 KiB stays among the text in LZMA",
+         {{"cashier.exe", menu_lines(200)}, {"media/logo.png", noise(3000, 2)}, {"media/menu.csv", menu_lines(5000)}},
+         {},
+         {{93, {"\\cashier.exe"}}, {93, {"dir \\media", "\\media\\logo.png", "\\media\\menu.csv"}}}},
+        {"an incompressible loose file stays in the first block",
+         {{"cashier.exe", noise(100000, 3)}, {"readme.txt", menu_lines(5000)}, {"data/menu.csv", menu_lines(100)}},
+         {},
+         {{93, {"\\cashier.exe", "\\readme.txt"}}, {93, {"dir \\data", "\\data\\menu.csv"}}}},
+        {"directories that lead only to stored files: in the stored block alone; an empty one stays in LZMA",
+         {{"cashier.exe", menu_lines(200)}, {"photos/2024/a.jpg", noise(70000, 4)}, {"data/menu.csv", menu_lines(100)},
+          {"data/logs/", ""}},
+         {},
+         {{93, {"\\cashier.exe"}},
+          {93, {"dir \\data", "dir \\data\\logs", "\\data\\menu.csv"}},
+          {255, {"dir \\photos", "dir \\photos\\2024", "\\photos\\2024\\a.jpg"}}}},
+        {"a block too small to shrink is stored in its place",
+         {{"a.txt", "x"}, {"media/menu.csv", menu_lines(5000)}},
+         {},
+         {{255, {"\\a.txt"}}, {93, {"dir \\media", "\\media\\menu.csv"}}}},
+        {"--no-stored: every block in LZMA, grown or not",
+         {{"a.txt", "x"}, {"media/menu.csv", menu_lines(5000)}, {"media/photo.jpg", noise(100000, 1)}},
+         {"--no-stored"},
+         {{93, {"\\a.txt"}}, {93, {"dir \\media", "\\media\\menu.csv", "\\media\\photo.jpg"}}}},
+    };
+    for (const Case& c : cases) {
+        ScratchDir scratch;
+        const std::string src = scratch / "src", out = scratch / "setup.exe", dest = scratch / "dest";
+        write_tree(src, c.tree);
+        std::vector<std::string> args = {"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(src);
+        CliRun run = run_cli(args);
+        ASSERT_EQ(run.status, MKI_OK) << c.what << ": " << run.err;
+        const Payload payload = read_installer(out);
+        EXPECT_EQ(blocks_of(payload), c.blocks) << c.what;
+        for (const auto& block : payload.stored) {
+            if (block[4] == 255) {
+                EXPECT_EQ(block_dictionary_size(block.data()), 0u) << c.what;
+            }
+        }
+        // The installer's own extraction gives the tree back, and verify finds nothing wrong.
+        CliRun extract = run_cli({"extract", out, dest});
+        EXPECT_EQ(extract.status, MKI_OK) << c.what << ": " << extract.err;
+        EXPECT_TRUE(read_tree(dest) == read_tree(src)) << c.what;
+        EXPECT_EQ(run_cli({"verify", out}).status, MKI_OK) << c.what;
+    }
+}
+
+TEST(Stored, PackLinesSayStoredForStoredBlocks) {
+    ScratchDir scratch;
+    const std::string src = scratch / "src", out = scratch / "setup.exe";
+    write_tree(src, {{"a.txt", "x"}, {"media/menu.csv", menu_lines(5000)}, {"media/photo.jpg", noise(100000, 1)}});
+    CliRun run = run_cli({"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out, src});
+    ASSERT_EQ(run.status, MKI_OK) << run.err;
+    const Payload payload = read_installer(out);
+    ASSERT_EQ(payload.stored.size(), 3u);
+    const std::string expected =
+        "block 0: 0 directories, 1 files, 15 bytes -> 24 bytes, stored\n"
+        "block 1: 1 directories, 1 files, 88922 bytes -> " + std::to_string(payload.stored[1].size()) +
+        " bytes, LZMA dictionary 131072\n"
+        "block 2: 1 directories, 1 files, 100033 bytes -> 100042 bytes, stored\n"
+        "wrote " + out + ": " + std::to_string(read_file(out).size()) + " bytes, 3 blocks, 188970 bytes unpacked, flags 128\n";
+    EXPECT_EQ(run.out, expected);
+}
+
+TEST(Stored, AStubThatCannotReadStoredBlocksIsRefusedUnlessNoStored) {
+    struct Case {
+        std::vector<std::string> options;
+        int status;
+        const char* reason;  // after "mkinstaller: STUB: "
+    } cases[] = {
+        {{}, MKI_FAILED,
+         "is a program image from an older build that cannot read stored blocks; rebuild it, or pack with --no-stored\n"},
+        {{"--no-stored"}, MKI_OK, ""},
+    };
+    for (const Case& c : cases) {
+        ScratchDir scratch;
+        const std::string src = scratch / "src", out = scratch / "setup.exe";
+        write_tree(src, {{"a.txt", "alpha"}});
+        const std::string stub = make_stub(fs::path(scratch.path()), false);
+        std::vector<std::string> args = {"pack", "--stub", stub, "--out", out};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(src);
+        CliRun run = run_cli(args);
+        EXPECT_EQ(run.status, c.status);
+        if (c.status == MKI_OK) {
+            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(run_cli({"verify", out}).status, MKI_OK);
+        } else {
+            EXPECT_EQ(run.err, "mkinstaller: " + stub + ": " + c.reason);
+            EXPECT_FALSE(file_exists(out));
+            EXPECT_FALSE(file_exists(out + ".partial"));
+        }
+    }
+}

@@ -1,0 +1,145 @@
+// Plans the blocks: loose files first, then the rest in walk order, files LZMA does not shrink last.
+#include "block_plan.h"
+
+#include "host.h"
+#include "pack_error.h"
+#include "payload/format.h"
+
+namespace {
+
+// Bytes a record takes in the stream: type, name length, name, and for a file its length and data.
+uint64_t record_size(const SourceEntry& e) {
+    const uint64_t named = RECORD_TYPE_SIZE + RECORD_NAME_LENGTH_SIZE + e.name.size();
+    return e.is_dir ? named : named + RECORD_DATA_LENGTH_SIZE + e.size;
+}
+
+class Planner {
+public:
+    Planner(const std::vector<SourceEntry>& entries, uint64_t block_size, int max_blocks)
+        : entries_(entries), block_size_(block_size), max_blocks_(max_blocks), block_of_(entries.size(), -1) {}
+
+    void add(int index) {
+        uint64_t need = missing_parents_size(index) + record_size(entries_[index]);
+        if (own_records_ && size_ + need > block_size_) {
+            close();
+            need = missing_parents_size(index) + record_size(entries_[index]);
+        }
+        if (closed_) open(index);
+        if (total_ + need > PAYLOAD_MAX_TOTAL_UNPACKED)
+            throw PackError(path_for_display(entries_[index].path),
+                            "takes the total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) +
+                                " bytes, the most an installer's progress range allows");
+        add_parents(entries_[index].parent);
+        append(index);
+        own_records_ = true;
+    }
+
+    // Ends the current block; the next record starts a new one.
+    void close() {
+        closed_ = true;
+        own_records_ = false;
+    }
+
+    // Ends the current block; the blocks from now on are stored ones.
+    void start_stored() {
+        close();
+        stored_ = true;
+    }
+
+    std::vector<BlockPlan> finish() { return std::move(blocks_); }
+
+private:
+    uint64_t missing_parents_size(int index) const {
+        uint64_t size = 0;
+        for (int p = entries_[index].parent; p >= 0 && !in_block(p); p = entries_[p].parent)
+            size += record_size(entries_[p]);
+        return size;
+    }
+
+    bool in_block(int index) const { return !closed_ && block_of_[index] == int(blocks_.size()) - 1; }
+
+    void open(int index) {
+        if (int(blocks_.size()) == max_blocks_)
+            throw PackError(path_for_display(entries_[index].path),
+                            "needs block " + std::to_string(max_blocks_ + 1) + "; an installer holds at most " +
+                                std::to_string(max_blocks_) + " (raise --block-size)");
+        blocks_.emplace_back();
+        closed_ = false;
+        own_records_ = false;
+        size_ = RECORD_TYPE_SIZE;  // the end record
+        total_ += RECORD_TYPE_SIZE;
+        blocks_.back().unpacked = RECORD_TYPE_SIZE;
+        blocks_.back().stored = stored_;
+    }
+
+    // Parents first, outermost first, each only once per block.
+    void add_parents(int parent) {
+        if (parent < 0 || in_block(parent)) return;
+        add_parents(entries_[parent].parent);
+        append(parent);
+    }
+
+    void append(int index) {
+        const uint64_t size = record_size(entries_[index]);
+        blocks_.back().records.push_back(index);
+        blocks_.back().unpacked += uint32_t(size);
+        block_of_[index] = int(blocks_.size()) - 1;
+        size_ += size;
+        total_ += size;
+    }
+
+    const std::vector<SourceEntry>& entries_;
+    const uint64_t block_size_;
+    const int max_blocks_;
+    std::vector<int> block_of_;  // the block an entry was last written into
+    std::vector<BlockPlan> blocks_;
+    bool closed_ = true;
+    bool own_records_ = false;  // the current block holds a record beyond its repeated parents
+    bool stored_ = false;       // blocks opened from now on are stored ones
+    uint64_t size_ = 0;         // of the current block
+    uint64_t total_ = 0;        // of all blocks so far
+};
+
+// The entries of the LZMA blocks: the files not marked in store, and the directories that are empty or hold
+// one of those files or such a directory somewhere below them. A directory that leads only to stored files is
+// left to the stored blocks, which repeat it anyway, so that no block holds it alone.
+std::vector<char> lzma_entries(const std::vector<SourceEntry>& entries, const std::vector<char>& store) {
+    std::vector<char> in_lzma(entries.size(), 0), has_child(entries.size(), 0);
+    for (const SourceEntry& e : entries)
+        if (e.parent >= 0) has_child[e.parent] = 1;
+    // Children come after their directory in walk order: going backwards, each is settled before its parent.
+    for (size_t i = entries.size(); i-- > 0;) {
+        const SourceEntry& e = entries[i];
+        if (e.is_dir ? !has_child[i] : store.empty() || !store[i]) in_lzma[i] = 1;
+        if (in_lzma[i] && e.parent >= 0) in_lzma[e.parent] = 1;
+    }
+    return in_lzma;
+}
+
+}  // namespace
+
+int pack_max_blocks(bool checksums) {
+    // The tail stays under the limit: first-block offset, count and trailer, then 4 or 8 bytes a block.
+    const int room = PAYLOAD_TAIL_LIMIT - 1 - DIRECTORY_HEADER_SIZE - PAYLOAD_TRAILER_SIZE;
+    return room / (DIRECTORY_ENTRY_SIZE + (checksums ? CHECKSUM_ENTRY_SIZE : 0));
+}
+
+std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, const std::vector<char>& store,
+                                   uint64_t block_size, int max_blocks) {
+    Planner planner(entries, block_size, max_blocks);
+    auto stored = [&](size_t i) { return !store.empty() && store[i]; };
+    const std::vector<char> in_lzma = lzma_entries(entries, store);
+    // The programs the installer launches are loose files at the top: small and first, and in LZMA.
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].parent < 0 && !entries[i].is_dir) planner.add(int(i));
+    planner.close();
+    for (size_t i = 0; i < entries.size(); ++i)
+        if ((entries[i].parent >= 0 || entries[i].is_dir) && in_lzma[i]) planner.add(int(i));
+    // Stored blocks after the LZMA blocks. Every block is self-contained, so the place is free: here the
+    // loose programs' block stays first, the LZMA blocks follow in walk order, and the stored ones, which
+    // unpack by a mere copy, come together at the end.
+    planner.start_stored();
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (stored(i)) planner.add(int(i));
+    return planner.finish();
+}

@@ -1,0 +1,27 @@
+// Planning the blocks: which entries each block holds, in which order, LZMA or stored.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "tree_walk.h"
+
+// Most blocks an installer holds: directory, checksum table and trailer stay under 1024 bytes, and each
+// block takes a 4-byte size entry and, with checksums, a 4-byte CRC-32 (251 without, 125 with).
+int pack_max_blocks(bool checksums);
+
+// One block of the plan: entry indices in stream order (the parent directories that the block repeats
+// included), the size of its record stream, end record included, and whether it is stored as it is.
+struct BlockPlan {
+    std::vector<int> records;
+    uint32_t unpacked = 0;
+    bool stored = false;
+};
+
+// Splits the walk into blocks: the files directly in the source directory first, in block(s) of their own;
+// then everything else in walk order but the files marked in store (indexed like entries; empty marks none)
+// and the directories that lead only to such files; then the marked files, in walk order, in stored blocks. Blocks are cut at record boundaries so that none passes
+// block_size unless one file alone does, and each starts by repeating the directory records its first
+// entry lies in. Throws PackError naming the file that needs a block past max_blocks or takes the total
+// unpacked size over 715827882 bytes.
+std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, const std::vector<char>& store,
+                                   uint64_t block_size, int max_blocks);
