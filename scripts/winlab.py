@@ -234,8 +234,10 @@ def padded_installer(tree, exe, stage, blobs, blob_size, seed, say=lambda text: 
     inputs = paths + programs + [tree.stub]
     if not (os.path.exists(exe) and os.path.getmtime(exe) >= max(map(os.path.getmtime, inputs))):
         say("packing %s (once per installer stub)" % exe)
-        subprocess.run([tree.mkinstaller, "pack", "--level", "0", "--dict", "64K", "--stub", tree.stub,
-                        "--out", exe, stage], check=True, stdout=subprocess.DEVNULL)
+        # Random bytes decoded as LZMA, in one block: stored blocks, or blocks decoded side by side, would
+        # make the installation too quick to be watched.
+        subprocess.run([tree.mkinstaller, "pack", "--level", "0", "--dict", "64K", "--no-stored", "--block-size", "256M",
+                        "--stub", tree.stub, "--out", exe, stage], check=True, stdout=subprocess.DEVNULL)
     return paths
 
 
