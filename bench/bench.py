@@ -11,11 +11,9 @@ Absolute times depend on the machine and on what else runs on it; the ratios are
 """
 import argparse
 import hashlib
-import json
 import os
 import platform
 import shutil
-import statistics
 import struct
 import subprocess
 import sys
@@ -24,74 +22,11 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "scripts"))
 import winlab  # noqa: E402
+from benchlib import (MiB, PE_DIR, Cache, Timer, clean, log, med, out_of, product_tree, quick_tree_check,  # noqa: E402
+                      ram_dir, read_payload, read_time, run)
 
-MiB = 1024 * 1024
 INSTALL_CLICK = (500, 345)          # the install button, in client coordinates
-PE_DIR = "/usr/lib/i386-linux-gnu/wine/i386-windows"
 LZMA_SETTINGS = "lc 3, lp 0, pb 2, 128 MiB dictionary"
-
-
-def log(msg):
-    print("bench: " + msg, flush=True)
-
-
-def sha256_file(path):
-    h = hashlib.sha256()
-    with open(path, "rb") as f:
-        for chunk in iter(lambda: f.read(1 << 20), b""):
-            h.update(chunk)
-    return h.hexdigest()
-
-
-def tree_stats(root):
-    """Files, directories, deepest directory level, bytes, and a hash of names and contents."""
-    files = dirs = depth = size = 0
-    top_files = 0
-    h = hashlib.sha256()
-    for cur, dnames, fnames in os.walk(root):
-        dnames.sort()
-        rel = os.path.relpath(cur, root)
-        level = 0 if rel == "." else rel.count("/") + 1
-        if rel != ".":
-            dirs += 1
-            depth = max(depth, level)
-        for n in sorted(fnames):
-            p = os.path.join(cur, n)
-            files += 1
-            top_files += rel == "."
-            size += os.path.getsize(p)
-            h.update(os.path.join(rel, n).encode() + b"\0")
-            h.update(sha256_file(p).encode())
-    return {"files": files, "dirs": dirs, "depth": depth, "bytes": size, "top_files": top_files,
-            "sha256": h.hexdigest()}
-
-
-def quick_tree_check(root, want):
-    """The installed tree has the product's file count and byte total."""
-    files = size = 0
-    for cur, _, fnames in os.walk(root):
-        for n in fnames:
-            files += 1
-            size += os.path.getsize(os.path.join(cur, n))
-    if files != want["files"] or size != want["bytes"]:
-        raise SystemExit("bench: %s holds %d files, %d bytes; expected %d files, %d bytes"
-                         % (root, files, size, want["files"], want["bytes"]))
-
-
-def read_payload(path):
-    """Blocks, directory and trailer of an installer file; `between` is what lies between the directory's
-    size entries and the trailer (the blocks' checksum table when pack wrote one)."""
-    with open(path, "rb") as f:
-        data = f.read()
-    dir_offset, total, flags = struct.unpack(">IIB", data[-9:])
-    first, count = struct.unpack(">II", data[dir_offset:dir_offset + 8])
-    sizes = struct.unpack(">%dI" % count, data[dir_offset + 8:dir_offset + 8 + 4 * count])
-    blocks, pos = [], first
-    for s in sizes:
-        blocks.append(data[pos:pos + s])
-        pos += s
-    return {"first": first, "sizes": list(sizes), "total": total, "flags": flags, "blocks": blocks,
-            "payload": data[first:dir_offset], "between": data[dir_offset + 8 + 4 * count:-9]}
 
 
 def restub(packed_path, stub_path, out_path):
@@ -108,38 +43,6 @@ def restub(packed_path, stub_path, out_path):
     with open(tmp, "wb") as f:
         f.write(stub + p["payload"] + tail)
     os.replace(tmp, out_path)
-
-
-def run(cmd, **kw):
-    subprocess.run(cmd, check=True, **kw)
-
-
-def out_of(cmd, **kw):
-    try:
-        r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace", **kw)
-        return r.stdout
-    except OSError:
-        return ""
-
-
-class Cache:
-    """One input, rebuilt when its key changes."""
-
-    def __init__(self, cache_dir):
-        self.dir = cache_dir
-
-    def fresh(self, name, key):
-        stamp = os.path.join(self.dir, name + ".key")
-        return os.path.exists(stamp) and open(stamp).read() == key
-
-    def done(self, name, key):
-        with open(os.path.join(self.dir, name + ".key"), "w") as f:
-            f.write(key)
-
-    def forget(self, name):
-        stamp = os.path.join(self.dir, name + ".key")
-        if os.path.exists(stamp):
-            os.remove(stamp)
 
 
 def nsis_script(tree, out_exe):
@@ -166,33 +69,6 @@ def check_built(build):
     for p in (build.mkinstaller, build.stub, os.path.join(build.programs, winlab.CASHIER)):
         if not os.path.exists(p):
             raise SystemExit("bench: %s is missing (make BUILD=%s all)" % (p, build.dir))
-
-
-def product_key(programs):
-    """What the product tree is made of: the generator, wine's PE files it picks from and the two programs."""
-    here = os.path.dirname(os.path.abspath(__file__))
-    h = hashlib.sha256(open(os.path.join(here, "make_product.py"), "rb").read())
-    for n in sorted(os.listdir(PE_DIR)):
-        st = os.stat(os.path.join(PE_DIR, n))
-        h.update(("%s %d %d\n" % (n, st.st_size, int(st.st_mtime))).encode())
-    for n in winlab.SAMPLE_PROGRAMS:
-        h.update(sha256_file(os.path.join(programs, n)).encode())
-    return h.hexdigest()
-
-
-def product_tree(cache, programs):
-    """The product tree in the cache and its statistics (tree_stats), generated when its key changed."""
-    tree = os.path.join(cache.dir, "product")
-    key = product_key(programs)
-    if not cache.fresh("product", key):
-        log("generating the product tree in %s" % tree)
-        shutil.rmtree(tree, ignore_errors=True)
-        here = os.path.dirname(os.path.abspath(__file__))
-        run([sys.executable, os.path.join(here, "make_product.py"), PE_DIR, programs, tree])
-        stats = tree_stats(tree)
-        json.dump(stats, open(os.path.join(cache.dir, "product.json"), "w"))
-        cache.done("product", key)
-    return tree, json.load(open(os.path.join(cache.dir, "product.json")))
 
 
 def compressed_jobs(tree, tree_key, build, cache_dir):
@@ -301,37 +177,8 @@ def prepare_inputs(build_dir, cache_dir):
             "sevenz": jobs["7z"][3], "txz": jobs["txz"][3], "nsis": jobs["nsis"][3]}
 
 
-class Timer:
-    """Runs a command under GNU time: wall clock from here, CPU and peak memory from time."""
-
-    def __init__(self, env=None):
-        self.env = env
-        fd, self.tf = tempfile.mkstemp(prefix="bench-time-")
-        os.close(fd)
-
-    def __call__(self, cmd, cwd=None):
-        t0 = time.perf_counter()
-        r = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", self.tf] + cmd, cwd=cwd, env=self.env,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        wall = time.perf_counter() - t0
-        if r.returncode != 0:
-            raise SystemExit("bench: %s failed (%d): %s" % (" ".join(cmd), r.returncode, r.stderr.decode()[-2000:]))
-        return dict(wall=wall, **read_time(self.tf))
-
-
-def read_time(path):
-    """CPU seconds (user + system) and peak resident bytes from GNU time's "%U %S %M"."""
-    u, s, m = open(path).read().split()[-3:]
-    return {"cpu": float(u) + float(s), "rss": int(m) * 1024}
-
-
 def add(a, b):
     return {"wall": a["wall"] + b["wall"], "cpu": a["cpu"] + b["cpu"], "rss": max(a["rss"], b["rss"])}
-
-
-def clean(path):
-    shutil.rmtree(path, ignore_errors=True)
-    os.sync()
 
 
 class EarlyEnd(Exception):
@@ -395,20 +242,6 @@ def installer_gui_run(installer, env, target, desktop_dirs, stats, log_path, tim
     quick_tree_check(target, stats)
     return dict(wall=t_end - t_shown, launch=t_end - t0, **read_time(time_file),
                 **install_phases(target, click_clock, end_clock))
-
-
-def ram_dir():
-    """A fresh directory on /dev/shm when it is a RAM file system with room for a few trees, else None."""
-    try:
-        st = os.statvfs("/dev/shm")
-        if st.f_bavail * st.f_frsize < 2 << 30:
-            return None
-        with open("/proc/mounts") as f:
-            if not any(l.split()[1:3] == ["/dev/shm", "tmpfs"] for l in f):
-                return None
-        return tempfile.mkdtemp(prefix="bench-", dir="/dev/shm")
-    except OSError:
-        return None
 
 
 class Tools:
@@ -586,10 +419,6 @@ def section_table(exe):
         if len(parts) >= 7 and parts[0].isdigit():
             rows.append((parts[1], int(parts[2], 16)))
     return rows
-
-
-def med(xs):
-    return statistics.median(xs)
 
 
 # The ratios and their targets: label, ours, the peer, target, whether a ratio meets it.
