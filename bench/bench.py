@@ -4,9 +4,11 @@
     bench/bench.py --build BUILD_DIR --out RESULTS_DIR     (bench/run.sh installs the peers and runs this)
 
 Inputs are generated once and cached under BUILD_DIR/bench/: the product tree (bench/make_product.py), the
-installer (mkinstaller pack, two blocks, 128 MiB dictionary), each block as a .lzma file, a .7z and a
-.tar.xz of the tree with the same LZMA settings, and an NSIS installer of the tree. Then every tool runs
-in each round, rounds interleaved with a rotating start, and the table gives medians and their ratios.
+installer packed at several block sizes (bench/splits.py; 128 MiB dictionary, the reference in two blocks),
+each of the reference's blocks as a .lzma file, a .7z and a .tar.xz of the tree with the same LZMA settings,
+the multi-threaded peers' archives (LZMA2 .7z and .tar.xz in blocks of the recommended split's size, a zstd
+tarball) and an NSIS installer of the tree. Then every tool runs in each round, rounds interleaved with a
+rotating start, and the table gives medians and their ratios; the splits' extractions follow the rounds.
 Absolute times depend on the machine and on what else runs on it; the ratios are the result.
 """
 import argparse
@@ -24,6 +26,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(
 import winlab  # noqa: E402
 from benchlib import (MiB, PE_DIR, Cache, Timer, clean, log, med, out_of, product_tree, quick_tree_check,  # noqa: E402
                       ram_dir, read_payload, read_time, run)
+from splits import measure_splits, recommended, split_packs, split_section  # noqa: E402
 
 INSTALL_CLICK = (500, 345)          # the install button, in client coordinates
 LZMA_SETTINGS = "lc 3, lp 0, pb 2, 128 MiB dictionary"
@@ -71,10 +74,13 @@ def check_built(build):
             raise SystemExit("bench: %s is missing (make BUILD=%s all)" % (p, build.dir))
 
 
-def compressed_jobs(tree, tree_key, build, cache_dir):
+# The tar stream of the tree, the same bytes every time; the .tar.xz and .tar.zst compress it.
+TAR_CREATE = "tar --sort=name --mtime=@0 --owner=0 --group=0 --numeric-owner -cf - . "
+
+
+def compressed_jobs(tree, tree_key, cache_dir):
     """The compressed forms of the tree, by name: (key, command, working directory, output). Each key is the
     tree's and the form's own settings; writes the NSIS script the nsis job compiles."""
-    packed = os.path.join(cache_dir, "packed.exe")
     sevenz = os.path.join(cache_dir, "product.7z")
     txz = os.path.join(cache_dir, "product.tar.xz")
     nsis = os.path.join(cache_dir, "nsis-setup.exe")
@@ -83,17 +89,34 @@ def compressed_jobs(tree, tree_key, build, cache_dir):
     with open(os.path.join(cache_dir, "product.nsi"), "w") as f:
         f.write(script)
     return {
-        "packed": (tree_key + " pack --dict 128M",
-                   [build.mkinstaller, "pack", "--stub", build.stub, "--out", packed, "--dict", "128M", tree], None,
-                   packed),
         "7z": (tree_key + " 7z lzma d=128m lc3 lp0 pb2 mx9 solid, no filters",
                ["7zz", "a", "-t7z", "-bd", "-mx=9", "-m0=LZMA:d=128m:lc=3:lp=0:pb=2", "-ms=on", "-mf=off",
                 "-mmt=1", "-mtc=off", "-mta=off", "-mtm=off", sevenz + ".tmp"] + top, tree, sevenz),
         "txz": (tree_key + " tar sorted, xz lzma2 preset 9 dict 128MiB lc3 lp0 pb2",
-                ["sh", "-c", "tar --sort=name --mtime=@0 --owner=0 --group=0 --numeric-owner -cf - . "
-                 "| xz -z -c -T1 --lzma2=preset=9,dict=128MiB,lc=3,lp=0,pb=2 > '%s.tmp'" % txz], tree, txz),
+                ["sh", "-c", TAR_CREATE + "| xz -z -c -T1 --lzma2=preset=9,dict=128MiB,lc=3,lp=0,pb=2 > '%s.tmp'"
+                 % txz], tree, txz),
         "nsis": (tree_key + " " + hashlib.sha256(script.encode()).hexdigest(),
                  ["makensis", "-V2", "-INPUTCHARSET", "UTF8", os.path.join(cache_dir, "product.nsi")], None, nsis),
+    }
+
+
+def parallel_jobs(tree, tree_key, cache_dir, block_mib):
+    """The peers that decode on several cores, as compressed_jobs: 7-Zip's LZMA2 and xz in independent blocks
+    of the installer's recommended block size (same LZMA settings otherwise), and zstd -19 with a 128 MiB
+    window, the fast-decoding reference at its own size."""
+    sevenz = os.path.join(cache_dir, "product-mt.7z")
+    txz = os.path.join(cache_dir, "product-mt.tar.xz")
+    zst = os.path.join(cache_dir, "product.tar.zst")
+    top = sorted(os.listdir(tree))
+    return {
+        "7z_mt": (tree_key + " 7z lzma2 d=128m c=%dm lc3 lp0 pb2 mx9 mmt2 solid, no filters" % block_mib,
+                  ["7zz", "a", "-t7z", "-bd", "-mx=9", "-m0=LZMA2:d=128m:c=%dm:lc=3:lp=0:pb=2" % block_mib, "-ms=on",
+                   "-mf=off", "-mmt=2", "-mtc=off", "-mta=off", "-mtm=off", sevenz + ".tmp"] + top, tree, sevenz),
+        "txz_mt": (tree_key + " tar sorted, xz -T2 block %dMiB lzma2 preset 9 dict 128MiB lc3 lp0 pb2" % block_mib,
+                   ["sh", "-c", TAR_CREATE + "| xz -z -c -T2 --block-size=%dMiB "
+                    "--lzma2=preset=9,dict=128MiB,lc=3,lp=0,pb=2 > '%s.tmp'" % (block_mib, txz)], tree, txz),
+        "zst": (tree_key + " tar sorted, zstd -19 --long=27",
+                ["sh", "-c", TAR_CREATE + "| zstd -q -19 --long=27 -T1 -c > '%s.tmp'" % zst], tree, zst),
     }
 
 
@@ -133,13 +156,14 @@ def build_stale(cache, jobs):
 
 
 def current_installer(cache, packed, build, cache_dir):
-    """The installer of this run: today's stub in front of the cached blocks, checked by mkinstaller itself."""
+    """The installer of this run: today's stub in front of the blocks of the cached pack (split_packs), checked
+    by mkinstaller itself."""
     installer = os.path.join(cache_dir, "setup.exe")
-    restub(packed, build.stub, installer)
+    restub(packed["path"], build.stub, installer)
     r = subprocess.run([build.mkinstaller, "verify", installer], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                        text=True)
     if r.returncode != 0:
-        cache.forget("packed")
+        cache.forget(packed["name"])
         raise SystemExit("bench: mkinstaller verify %s failed (rerun to repack):\n%s" % (installer, r.stdout))
     return installer
 
@@ -167,14 +191,19 @@ def prepare_inputs(build_dir, cache_dir):
     check_built(build)
     cache = Cache(cache_dir)
     tree, stats = product_tree(cache, build.programs)
-    jobs = compressed_jobs(tree, stats["sha256"], build, cache_dir)
+    # The block-size splits first and one at a time, so that their packing times do not compete; the
+    # reference split is the installer of the rounds.
+    splits = split_packs(cache, tree, stats["sha256"], build)
+    split = recommended(splits)
+    jobs = compressed_jobs(tree, stats["sha256"], cache_dir)
+    jobs.update(parallel_jobs(tree, stats["sha256"], cache_dir, split["mib"]))
     build_stale(cache, jobs)
-    installer = current_installer(cache, jobs["packed"][3], build, cache_dir)
+    installer = current_installer(cache, splits[0], build, cache_dir)
     lzma, blocks = lzma_files(installer, cache_dir)
     return {"tree": tree, "stats": stats, "installer": installer, "stub": build.stub,
             "shipped_stub": build.shipped_stub, "mk": build.mkinstaller,
-            "mk_exe": build.mkinstaller_exe, "lzma": lzma, "blocks": blocks,
-            "sevenz": jobs["7z"][3], "txz": jobs["txz"][3], "nsis": jobs["nsis"][3]}
+            "mk_exe": build.mkinstaller_exe, "lzma": lzma, "blocks": blocks, "splits": splits, "split": split,
+            "archives": {name: job[3] for name, job in jobs.items()}}
 
 
 def add(a, b):
@@ -270,6 +299,7 @@ class Tools:
 
     def table(self):
         """(name, run) of every tool, in the order of the first round."""
+        split, arc = self.inp["split"]["path"], self.inp["archives"]
         tools = [
             ("extract", self.mkinstaller_extract),
             ("dec_7zz", lambda: self.decode(lambda f: ["7zz", "x", "-so", "-bd", f])),
@@ -277,6 +307,16 @@ class Tools:
             ("dec_xz", lambda: self.decode(lambda f: ["xz", "-dc", "--format=lzma", f])),
             ("7zz_x", self.sevenz_x),
             ("tar_xJ", self.tar_xj),
+            ("extract_split", lambda: self.mkinstaller_extract(installer=split)),
+            ("verify", lambda: self.mkinstaller_verify(self.inp["installer"])),
+            ("verify_split", lambda: self.mkinstaller_verify(split)),
+            ("7zz_mt", lambda: self.extract_with("7zz-mt", lambda d: ["7zz", "x", "-y", "-bd", "-mmt=2", "-o" + d,
+                                                                     arc["7z_mt"]])),
+            ("tar_xz_mt", lambda: self.extract_with("tar-xz", lambda d: ["tar", "-I", "xz -T2", "-xf", arc["txz_mt"],
+                                                                        "-C", d])),
+            ("tar_zst", lambda: self.extract_with("tar-zst", lambda d: ["tar", "-I", "zstd -d --long=27", "-xf",
+                                                                       arc["zst"], "-C", d])),
+            ("cp", lambda: self.extract_with("cp", lambda d: ["cp", "-r", self.inp["tree"] + "/.", d])),
             ("installer_wine", self.installer_wine),
             ("nsis_wine", self.nsis_wine),
             ("extract_wine", self.mkinstaller_wine),
@@ -297,9 +337,18 @@ class Tools:
         quick_tree_check(d, self.stats)
         return r
 
-    def mkinstaller_extract(self, base=None):
+    def mkinstaller_extract(self, base=None, installer=None):
         d = self.into("mkinstaller", base)
-        return self.checked(d, [self.inp["mk"], "extract", self.inp["installer"], d])
+        return self.checked(d, [self.inp["mk"], "extract", installer or self.inp["installer"], d])
+
+    def mkinstaller_verify(self, installer):
+        """Reads, checks and decodes every block, writing nothing: the decoder's CPU time."""
+        return self.native([self.inp["mk"], "verify", installer])
+
+    def extract_with(self, name, cmd_for):
+        """Times cmd_for(d), which writes the product tree into a fresh d, and checks the tree."""
+        d = self.into(name)
+        return self.checked(d, cmd_for(d))
 
     def decode(self, cmd_for):
         r = None
@@ -310,11 +359,11 @@ class Tools:
 
     def sevenz_x(self):
         d = self.into("7zz")
-        return self.checked(d, ["7zz", "x", "-y", "-bd", "-o" + d, self.inp["sevenz"]])
+        return self.checked(d, ["7zz", "x", "-y", "-bd", "-o" + d, self.inp["archives"]["7z"]])
 
     def tar_xj(self):
         d = self.into("tar")
-        return self.checked(d, ["tar", "-xJf", self.inp["txz"], "-C", d])
+        return self.checked(d, ["tar", "-xJf", self.inp["archives"]["txz"], "-C", d])
 
     def installer_wine(self):
         # Should the installer end before its window maps (status 0), it is started again, counted, and its
@@ -346,7 +395,7 @@ class Tools:
     def nsis_wine(self):
         d = os.path.join(self.drive_c, "bench-nsis")
         clean(d)
-        return self.checked(d, [winlab.WINE, self.inp["nsis"], "/S", "/D=C:\\bench-nsis"], self.wine_timer)
+        return self.checked(d, [winlab.WINE, self.inp["archives"]["nsis"], "/S", "/D=C:\\bench-nsis"], self.wine_timer)
 
     def mkinstaller_wine(self):
         d = os.path.join(self.drive_c, "bench-mki")
@@ -392,6 +441,7 @@ def versions(inp):
     v["lzma_alone (LZMA SDK)"] = first(out_of(["lzma_alone"]))
     v["xz"] = first(out_of(["xz", "--version"]))
     v["tar"] = first(out_of(["tar", "--version"]))
+    v["zstd"] = first(out_of(["zstd", "--version"]))
     v["makensis"] = "NSIS " + first(out_of(["makensis", "-VERSION"]))
     v["wine"] = first(out_of([winlab.WINE, "--version"]))
     v["gcc (native)"] = first(out_of(["gcc", "--version"]))
@@ -435,6 +485,16 @@ RATIOS = [
      lambda r: r <= 0.8),
     ("installer under wine, click → process end / NSIS `/S`", "installer_wine", "nsis_wine", "≤ 0.9",
      lambda r: r <= 0.9),
+    ("native `mkinstaller extract`, recommended split / the same, two blocks", "extract_split", "extract",
+     "(information)", lambda r: True),
+    ("native `mkinstaller extract`, recommended split / `7zz x -mmt=2` of the LZMA2 .7z", "extract_split", "7zz_mt",
+     "(information)", lambda r: True),
+    ("native `mkinstaller extract`, recommended split / `tar -I 'xz -T2'` of the multi-block .tar.xz",
+     "extract_split", "tar_xz_mt", "(information)", lambda r: True),
+    ("native `mkinstaller extract`, recommended split / `tar -I zstd` of the zstd -19 tarball", "extract_split",
+     "tar_zst", "(information)", lambda r: True),
+    ("native `mkinstaller extract`, recommended split / `cp -r` of the tree", "extract_split", "cp",
+     "(information)", lambda r: True),
 ]
 
 # The rows of the times table, in order.
@@ -445,6 +505,13 @@ TOOL_NAMES = [
     ("dec_xz", "decode only, `xz -dc --format=lzma` both .lzma → /dev/null"),
     ("7zz_x", "`7zz x` of the .7z (solid LZMA, same settings)"),
     ("tar_xJ", "`tar -xJf` of the .tar.xz (LZMA2, same settings)"),
+    ("extract_split", "native `mkinstaller extract` of the recommended split (x86-64)"),
+    ("verify", "native `mkinstaller verify` (decodes, writes nothing), two blocks"),
+    ("verify_split", "native `mkinstaller verify` (decodes, writes nothing), recommended split"),
+    ("7zz_mt", "`7zz x -mmt=2` of the .7z (solid LZMA2 in blocks of the split's size, 2 threads)"),
+    ("tar_xz_mt", "`tar -I 'xz -T2' -xf` of the .tar.xz in blocks of the split's size"),
+    ("tar_zst", "`tar -I 'zstd -d --long=27' -xf` of the .tar.zst (zstd -19 --long=27)"),
+    ("cp", "`cp -r` of the unpacked tree (the file-writing floor)"),
     ("installer_wine", "the installer (i686) under wine on Xvfb, install click → process end"),
     ("nsis_wine", "NSIS installer (i686) under wine, `/S /D=…`, start → process end"),
     ("extract_wine", "`mkinstaller.exe extract` (i686, same engine, no window) under wine"),
@@ -475,24 +542,33 @@ class Summary:
                 % (label, S[a]["wall"], S[b]["wall"], r, min(pr), max(pr), c, target,
                    "holds" if ok(r) else "MISSED"))
 
-    def time_rows(self):
+    def time_rows(self, sizes):
+        """The times' table rows; sizes: the compressed bytes each tool reads, by tool."""
         rows = []
         for k, name in TOOL_NAMES:
             if k not in self.S:
                 continue
             s, (lo, hi) = self.S[k], self.rng[k]
-            rows.append("| %s | %.2f s | %.2f–%.2f s | %s | %s |"
-                        % (name, s["wall"], lo, hi, "%.2f s" % s["cpu"], "%.1f MiB" % (s["rss"] / MiB)))
+            rows.append("| %s | %s | %.2f s | %.2f–%.2f s | %s | %s |"
+                        % (name, sizes.get(k, ""), s["wall"], lo, hi, "%.2f s" % s["cpu"],
+                           "%.1f MiB" % (s["rss"] / MiB)))
         return rows
+
+    def limit_row(self, ours, decoder, cores):
+        """How close an extraction comes to its limit, max(the decoder's CPU time / cores, copying the tree)."""
+        S = self.S
+        limit = max(S[decoder]["cpu"] / cores, S["cp"]["wall"])
+        return ("| %s | %.2f s | %.2f s / %d = %.2f s | %.2f s | %.2f s | **%.3f** |"
+                % (dict(TOOL_NAMES)[ours], S[ours]["wall"], S[decoder]["cpu"], cores, S[decoder]["cpu"] / cores,
+                   S["cp"]["wall"], limit, limit / S[ours]["wall"]))
 
 
 def memory_floor(blocks):
-    """The least memory an extraction can take: the decoder's window, the largest block unpacked and the
-    compressed payload."""
+    """The least memory an extraction can take: the largest block unpacked (blocks decode straight into their
+    own buffer) and the compressed payload."""
     payload = sum(b["stored"] for b in blocks)
-    window = max(b["dict"] for b in blocks)
     largest = max(b["unpacked"] for b in blocks)
-    return {"payload": payload, "window": window, "largest": largest, "floor": window + largest + payload}
+    return {"payload": payload, "largest": largest, "floor": largest + payload}
 
 
 def resource_sizes(res_dir):
@@ -518,13 +594,23 @@ def intro_section(mach, vers, rounds, load_before, load_after):
     return lines
 
 
+def tool_sizes(inp):
+    """The compressed bytes each tool of the times' table reads: the installers' payloads, the archives."""
+    ref = inp["splits"][0]["bytes"]
+    arc = {k: os.path.getsize(v) for k, v in inp["archives"].items()}
+    return {"extract": ref, "verify": ref, "installer_wine": ref, "extract_wine": ref, "extract_disk": ref,
+            "extract_split": inp["split"]["bytes"], "verify_split": inp["split"]["bytes"], "7zz_x": arc["7z"],
+            "tar_xJ": arc["txz"], "7zz_mt": arc["7z_mt"], "tar_xz_mt": arc["txz_mt"], "tar_zst": arc["zst"],
+            "nsis_wine": arc["nsis"]}
+
+
 def product_section(inp, mem):
     stats = inp["stats"]
     sizes = {
         "installer payload (mkinstaller, 2 blocks)": mem["payload"],
-        ".7z": os.path.getsize(inp["sevenz"]),
-        ".tar.xz": os.path.getsize(inp["txz"]),
-        "NSIS installer (whole file)": os.path.getsize(inp["nsis"]),
+        ".7z": os.path.getsize(inp["archives"]["7z"]),
+        ".tar.xz": os.path.getsize(inp["archives"]["txz"]),
+        "NSIS installer (whole file)": os.path.getsize(inp["archives"]["nsis"]),
     }
     lines = ["## The product", ""]
     lines.append("Generated by bench/make_product.py (same bytes on every Debian 12 machine with the same wine "
@@ -568,17 +654,32 @@ def ratios_section(summary, mem, peak, stub_size):
                  "%.2f s, last file to the end of the process %.2f s (desktop shortcut, cashier program started, "
                  "window closed)." % tuple(summary.phases))
     lines.append("")
-    lines.append("Memory floor = decoder window %d + largest block unpacked %d + compressed payload %d = %d bytes; "
-                 "peak = GNU time's maximum resident set size, median of the rounds."
-                 % (mem["window"], mem["largest"], mem["payload"], floor))
+    lines.append("Memory floor = largest block unpacked %d + compressed payload %d = %d bytes (blocks decode "
+                 "straight into their own buffer; the reference's large block is decoded alone); peak = GNU time's "
+                 "maximum resident set size, median of the rounds." % (mem["largest"], mem["payload"], floor))
     lines.append("")
     return lines
 
 
-def times_section(summary, out_fs, early):
+def limit_section(summary, cores):
+    lines = ["## Fraction of the limit", ""]
+    lines.append("An extraction's limit here is the larger of the decoder's CPU time spread over the %d cores "
+                 "(`mkinstaller verify` of the same installer: reads, checks and decodes every block, writes "
+                 "nothing) and the time to copy the unpacked tree (`cp -r`, the file-writing floor); the fraction "
+                 "is limit / extraction time (1 = at the limit)." % cores)
+    lines += ["", "| Extraction | median wall | decoder CPU / cores | copy floor | limit | fraction of the limit |",
+              "|---|---|---|---|---|---|"]
+    lines.append(summary.limit_row("extract", "verify", cores))
+    lines.append(summary.limit_row("extract_split", "verify_split", cores))
+    lines.append("")
+    return lines
+
+
+def times_section(summary, out_fs, early, sizes):
     S = summary.S
-    lines = ["## Times", "", "| Tool | median wall | range | CPU (user+sys) | peak RSS |", "|---|---|---|---|---|"]
-    lines += summary.time_rows()
+    lines = ["## Times", "", "| Tool | compressed bytes | median wall | range | CPU (user+sys) | peak RSS |",
+             "|---|---|---|---|---|---|"]
+    lines += summary.time_rows(sizes)
     lines.append("")
     lines.append("Every run writes the whole tree into a fresh directory (removed and synced before the clock starts) "
                  "and is checked afterwards (file count and bytes). Native runs write to %s; the wine runs into the "
@@ -619,12 +720,15 @@ def image_section(stub, res_dir, elapsed):
 def report(inp, results, mach, vers, rounds, load_before, load_after, out_dir, elapsed):
     early = results.pop("early_ends", [])
     out_fs = results.pop("out_fs")
+    split_times, split_runs = results.pop("splits")
     summary = Summary(results)
     mem = memory_floor(inp["blocks"])
     lines = (intro_section(mach, vers, rounds, load_before, load_after)
              + product_section(inp, mem)
              + ratios_section(summary, mem, summary.S["extract"]["rss"], os.path.getsize(inp["shipped_stub"]))
-             + times_section(summary, out_fs, early)
+             + split_section(inp["splits"], split_times, split_runs, mach["cores"])
+             + limit_section(summary, mach["cores"])
+             + times_section(summary, out_fs, early, tool_sizes(inp))
              + image_section(inp["shipped_stub"], os.path.join(os.path.dirname(out_dir), "res"), elapsed))
     text = "\n".join(lines)
     with open(os.path.join(out_dir, "results.md"), "w") as f:
@@ -635,18 +739,20 @@ def report(inp, results, mach, vers, rounds, load_before, load_after, out_dir, e
 
 # The chart's bars: label, tool, colour (1: this installer and its engine; 2: the peers; 3: decode-only references).
 CHART_ROWS = [("mkinstaller extract (native)", "extract", 1), ("7zz x .7z (native)", "7zz_x", 2),
-              ("tar -xJf (native)", "tar_xJ", 2), ("decode only: 7zz", "dec_7zz", 3),
+              ("tar -xJf (native)", "tar_xJ", 2), ("mkinstaller extract, split (native)", "extract_split", 1),
+              ("7zz x -mmt=2 LZMA2 .7z", "7zz_mt", 2), ("tar xz -T2, blocks", "tar_xz_mt", 2),
+              ("tar zstd -19 (reference)", "tar_zst", 3), ("cp -r (floor)", "cp", 3), ("decode only: 7zz", "dec_7zz", 3),
               ("decode only: lzma_alone", "dec_sdk", 3), ("decode only: xz", "dec_xz", 3),
               ("installer, wine (click to end)", "installer_wine", 1), ("NSIS /S, wine", "nsis_wine", 2),
               ("mkinstaller.exe extract, wine", "extract_wine", 1)]
 CHART_COLOURS = [(1, "#c0392b", "this installer / its engine"), (2, "#2e86c1", "peers: 7-Zip, xz, NSIS"),
-                 (3, "#95a5a6", "decode-only references")]
+                 (3, "#95a5a6", "references: decode only, zstd, cp")]
 
 
 def chart_script(data, png, rounds):
     bars = ", ".join('"%s" using 1:($6==%d?$3:1/0):xtic(2) with boxes lc rgb "%s" title "%s"' % (data, c, rgb, t)
                      for c, rgb, t in CHART_COLOURS)
-    return """set terminal pngcairo size 1100,600 font ",10" noenhanced
+    return """set terminal pngcairo size 1300,650 font ",10" noenhanced
 set output "%s"
 set title "Installing the 164 MB product: median wall time of %d rounds (whiskers: min to max), this machine"
 set ylabel "seconds"
@@ -676,6 +782,18 @@ def chart(S, rng, out_dir, rounds):
         run(["gnuplot", script])
 
 
+# Extractions of each block-size split, for its median.
+SPLIT_RUNS = 3
+
+
+def measure_split_extraction(inp):
+    outdir = ram_dir() or os.path.join(os.path.dirname(inp["installer"]), "out")
+    try:
+        return measure_splits(inp["splits"], inp["mk"], inp["stats"], outdir, SPLIT_RUNS)
+    finally:
+        clean(outdir)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
@@ -696,6 +814,7 @@ def main():
         results = measure(inp, a.rounds, display)
     finally:
         display.close()
+    results["splits"] = (measure_split_extraction(inp), SPLIT_RUNS)
     load_after = open("/proc/loadavg").read().split()[0]
     report(inp, results, machine(), versions(inp), a.rounds, load_before, load_after, os.path.abspath(a.out),
            time.time() - start)
