@@ -764,7 +764,7 @@ set grid ytics
 set xtics nomirror rotate by -30 font ",9"
 set key top left
 set bmargin 9
-set rmargin 10
+set rmargin 18
 plot %s, \\
      "%s" using 1:3:4:5 with yerrorbars lc rgb "#333333" pt 0 notitle, \\
      "" using 1:($5+0.2):(sprintf("%%.2f", $3)) with labels font ",9" notitle
