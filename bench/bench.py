@@ -48,11 +48,15 @@ def restub(packed_path, stub_path, out_path):
     os.replace(tmp, out_path)
 
 
+# NSIS's installer image for the Windows architecture this machine runs (its x86 image is Unicode already).
+NSIS_TARGET = "x86-unicode" if winlab.RUN_ARCH == "i686" else "amd64-unicode"
+
+
 def nsis_script(tree, out_exe):
     # The same tree, solid LZMA with a 128 MiB dictionary, and the same ending as the installer: a desktop
     # shortcut to the cashier program and its start.
     return "\n".join([
-        "Unicode true",
+        "Target %s" % NSIS_TARGET,
         "SetCompressor /SOLID lzma",
         "SetCompressorDictSize 128",
         'Name "Bench"',
@@ -512,9 +516,9 @@ TOOL_NAMES = [
     ("tar_xz_mt", "`tar -I 'xz -T2' -xf` of the .tar.xz in blocks of the split's size"),
     ("tar_zst", "`tar -I 'zstd -d --long=27' -xf` of the .tar.zst (zstd -19 --long=27)"),
     ("cp", "`cp -r` of the unpacked tree (the file-writing floor)"),
-    ("installer_wine", "the installer (i686) under wine on Xvfb, install click → process end"),
-    ("nsis_wine", "NSIS installer (i686) under wine, `/S /D=…`, start → process end"),
-    ("extract_wine", "`mkinstaller.exe extract` (i686, same engine, no window) under wine"),
+    ("installer_wine", "the installer (%s) under wine on Xvfb, install click → process end" % winlab.RUN_ARCH),
+    ("nsis_wine", "NSIS installer (%s) under wine, `/S /D=…`, start → process end" % winlab.RUN_ARCH),
+    ("extract_wine", "`mkinstaller.exe extract` (%s, same engine, no window) under wine" % winlab.RUN_ARCH),
     ("extract_disk", "native `mkinstaller extract` into the build tree's disk"),
 ]
 
@@ -586,6 +590,11 @@ def intro_section(mach, vers, rounds, load_before, load_after):
                  "(load average %s at the start, %s at the end), so every tool runs once per round, rounds are "
                  "interleaved with a rotating start, and the table gives medians of %d rounds after a warm-up round. "
                  "The ratios are the result." % (mach["cores"], load_before, load_after, rounds))
+    if winlab.RUN_ARCH != "i686":
+        lines.append("")
+        lines.append("This machine's kernel runs no 32-bit programs: the rows under wine are the %s build of the same "
+                     "sources (and NSIS's %s image) under wine64; the shipped i686 image is built and measured for its "
+                     "size only." % (winlab.RUN_ARCH, NSIS_TARGET))
     lines += ["", "## Machine and versions", ""]
     lines.append("- CPU: %s, %d cores; memory %.1f GiB; Linux %s; Debian %s"
                  % (mach["cpu"], mach["cores"], mach["mem_gib"], mach["kernel"], mach["debian"]))
