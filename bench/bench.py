@@ -4,18 +4,18 @@
     bench/bench.py --build BUILD_DIR --out RESULTS_DIR     (bench/run.sh installs the peers and runs this)
 
 Inputs are generated once and cached under BUILD_DIR/bench/: the product tree (bench/make_product.py), the
-installer (mkinstaller pack, two blocks, 128 MiB dictionary), each block as a .lzma file, a .7z and a
-.tar.xz of the tree with the same LZMA settings, and an NSIS installer of the tree. Then every tool runs
-in each round, rounds interleaved with a rotating start, and the table gives medians and their ratios.
+installer packed at several block sizes (bench/splits.py; 128 MiB dictionary, the reference in two blocks),
+each of the reference's blocks as a .lzma file, a .7z and a .tar.xz of the tree with the same LZMA settings,
+the multi-threaded peers' archives (LZMA2 .7z and .tar.xz in blocks of the recommended split's size, a zstd
+tarball) and an NSIS installer of the tree. Then every tool runs in each round, rounds interleaved with a
+rotating start, and the table gives medians and their ratios; the splits' extractions follow the rounds.
 Absolute times depend on the machine and on what else runs on it; the ratios are the result.
 """
 import argparse
 import hashlib
-import json
 import os
 import platform
 import shutil
-import statistics
 import struct
 import subprocess
 import sys
@@ -24,74 +24,12 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "scripts"))
 import winlab  # noqa: E402
+from benchlib import (MiB, PE_DIR, Cache, Timer, clean, log, med, out_of, product_tree, quick_tree_check,  # noqa: E402
+                      ram_dir, read_payload, read_time, run)
+from splits import measure_splits, recommended, split_packs, split_section  # noqa: E402
 
-MiB = 1024 * 1024
 INSTALL_CLICK = (500, 345)          # the install button, in client coordinates
-PE_DIR = "/usr/lib/i386-linux-gnu/wine/i386-windows"
 LZMA_SETTINGS = "lc 3, lp 0, pb 2, 128 MiB dictionary"
-
-
-def log(msg):
-    print("bench: " + msg, flush=True)
-
-
-def sha256_file(path):
-    h = hashlib.sha256()
-    with open(path, "rb") as f:
-        for chunk in iter(lambda: f.read(1 << 20), b""):
-            h.update(chunk)
-    return h.hexdigest()
-
-
-def tree_stats(root):
-    """Files, directories, deepest directory level, bytes, and a hash of names and contents."""
-    files = dirs = depth = size = 0
-    top_files = 0
-    h = hashlib.sha256()
-    for cur, dnames, fnames in os.walk(root):
-        dnames.sort()
-        rel = os.path.relpath(cur, root)
-        level = 0 if rel == "." else rel.count("/") + 1
-        if rel != ".":
-            dirs += 1
-            depth = max(depth, level)
-        for n in sorted(fnames):
-            p = os.path.join(cur, n)
-            files += 1
-            top_files += rel == "."
-            size += os.path.getsize(p)
-            h.update(os.path.join(rel, n).encode() + b"\0")
-            h.update(sha256_file(p).encode())
-    return {"files": files, "dirs": dirs, "depth": depth, "bytes": size, "top_files": top_files,
-            "sha256": h.hexdigest()}
-
-
-def quick_tree_check(root, want):
-    """The installed tree has the product's file count and byte total."""
-    files = size = 0
-    for cur, _, fnames in os.walk(root):
-        for n in fnames:
-            files += 1
-            size += os.path.getsize(os.path.join(cur, n))
-    if files != want["files"] or size != want["bytes"]:
-        raise SystemExit("bench: %s holds %d files, %d bytes; expected %d files, %d bytes"
-                         % (root, files, size, want["files"], want["bytes"]))
-
-
-def read_payload(path):
-    """Blocks, directory and trailer of an installer file; `between` is what lies between the directory's
-    size entries and the trailer (the blocks' checksum table when pack wrote one)."""
-    with open(path, "rb") as f:
-        data = f.read()
-    dir_offset, total, flags = struct.unpack(">IIB", data[-9:])
-    first, count = struct.unpack(">II", data[dir_offset:dir_offset + 8])
-    sizes = struct.unpack(">%dI" % count, data[dir_offset + 8:dir_offset + 8 + 4 * count])
-    blocks, pos = [], first
-    for s in sizes:
-        blocks.append(data[pos:pos + s])
-        pos += s
-    return {"first": first, "sizes": list(sizes), "total": total, "flags": flags, "blocks": blocks,
-            "payload": data[first:dir_offset], "between": data[dir_offset + 8 + 4 * count:-9]}
 
 
 def restub(packed_path, stub_path, out_path):
@@ -110,43 +48,15 @@ def restub(packed_path, stub_path, out_path):
     os.replace(tmp, out_path)
 
 
-def run(cmd, **kw):
-    subprocess.run(cmd, check=True, **kw)
-
-
-def out_of(cmd, **kw):
-    try:
-        r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace", **kw)
-        return r.stdout
-    except OSError:
-        return ""
-
-
-class Cache:
-    """One input, rebuilt when its key changes."""
-
-    def __init__(self, cache_dir):
-        self.dir = cache_dir
-
-    def fresh(self, name, key):
-        stamp = os.path.join(self.dir, name + ".key")
-        return os.path.exists(stamp) and open(stamp).read() == key
-
-    def done(self, name, key):
-        with open(os.path.join(self.dir, name + ".key"), "w") as f:
-            f.write(key)
-
-    def forget(self, name):
-        stamp = os.path.join(self.dir, name + ".key")
-        if os.path.exists(stamp):
-            os.remove(stamp)
+# NSIS's installer image for the Windows architecture this machine runs (its x86 image is Unicode already).
+NSIS_TARGET = "x86-unicode" if winlab.RUN_ARCH == "i686" else "amd64-unicode"
 
 
 def nsis_script(tree, out_exe):
     # The same tree, solid LZMA with a 128 MiB dictionary, and the same ending as the installer: a desktop
     # shortcut to the cashier program and its start.
     return "\n".join([
-        "Unicode true",
+        "Target %s" % NSIS_TARGET,
         "SetCompressor /SOLID lzma",
         "SetCompressorDictSize 128",
         'Name "Bench"',
@@ -168,37 +78,13 @@ def check_built(build):
             raise SystemExit("bench: %s is missing (make BUILD=%s all)" % (p, build.dir))
 
 
-def product_key(programs):
-    """What the product tree is made of: the generator, wine's PE files it picks from and the two programs."""
-    here = os.path.dirname(os.path.abspath(__file__))
-    h = hashlib.sha256(open(os.path.join(here, "make_product.py"), "rb").read())
-    for n in sorted(os.listdir(PE_DIR)):
-        st = os.stat(os.path.join(PE_DIR, n))
-        h.update(("%s %d %d\n" % (n, st.st_size, int(st.st_mtime))).encode())
-    for n in winlab.SAMPLE_PROGRAMS:
-        h.update(sha256_file(os.path.join(programs, n)).encode())
-    return h.hexdigest()
+# The tar stream of the tree, the same bytes every time; the .tar.xz and .tar.zst compress it.
+TAR_CREATE = "tar --sort=name --mtime=@0 --owner=0 --group=0 --numeric-owner -cf - . "
 
 
-def product_tree(cache, programs):
-    """The product tree in the cache and its statistics (tree_stats), generated when its key changed."""
-    tree = os.path.join(cache.dir, "product")
-    key = product_key(programs)
-    if not cache.fresh("product", key):
-        log("generating the product tree in %s" % tree)
-        shutil.rmtree(tree, ignore_errors=True)
-        here = os.path.dirname(os.path.abspath(__file__))
-        run([sys.executable, os.path.join(here, "make_product.py"), PE_DIR, programs, tree])
-        stats = tree_stats(tree)
-        json.dump(stats, open(os.path.join(cache.dir, "product.json"), "w"))
-        cache.done("product", key)
-    return tree, json.load(open(os.path.join(cache.dir, "product.json")))
-
-
-def compressed_jobs(tree, tree_key, build, cache_dir):
+def compressed_jobs(tree, tree_key, cache_dir):
     """The compressed forms of the tree, by name: (key, command, working directory, output). Each key is the
     tree's and the form's own settings; writes the NSIS script the nsis job compiles."""
-    packed = os.path.join(cache_dir, "packed.exe")
     sevenz = os.path.join(cache_dir, "product.7z")
     txz = os.path.join(cache_dir, "product.tar.xz")
     nsis = os.path.join(cache_dir, "nsis-setup.exe")
@@ -207,17 +93,34 @@ def compressed_jobs(tree, tree_key, build, cache_dir):
     with open(os.path.join(cache_dir, "product.nsi"), "w") as f:
         f.write(script)
     return {
-        "packed": (tree_key + " pack --dict 128M",
-                   [build.mkinstaller, "pack", "--stub", build.stub, "--out", packed, "--dict", "128M", tree], None,
-                   packed),
         "7z": (tree_key + " 7z lzma d=128m lc3 lp0 pb2 mx9 solid, no filters",
                ["7zz", "a", "-t7z", "-bd", "-mx=9", "-m0=LZMA:d=128m:lc=3:lp=0:pb=2", "-ms=on", "-mf=off",
                 "-mmt=1", "-mtc=off", "-mta=off", "-mtm=off", sevenz + ".tmp"] + top, tree, sevenz),
         "txz": (tree_key + " tar sorted, xz lzma2 preset 9 dict 128MiB lc3 lp0 pb2",
-                ["sh", "-c", "tar --sort=name --mtime=@0 --owner=0 --group=0 --numeric-owner -cf - . "
-                 "| xz -z -c -T1 --lzma2=preset=9,dict=128MiB,lc=3,lp=0,pb=2 > '%s.tmp'" % txz], tree, txz),
+                ["sh", "-c", TAR_CREATE + "| xz -z -c -T1 --lzma2=preset=9,dict=128MiB,lc=3,lp=0,pb=2 > '%s.tmp'"
+                 % txz], tree, txz),
         "nsis": (tree_key + " " + hashlib.sha256(script.encode()).hexdigest(),
                  ["makensis", "-V2", "-INPUTCHARSET", "UTF8", os.path.join(cache_dir, "product.nsi")], None, nsis),
+    }
+
+
+def parallel_jobs(tree, tree_key, cache_dir, block_mib):
+    """The peers that decode on several cores, as compressed_jobs: 7-Zip's LZMA2 and xz in independent blocks
+    of the installer's recommended block size (same LZMA settings otherwise), and zstd -19 with a 128 MiB
+    window, the fast-decoding reference at its own size."""
+    sevenz = os.path.join(cache_dir, "product-mt.7z")
+    txz = os.path.join(cache_dir, "product-mt.tar.xz")
+    zst = os.path.join(cache_dir, "product.tar.zst")
+    top = sorted(os.listdir(tree))
+    return {
+        "7z_mt": (tree_key + " 7z lzma2 d=128m c=%dm lc3 lp0 pb2 mx9 mmt2 solid, no filters" % block_mib,
+                  ["7zz", "a", "-t7z", "-bd", "-mx=9", "-m0=LZMA2:d=128m:c=%dm:lc=3:lp=0:pb=2" % block_mib, "-ms=on",
+                   "-mf=off", "-mmt=2", "-mtc=off", "-mta=off", "-mtm=off", sevenz + ".tmp"] + top, tree, sevenz),
+        "txz_mt": (tree_key + " tar sorted, xz -T2 block %dMiB lzma2 preset 9 dict 128MiB lc3 lp0 pb2" % block_mib,
+                   ["sh", "-c", TAR_CREATE + "| xz -z -c -T2 --block-size=%dMiB "
+                    "--lzma2=preset=9,dict=128MiB,lc=3,lp=0,pb=2 > '%s.tmp'" % (block_mib, txz)], tree, txz),
+        "zst": (tree_key + " tar sorted, zstd -19 --long=27",
+                ["sh", "-c", TAR_CREATE + "| zstd -q -19 --long=27 -T1 -c > '%s.tmp'" % zst], tree, zst),
     }
 
 
@@ -257,13 +160,14 @@ def build_stale(cache, jobs):
 
 
 def current_installer(cache, packed, build, cache_dir):
-    """The installer of this run: today's stub in front of the cached blocks, checked by mkinstaller itself."""
+    """The installer of this run: today's stub in front of the blocks of the cached pack (split_packs), checked
+    by mkinstaller itself."""
     installer = os.path.join(cache_dir, "setup.exe")
-    restub(packed, build.stub, installer)
+    restub(packed["path"], build.stub, installer)
     r = subprocess.run([build.mkinstaller, "verify", installer], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                        text=True)
     if r.returncode != 0:
-        cache.forget("packed")
+        cache.forget(packed["name"])
         raise SystemExit("bench: mkinstaller verify %s failed (rerun to repack):\n%s" % (installer, r.stdout))
     return installer
 
@@ -291,47 +195,23 @@ def prepare_inputs(build_dir, cache_dir):
     check_built(build)
     cache = Cache(cache_dir)
     tree, stats = product_tree(cache, build.programs)
-    jobs = compressed_jobs(tree, stats["sha256"], build, cache_dir)
+    # The block-size splits first and one at a time, so that their packing times do not compete; the
+    # reference split is the installer of the rounds.
+    splits = split_packs(cache, tree, stats["sha256"], build)
+    split = recommended(splits)
+    jobs = compressed_jobs(tree, stats["sha256"], cache_dir)
+    jobs.update(parallel_jobs(tree, stats["sha256"], cache_dir, split["mib"]))
     build_stale(cache, jobs)
-    installer = current_installer(cache, jobs["packed"][3], build, cache_dir)
+    installer = current_installer(cache, splits[0], build, cache_dir)
     lzma, blocks = lzma_files(installer, cache_dir)
     return {"tree": tree, "stats": stats, "installer": installer, "stub": build.stub,
             "shipped_stub": build.shipped_stub, "mk": build.mkinstaller,
-            "mk_exe": build.mkinstaller_exe, "lzma": lzma, "blocks": blocks,
-            "sevenz": jobs["7z"][3], "txz": jobs["txz"][3], "nsis": jobs["nsis"][3]}
-
-
-class Timer:
-    """Runs a command under GNU time: wall clock from here, CPU and peak memory from time."""
-
-    def __init__(self, env=None):
-        self.env = env
-        fd, self.tf = tempfile.mkstemp(prefix="bench-time-")
-        os.close(fd)
-
-    def __call__(self, cmd, cwd=None):
-        t0 = time.perf_counter()
-        r = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", self.tf] + cmd, cwd=cwd, env=self.env,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        wall = time.perf_counter() - t0
-        if r.returncode != 0:
-            raise SystemExit("bench: %s failed (%d): %s" % (" ".join(cmd), r.returncode, r.stderr.decode()[-2000:]))
-        return dict(wall=wall, **read_time(self.tf))
-
-
-def read_time(path):
-    """CPU seconds (user + system) and peak resident bytes from GNU time's "%U %S %M"."""
-    u, s, m = open(path).read().split()[-3:]
-    return {"cpu": float(u) + float(s), "rss": int(m) * 1024}
+            "mk_exe": build.mkinstaller_exe, "lzma": lzma, "blocks": blocks, "splits": splits, "split": split,
+            "archives": {name: job[3] for name, job in jobs.items()}}
 
 
 def add(a, b):
     return {"wall": a["wall"] + b["wall"], "cpu": a["cpu"] + b["cpu"], "rss": max(a["rss"], b["rss"])}
-
-
-def clean(path):
-    shutil.rmtree(path, ignore_errors=True)
-    os.sync()
 
 
 class EarlyEnd(Exception):
@@ -397,20 +277,6 @@ def installer_gui_run(installer, env, target, desktop_dirs, stats, log_path, tim
                 **install_phases(target, click_clock, end_clock))
 
 
-def ram_dir():
-    """A fresh directory on /dev/shm when it is a RAM file system with room for a few trees, else None."""
-    try:
-        st = os.statvfs("/dev/shm")
-        if st.f_bavail * st.f_frsize < 2 << 30:
-            return None
-        with open("/proc/mounts") as f:
-            if not any(l.split()[1:3] == ["/dev/shm", "tmpfs"] for l in f):
-                return None
-        return tempfile.mkdtemp(prefix="bench-", dir="/dev/shm")
-    except OSError:
-        return None
-
-
 class Tools:
     """The measured tools, one method each, and what they share: inputs, timers, output folders, the wine
     prefix and the display."""
@@ -437,6 +303,7 @@ class Tools:
 
     def table(self):
         """(name, run) of every tool, in the order of the first round."""
+        split, arc = self.inp["split"]["path"], self.inp["archives"]
         tools = [
             ("extract", self.mkinstaller_extract),
             ("dec_7zz", lambda: self.decode(lambda f: ["7zz", "x", "-so", "-bd", f])),
@@ -444,6 +311,16 @@ class Tools:
             ("dec_xz", lambda: self.decode(lambda f: ["xz", "-dc", "--format=lzma", f])),
             ("7zz_x", self.sevenz_x),
             ("tar_xJ", self.tar_xj),
+            ("extract_split", lambda: self.mkinstaller_extract(installer=split)),
+            ("verify", lambda: self.mkinstaller_verify(self.inp["installer"])),
+            ("verify_split", lambda: self.mkinstaller_verify(split)),
+            ("7zz_mt", lambda: self.extract_with("7zz-mt", lambda d: ["7zz", "x", "-y", "-bd", "-mmt=2", "-o" + d,
+                                                                     arc["7z_mt"]])),
+            ("tar_xz_mt", lambda: self.extract_with("tar-xz", lambda d: ["tar", "-I", "xz -T2", "-xf", arc["txz_mt"],
+                                                                        "-C", d])),
+            ("tar_zst", lambda: self.extract_with("tar-zst", lambda d: ["tar", "-I", "zstd -d --long=27", "-xf",
+                                                                       arc["zst"], "-C", d])),
+            ("cp", lambda: self.extract_with("cp", lambda d: ["cp", "-r", self.inp["tree"] + "/.", d])),
             ("installer_wine", self.installer_wine),
             ("nsis_wine", self.nsis_wine),
             ("extract_wine", self.mkinstaller_wine),
@@ -464,9 +341,18 @@ class Tools:
         quick_tree_check(d, self.stats)
         return r
 
-    def mkinstaller_extract(self, base=None):
+    def mkinstaller_extract(self, base=None, installer=None):
         d = self.into("mkinstaller", base)
-        return self.checked(d, [self.inp["mk"], "extract", self.inp["installer"], d])
+        return self.checked(d, [self.inp["mk"], "extract", installer or self.inp["installer"], d])
+
+    def mkinstaller_verify(self, installer):
+        """Reads, checks and decodes every block, writing nothing: the decoder's CPU time."""
+        return self.native([self.inp["mk"], "verify", installer])
+
+    def extract_with(self, name, cmd_for):
+        """Times cmd_for(d), which writes the product tree into a fresh d, and checks the tree."""
+        d = self.into(name)
+        return self.checked(d, cmd_for(d))
 
     def decode(self, cmd_for):
         r = None
@@ -477,11 +363,11 @@ class Tools:
 
     def sevenz_x(self):
         d = self.into("7zz")
-        return self.checked(d, ["7zz", "x", "-y", "-bd", "-o" + d, self.inp["sevenz"]])
+        return self.checked(d, ["7zz", "x", "-y", "-bd", "-o" + d, self.inp["archives"]["7z"]])
 
     def tar_xj(self):
         d = self.into("tar")
-        return self.checked(d, ["tar", "-xJf", self.inp["txz"], "-C", d])
+        return self.checked(d, ["tar", "-xJf", self.inp["archives"]["txz"], "-C", d])
 
     def installer_wine(self):
         # Should the installer end before its window maps (status 0), it is started again, counted, and its
@@ -513,7 +399,7 @@ class Tools:
     def nsis_wine(self):
         d = os.path.join(self.drive_c, "bench-nsis")
         clean(d)
-        return self.checked(d, [winlab.WINE, self.inp["nsis"], "/S", "/D=C:\\bench-nsis"], self.wine_timer)
+        return self.checked(d, [winlab.WINE, self.inp["archives"]["nsis"], "/S", "/D=C:\\bench-nsis"], self.wine_timer)
 
     def mkinstaller_wine(self):
         d = os.path.join(self.drive_c, "bench-mki")
@@ -559,6 +445,7 @@ def versions(inp):
     v["lzma_alone (LZMA SDK)"] = first(out_of(["lzma_alone"]))
     v["xz"] = first(out_of(["xz", "--version"]))
     v["tar"] = first(out_of(["tar", "--version"]))
+    v["zstd"] = first(out_of(["zstd", "--version"]))
     v["makensis"] = "NSIS " + first(out_of(["makensis", "-VERSION"]))
     v["wine"] = first(out_of([winlab.WINE, "--version"]))
     v["gcc (native)"] = first(out_of(["gcc", "--version"]))
@@ -588,10 +475,6 @@ def section_table(exe):
     return rows
 
 
-def med(xs):
-    return statistics.median(xs)
-
-
 # The ratios and their targets: label, ours, the peer, target, whether a ratio meets it.
 RATIOS = [
     ("native `mkinstaller extract` / decode-only `7zz` (same streams)", "extract", "dec_7zz",
@@ -606,6 +489,16 @@ RATIOS = [
      lambda r: r <= 0.8),
     ("installer under wine, click → process end / NSIS `/S`", "installer_wine", "nsis_wine", "≤ 0.9",
      lambda r: r <= 0.9),
+    ("native `mkinstaller extract`, recommended split / the same, two blocks", "extract_split", "extract",
+     "(information)", lambda r: True),
+    ("native `mkinstaller extract`, recommended split / `7zz x -mmt=2` of the LZMA2 .7z", "extract_split", "7zz_mt",
+     "(information)", lambda r: True),
+    ("native `mkinstaller extract`, recommended split / `tar -I 'xz -T2'` of the multi-block .tar.xz",
+     "extract_split", "tar_xz_mt", "(information)", lambda r: True),
+    ("native `mkinstaller extract`, recommended split / `tar -I zstd` of the zstd -19 tarball", "extract_split",
+     "tar_zst", "(information)", lambda r: True),
+    ("native `mkinstaller extract`, recommended split / `cp -r` of the tree", "extract_split", "cp",
+     "(information)", lambda r: True),
 ]
 
 # The rows of the times table, in order.
@@ -616,9 +509,16 @@ TOOL_NAMES = [
     ("dec_xz", "decode only, `xz -dc --format=lzma` both .lzma → /dev/null"),
     ("7zz_x", "`7zz x` of the .7z (solid LZMA, same settings)"),
     ("tar_xJ", "`tar -xJf` of the .tar.xz (LZMA2, same settings)"),
-    ("installer_wine", "the installer (i686) under wine on Xvfb, install click → process end"),
-    ("nsis_wine", "NSIS installer (i686) under wine, `/S /D=…`, start → process end"),
-    ("extract_wine", "`mkinstaller.exe extract` (i686, same engine, no window) under wine"),
+    ("extract_split", "native `mkinstaller extract` of the recommended split (x86-64)"),
+    ("verify", "native `mkinstaller verify` (decodes, writes nothing), two blocks"),
+    ("verify_split", "native `mkinstaller verify` (decodes, writes nothing), recommended split"),
+    ("7zz_mt", "`7zz x -mmt=2` of the .7z (solid LZMA2 in blocks of the split's size, 2 threads)"),
+    ("tar_xz_mt", "`tar -I 'xz -T2' -xf` of the .tar.xz in blocks of the split's size"),
+    ("tar_zst", "`tar -I 'zstd -d --long=27' -xf` of the .tar.zst (zstd -19 --long=27)"),
+    ("cp", "`cp -r` of the unpacked tree (the file-writing floor)"),
+    ("installer_wine", "the installer (%s) under wine on Xvfb, install click → process end" % winlab.RUN_ARCH),
+    ("nsis_wine", "NSIS installer (%s) under wine, `/S /D=…`, start → process end" % winlab.RUN_ARCH),
+    ("extract_wine", "`mkinstaller.exe extract` (%s, same engine, no window) under wine" % winlab.RUN_ARCH),
     ("extract_disk", "native `mkinstaller extract` into the build tree's disk"),
 ]
 
@@ -646,24 +546,33 @@ class Summary:
                 % (label, S[a]["wall"], S[b]["wall"], r, min(pr), max(pr), c, target,
                    "holds" if ok(r) else "MISSED"))
 
-    def time_rows(self):
+    def time_rows(self, sizes):
+        """The times' table rows; sizes: the compressed bytes each tool reads, by tool."""
         rows = []
         for k, name in TOOL_NAMES:
             if k not in self.S:
                 continue
             s, (lo, hi) = self.S[k], self.rng[k]
-            rows.append("| %s | %.2f s | %.2f–%.2f s | %s | %s |"
-                        % (name, s["wall"], lo, hi, "%.2f s" % s["cpu"], "%.1f MiB" % (s["rss"] / MiB)))
+            rows.append("| %s | %s | %.2f s | %.2f–%.2f s | %s | %s |"
+                        % (name, sizes.get(k, ""), s["wall"], lo, hi, "%.2f s" % s["cpu"],
+                           "%.1f MiB" % (s["rss"] / MiB)))
         return rows
+
+    def limit_row(self, ours, decoder, cores):
+        """How close an extraction comes to its limit, max(the decoder's CPU time / cores, copying the tree)."""
+        S = self.S
+        limit = max(S[decoder]["cpu"] / cores, S["cp"]["wall"])
+        return ("| %s | %.2f s | %.2f s / %d = %.2f s | %.2f s | %.2f s | **%.3f** |"
+                % (dict(TOOL_NAMES)[ours], S[ours]["wall"], S[decoder]["cpu"], cores, S[decoder]["cpu"] / cores,
+                   S["cp"]["wall"], limit, limit / S[ours]["wall"]))
 
 
 def memory_floor(blocks):
-    """The least memory an extraction can take: the decoder's window, the largest block unpacked and the
-    compressed payload."""
+    """The least memory an extraction can take: the largest block unpacked (blocks decode straight into their
+    own buffer) and the compressed payload."""
     payload = sum(b["stored"] for b in blocks)
-    window = max(b["dict"] for b in blocks)
     largest = max(b["unpacked"] for b in blocks)
-    return {"payload": payload, "window": window, "largest": largest, "floor": window + largest + payload}
+    return {"payload": payload, "largest": largest, "floor": largest + payload}
 
 
 def resource_sizes(res_dir):
@@ -681,6 +590,11 @@ def intro_section(mach, vers, rounds, load_before, load_after):
                  "(load average %s at the start, %s at the end), so every tool runs once per round, rounds are "
                  "interleaved with a rotating start, and the table gives medians of %d rounds after a warm-up round. "
                  "The ratios are the result." % (mach["cores"], load_before, load_after, rounds))
+    if winlab.RUN_ARCH != "i686":
+        lines.append("")
+        lines.append("This machine's kernel runs no 32-bit programs: the rows under wine are the %s build of the same "
+                     "sources (and NSIS's %s image) under wine64; the shipped i686 image is built and measured for its "
+                     "size only." % (winlab.RUN_ARCH, NSIS_TARGET))
     lines += ["", "## Machine and versions", ""]
     lines.append("- CPU: %s, %d cores; memory %.1f GiB; Linux %s; Debian %s"
                  % (mach["cpu"], mach["cores"], mach["mem_gib"], mach["kernel"], mach["debian"]))
@@ -689,13 +603,23 @@ def intro_section(mach, vers, rounds, load_before, load_after):
     return lines
 
 
+def tool_sizes(inp):
+    """The compressed bytes each tool of the times' table reads: the installers' payloads, the archives."""
+    ref = inp["splits"][0]["bytes"]
+    arc = {k: os.path.getsize(v) for k, v in inp["archives"].items()}
+    return {"extract": ref, "verify": ref, "installer_wine": ref, "extract_wine": ref, "extract_disk": ref,
+            "extract_split": inp["split"]["bytes"], "verify_split": inp["split"]["bytes"], "7zz_x": arc["7z"],
+            "tar_xJ": arc["txz"], "7zz_mt": arc["7z_mt"], "tar_xz_mt": arc["txz_mt"], "tar_zst": arc["zst"],
+            "nsis_wine": arc["nsis"]}
+
+
 def product_section(inp, mem):
     stats = inp["stats"]
     sizes = {
         "installer payload (mkinstaller, 2 blocks)": mem["payload"],
-        ".7z": os.path.getsize(inp["sevenz"]),
-        ".tar.xz": os.path.getsize(inp["txz"]),
-        "NSIS installer (whole file)": os.path.getsize(inp["nsis"]),
+        ".7z": os.path.getsize(inp["archives"]["7z"]),
+        ".tar.xz": os.path.getsize(inp["archives"]["txz"]),
+        "NSIS installer (whole file)": os.path.getsize(inp["archives"]["nsis"]),
     }
     lines = ["## The product", ""]
     lines.append("Generated by bench/make_product.py (same bytes on every Debian 12 machine with the same wine "
@@ -739,17 +663,32 @@ def ratios_section(summary, mem, peak, stub_size):
                  "%.2f s, last file to the end of the process %.2f s (desktop shortcut, cashier program started, "
                  "window closed)." % tuple(summary.phases))
     lines.append("")
-    lines.append("Memory floor = decoder window %d + largest block unpacked %d + compressed payload %d = %d bytes; "
-                 "peak = GNU time's maximum resident set size, median of the rounds."
-                 % (mem["window"], mem["largest"], mem["payload"], floor))
+    lines.append("Memory floor = largest block unpacked %d + compressed payload %d = %d bytes (blocks decode "
+                 "straight into their own buffer; the reference's large block is decoded alone); peak = GNU time's "
+                 "maximum resident set size, median of the rounds." % (mem["largest"], mem["payload"], floor))
     lines.append("")
     return lines
 
 
-def times_section(summary, out_fs, early):
+def limit_section(summary, cores):
+    lines = ["## Fraction of the limit", ""]
+    lines.append("An extraction's limit here is the larger of the decoder's CPU time spread over the %d cores "
+                 "(`mkinstaller verify` of the same installer: reads, checks and decodes every block, writes "
+                 "nothing) and the time to copy the unpacked tree (`cp -r`, the file-writing floor); the fraction "
+                 "is limit / extraction time (1 = at the limit)." % cores)
+    lines += ["", "| Extraction | median wall | decoder CPU / cores | copy floor | limit | fraction of the limit |",
+              "|---|---|---|---|---|---|"]
+    lines.append(summary.limit_row("extract", "verify", cores))
+    lines.append(summary.limit_row("extract_split", "verify_split", cores))
+    lines.append("")
+    return lines
+
+
+def times_section(summary, out_fs, early, sizes):
     S = summary.S
-    lines = ["## Times", "", "| Tool | median wall | range | CPU (user+sys) | peak RSS |", "|---|---|---|---|---|"]
-    lines += summary.time_rows()
+    lines = ["## Times", "", "| Tool | compressed bytes | median wall | range | CPU (user+sys) | peak RSS |",
+             "|---|---|---|---|---|---|"]
+    lines += summary.time_rows(sizes)
     lines.append("")
     lines.append("Every run writes the whole tree into a fresh directory (removed and synced before the clock starts) "
                  "and is checked afterwards (file count and bytes). Native runs write to %s; the wine runs into the "
@@ -790,12 +729,15 @@ def image_section(stub, res_dir, elapsed):
 def report(inp, results, mach, vers, rounds, load_before, load_after, out_dir, elapsed):
     early = results.pop("early_ends", [])
     out_fs = results.pop("out_fs")
+    split_times, split_runs = results.pop("splits")
     summary = Summary(results)
     mem = memory_floor(inp["blocks"])
     lines = (intro_section(mach, vers, rounds, load_before, load_after)
              + product_section(inp, mem)
              + ratios_section(summary, mem, summary.S["extract"]["rss"], os.path.getsize(inp["shipped_stub"]))
-             + times_section(summary, out_fs, early)
+             + split_section(inp["splits"], split_times, split_runs, mach["cores"])
+             + limit_section(summary, mach["cores"])
+             + times_section(summary, out_fs, early, tool_sizes(inp))
              + image_section(inp["shipped_stub"], os.path.join(os.path.dirname(out_dir), "res"), elapsed))
     text = "\n".join(lines)
     with open(os.path.join(out_dir, "results.md"), "w") as f:
@@ -806,18 +748,20 @@ def report(inp, results, mach, vers, rounds, load_before, load_after, out_dir, e
 
 # The chart's bars: label, tool, colour (1: this installer and its engine; 2: the peers; 3: decode-only references).
 CHART_ROWS = [("mkinstaller extract (native)", "extract", 1), ("7zz x .7z (native)", "7zz_x", 2),
-              ("tar -xJf (native)", "tar_xJ", 2), ("decode only: 7zz", "dec_7zz", 3),
+              ("tar -xJf (native)", "tar_xJ", 2), ("mkinstaller extract, split (native)", "extract_split", 1),
+              ("7zz x -mmt=2 LZMA2 .7z", "7zz_mt", 2), ("tar xz -T2, blocks", "tar_xz_mt", 2),
+              ("tar zstd -19 (reference)", "tar_zst", 3), ("cp -r (floor)", "cp", 3), ("decode only: 7zz", "dec_7zz", 3),
               ("decode only: lzma_alone", "dec_sdk", 3), ("decode only: xz", "dec_xz", 3),
               ("installer, wine (click to end)", "installer_wine", 1), ("NSIS /S, wine", "nsis_wine", 2),
               ("mkinstaller.exe extract, wine", "extract_wine", 1)]
 CHART_COLOURS = [(1, "#c0392b", "this installer / its engine"), (2, "#2e86c1", "peers: 7-Zip, xz, NSIS"),
-                 (3, "#95a5a6", "decode-only references")]
+                 (3, "#95a5a6", "references: decode only, zstd, cp")]
 
 
 def chart_script(data, png, rounds):
     bars = ", ".join('"%s" using 1:($6==%d?$3:1/0):xtic(2) with boxes lc rgb "%s" title "%s"' % (data, c, rgb, t)
                      for c, rgb, t in CHART_COLOURS)
-    return """set terminal pngcairo size 1100,600 font ",10" noenhanced
+    return """set terminal pngcairo size 1300,650 font ",10" noenhanced
 set output "%s"
 set title "Installing the 164 MB product: median wall time of %d rounds (whiskers: min to max), this machine"
 set ylabel "seconds"
@@ -829,6 +773,7 @@ set grid ytics
 set xtics nomirror rotate by -30 font ",9"
 set key top left
 set bmargin 9
+set rmargin 18
 plot %s, \\
      "%s" using 1:3:4:5 with yerrorbars lc rgb "#333333" pt 0 notitle, \\
      "" using 1:($5+0.2):(sprintf("%%.2f", $3)) with labels font ",9" notitle
@@ -845,6 +790,18 @@ def chart(S, rng, out_dir, rounds):
         with open(script, "w") as f:
             f.write(chart_script(data, os.path.join(out_dir, "install-times.png"), rounds))
         run(["gnuplot", script])
+
+
+# Extractions of each block-size split, for its median.
+SPLIT_RUNS = 3
+
+
+def measure_split_extraction(inp):
+    outdir = ram_dir() or os.path.join(os.path.dirname(inp["installer"]), "out")
+    try:
+        return measure_splits(inp["splits"], inp["mk"], inp["stats"], outdir, SPLIT_RUNS)
+    finally:
+        clean(outdir)
 
 
 def main():
@@ -867,6 +824,7 @@ def main():
         results = measure(inp, a.rounds, display)
     finally:
         display.close()
+    results["splits"] = (measure_split_extraction(inp), SPLIT_RUNS)
     load_after = open("/proc/loadavg").read().split()[0]
     report(inp, results, machine(), versions(inp), a.rounds, load_before, load_after, os.path.abspath(a.out),
            time.time() - start)

@@ -10,9 +10,9 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 [ $# -eq 1 ] || { echo "usage: bench/run.sh BUILD_DIR" >&2; exit 64; }
 build=$(cd "$1" && pwd)
 
-# 7zip: 7zz; nsis: makensis; lzma-alone: the LZMA SDK's own lzma tool (lzma_alone); xz-utils: xz;
+# 7zip: 7zz; nsis: makensis; lzma-alone: the LZMA SDK's own lzma tool (lzma_alone); xz-utils: xz; zstd;
 # time: GNU time for peak memory; gnuplot-nox: the chart; xvfb, xdotool: the installer's window.
-"$top/scripts/apt-need.sh" bench 7zip nsis lzma-alone xz-utils time gnuplot-nox xvfb xauth xdotool \
+"$top/scripts/apt-need.sh" bench 7zip nsis lzma-alone xz-utils zstd time gnuplot-nox xvfb xauth xdotool \
   binutils-mingw-w64-i686
 
 # One persistent wineserver for the build tree's prefix while the benchmark runs.

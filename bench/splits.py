@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""The product packed at several block sizes: what each costs in compressed size and packing time, and what it
+buys in native extraction time (blocks decode on every core) and costs in peak memory.
+
+    bench/splits.py --build BUILD_DIR [--runs N]     (prints the table; bench/bench.py puts it in results.md)
+
+The packs are cached in BUILD_DIR/bench/ with their packing figures and made again only when the product tree
+or the settings change, one at a time so their times do not compete; a re-run only measures extraction.
+"""
+import argparse
+import json
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "scripts"))
+import winlab  # noqa: E402
+from benchlib import (MiB, Cache, Timer, clean, log, med, product_tree, quick_tree_check, ram_dir,  # noqa: E402
+                      read_payload)
+
+# --block-size values in MiB, the reference first: 256M (pack's default) puts the whole product in as few
+# blocks as the format allows at this dictionary, the top files' block and the rest. 64M is the largest size
+# of which two blocks fit in the engine's 128 MiB budget of unpacked bytes in flight and so decode side by side.
+SPLITS_MIB = [256, 80, 64, 40, 20, 10]
+PACK_SETTINGS = ["--dict", "128M", "--level", "9"]
+# The largest compressed size, against the reference, that a split may cost to be recommended.
+SIZE_TOLERANCE = 1.03
+
+
+def pack_split(cache, tree, tree_key, build, mib, timer):
+    """The product packed in blocks of at most mib MiB, with its figures: path, payload bytes, blocks, largest
+    block unpacked, and the packing's wall time, CPU time and peak memory (from when it was packed)."""
+    name = "split-%dM" % mib
+    out = os.path.join(cache.dir, name + ".exe")
+    figures = os.path.join(cache.dir, name + ".json")
+    key = "%s pack %s --block-size %dM" % (tree_key, " ".join(PACK_SETTINGS), mib)
+    if not (cache.fresh(name, key) and os.path.exists(out) and os.path.exists(figures)):
+        log("packing the product in blocks of at most %d MiB (a minute or two, once)" % mib)
+        r = timer([build.mkinstaller, "pack", "--stub", build.stub, "--out", out, "--block-size", "%dM" % mib]
+                  + PACK_SETTINGS + [tree])
+        with open(figures, "w") as f:
+            json.dump({"pack_wall": r["wall"], "pack_cpu": r["cpu"], "pack_rss": r["rss"]}, f)
+        cache.done(name, key)
+    with open(figures) as f:
+        p = json.load(f)
+    pl = read_payload(out)
+    p.update(name=name, mib=mib, path=out, bytes=len(pl["payload"]), blocks=len(pl["sizes"]),
+             largest=max(int.from_bytes(b[:4], "big") for b in pl["blocks"]))
+    return p
+
+
+def split_packs(cache, tree, tree_key, build):
+    """Every split's pack (pack_split), the reference first."""
+    timer = Timer()
+    return [pack_split(cache, tree, tree_key, build, mib, timer) for mib in SPLITS_MIB]
+
+
+def recommended(packs):
+    """The split with the most blocks (the most decoding at once) whose size is within SIZE_TOLERANCE of the
+    reference's; of equals, the larger blocks."""
+    limit = packs[0]["bytes"] * SIZE_TOLERANCE
+    fitting = [p for p in packs if p["bytes"] <= limit]
+    return max(fitting, key=lambda p: (p["blocks"], p["mib"]))
+
+
+def measure_splits(packs, mkinstaller, stats, outdir, runs=3):
+    """Native `mkinstaller extract` of every split into outdir, runs times, splits interleaved with a rotating
+    start; the medians of wall time, CPU time and peak memory, by block size."""
+    timer = Timer()
+    d = os.path.join(outdir, "split")
+    got = {p["mib"]: [] for p in packs}
+    for rnd in range(runs):
+        log("block sizes: extraction run %d of %d" % (rnd + 1, runs))
+        k = rnd % len(packs)
+        for p in packs[k:] + packs[:k]:
+            clean(d)
+            os.makedirs(d)
+            got[p["mib"]].append(timer([mkinstaller, "extract", p["path"], d]))
+            quick_tree_check(d, stats)
+    clean(d)
+    return {mib: {f: med([r[f] for r in rs]) for f in ("wall", "cpu", "rss")} for mib, rs in got.items()}
+
+
+def split_section(packs, times, runs, cores):
+    """The block-size table and the recommendation, as results.md lines."""
+    ref, chosen = packs[0], recommended(packs)
+    lines = ["## Block size: size against extraction time", ""]
+    lines.append("The product packed with `mkinstaller pack %s --block-size B` for each B (bench/splits.py; the "
+                 "packs are cached, their times are from when each was made, one at a time, on this shared "
+                 "machine). Compressed size is the payload (all blocks); the reference is B = %dM, the whole "
+                 "product in as few blocks as the format allows at this dictionary (the top files' block and the "
+                 "rest). Extraction: native `mkinstaller extract` into RAM, median of %d runs interleaved across "
+                 "the splits, %d cores; peak memory is GNU time's maximum resident set size. The engine decodes a "
+                 "block per core while the unpacked bytes in flight stay within its budget (src/payload/pipeline.h; "
+                 "a block larger than the budget decodes alone), so blocks decode side by side only when two of "
+                 "them fit in it."
+                 % (" ".join(PACK_SETTINGS), ref["mib"], runs, cores))
+    lines += ["", "| --block-size | blocks | largest block unpacked | compressed bytes | × reference | pack wall "
+              "| pack CPU | extract wall | extract CPU | extract peak memory |", "|---|---|---|---|---|---|---|---|---|---|"]
+    for p in packs:
+        t = times[p["mib"]]
+        lines.append("| %dM%s | %d | %.1f MiB | %d | **%.4f** | %.0f s | %.0f s | %.2f s | %.2f s | %.1f MiB |"
+                     % (p["mib"], " (reference)" if p is ref else "", p["blocks"], p["largest"] / MiB, p["bytes"],
+                        p["bytes"] / ref["bytes"], p["pack_wall"], p["pack_cpu"], t["wall"], t["cpu"],
+                        t["rss"] / MiB))
+    t_ref, t_ch = times[ref["mib"]], times[chosen["mib"]]
+    lines += ["", "Recommended: `--block-size %dM`, the most blocks whose compressed size stays within %.2f × the "
+              "reference (%.4f): %d blocks, extraction %.2f s against %.2f s (%.3f ×), peak memory %.1f MiB against "
+              "%.1f MiB. The benchmark's rounds extract this split too (the times' table)."
+              % (chosen["mib"], SIZE_TOLERANCE, chosen["bytes"] / ref["bytes"], chosen["blocks"], t_ch["wall"],
+                 t_ref["wall"], t_ch["wall"] / t_ref["wall"], t_ch["rss"] / MiB, t_ref["rss"] / MiB), ""]
+    return lines
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--runs", type=int, default=3)
+    a = ap.parse_args()
+    build = winlab.BuildTree(os.path.abspath(a.build))
+    cache = Cache(os.path.join(build.dir, "bench"))
+    os.makedirs(cache.dir, exist_ok=True)
+    tree, stats = product_tree(cache, build.programs)
+    packs = split_packs(cache, tree, stats["sha256"], build)
+    outdir = ram_dir() or os.path.join(cache.dir, "out")
+    try:
+        times = measure_splits(packs, build.mkinstaller, stats, outdir, a.runs)
+    finally:
+        clean(outdir)
+    print("\n".join(split_section(packs, times, a.runs, os.cpu_count())))
+
+
+if __name__ == "__main__":
+    main()
