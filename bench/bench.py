@@ -173,20 +173,23 @@ def current_installer(cache, packed, build, cache_dir):
 
 
 def lzma_files(installer, cache_dir):
-    """Each block's LZMA data as a .lzma file: the 5 property bytes, the unpacked size (8 bytes, little-endian),
-    then the stream. Returns the files and each block's figures."""
+    """Each LZMA block's data as a .lzma file: the 5 property bytes, the unpacked size (8 bytes, little-endian),
+    then the stream; a stored block (properties byte 255) has nothing to decode and gets no file. Returns the
+    files and every block's figures."""
     pl = read_payload(installer)
     files, blocks = [], []
     for i, b in enumerate(pl["blocks"]):
         unpacked = struct.unpack(">I", b[:4])[0]
         dict_size = struct.unpack("<I", b[5:9])[0]
+        blocks.append({"stored": len(b), "unpacked": unpacked, "props": b[4], "dict": dict_size})
+        if b[4] == 255:
+            continue
         path = os.path.join(cache_dir, "block%d.lzma" % i)
         data = b[4:9] + struct.pack("<Q", unpacked) + b[9:]
         if not os.path.exists(path) or open(path, "rb").read() != data:
             with open(path, "wb") as f:
                 f.write(data)
         files.append(path)
-        blocks.append({"stored": len(b), "unpacked": unpacked, "props": b[4], "dict": dict_size})
     return files, blocks
 
 
