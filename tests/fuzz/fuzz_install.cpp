@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "installer_input.h"
 #include "payload/payload.h"
 #include "payload/pipeline.h"
 
@@ -48,14 +49,10 @@ bool small_enough(PayloadBlock** blocks, int32_t count) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = (set_up(), true);
     (void)ready;
-    if (size == 0) return 0;  // fmemopen refuses an empty buffer
-    FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-    if (!file) return 0;
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
-    PayloadBlock** blocks = read_payload_stream(file, &count, &total, &flags);
-    fclose(file);
+    PayloadBlock** blocks = read_installer_input(data, size, &count, &total, &flags);
     if (!blocks) return 0;
     if (small_enough(blocks, count)) {
         const bool verified = (flags & PAYLOAD_FLAG_CHECKSUMS) != 0;

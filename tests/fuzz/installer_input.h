@@ -1,0 +1,18 @@
+// The fuzz input read as a whole installer file, through the installer's own reader.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "payload/payload.h"
+
+// read_payload_stream over the input bytes; null for an empty input, which fmemopen refuses (the empty file is a
+// unit test's case), and for every input the reader refuses.
+inline PayloadBlock** read_installer_input(const uint8_t* data, size_t size, int32_t* count, uint32_t* total,
+                                           int* flags) {
+    if (size == 0) return nullptr;
+    FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (!file) return nullptr;
+    PayloadBlock** blocks = read_payload_stream(file, count, total, flags);
+    fclose(file);
+    return blocks;
+}
