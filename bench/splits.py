@@ -24,28 +24,42 @@ SPLITS_MIB = [256, 80, 64, 40, 20, 10]
 PACK_SETTINGS = ["--dict", "128M", "--level", "9"]
 # The largest compressed size, against the reference, that a split may cost to be recommended.
 SIZE_TOLERANCE = 1.03
+# The serial pack: every block on one thread, no stored blocks, the reference's blocks.
+SERIAL_ARGS = ["--jobs", "1", "--no-stored", "--block-size", "256M"]
 
 
-def pack_split(cache, tree, tree_key, build, mib, timer):
-    """The product packed in blocks of at most mib MiB, with its figures: path, payload bytes, blocks, largest
-    block unpacked, and the packing's wall time, CPU time and peak memory (from when it was packed)."""
-    name = "split-%dM" % mib
+def pack_with(cache, tree, tree_key, build, name, args, timer):
+    """The product packed with PACK_SETTINGS and args into name.exe, with its figures: path, payload bytes,
+    blocks, largest block unpacked, and the packing's wall time, CPU time and peak memory (from when it was
+    packed)."""
     out = os.path.join(cache.dir, name + ".exe")
     figures = os.path.join(cache.dir, name + ".json")
-    key = "%s pack %s --block-size %dM" % (tree_key, " ".join(PACK_SETTINGS), mib)
+    key = "%s pack %s %s" % (tree_key, " ".join(PACK_SETTINGS), " ".join(args))
     if not (cache.fresh(name, key) and os.path.exists(out) and os.path.exists(figures)):
-        log("packing the product in blocks of at most %d MiB (a minute or two, once)" % mib)
-        r = timer([build.mkinstaller, "pack", "--stub", build.stub, "--out", out, "--block-size", "%dM" % mib]
-                  + PACK_SETTINGS + [tree])
+        log("packing the product as %s (a minute or two, once)" % name)
+        r = timer([build.mkinstaller, "pack", "--stub", build.stub, "--out", out] + args + PACK_SETTINGS + [tree])
         with open(figures, "w") as f:
             json.dump({"pack_wall": r["wall"], "pack_cpu": r["cpu"], "pack_rss": r["rss"]}, f)
         cache.done(name, key)
     with open(figures) as f:
         p = json.load(f)
     pl = read_payload(out)
-    p.update(name=name, mib=mib, path=out, bytes=len(pl["payload"]), blocks=len(pl["sizes"]),
+    p.update(name=name, path=out, bytes=len(pl["payload"]), blocks=len(pl["sizes"]),
              largest=max(int.from_bytes(b[:4], "big") for b in pl["blocks"]))
     return p
+
+
+def pack_split(cache, tree, tree_key, build, mib, timer):
+    """The product packed in blocks of at most mib MiB (pack_with), with mib."""
+    p = pack_with(cache, tree, tree_key, build, "split-%dM" % mib, ["--block-size", "%dM" % mib], timer)
+    p["mib"] = mib
+    return p
+
+
+def serial_pack(cache, tree, tree_key, build):
+    """The product packed the way pack did before blocks were encoded side by side (pack_with): one thread,
+    no stored blocks, two blocks. The reference of the packing-time target."""
+    return pack_with(cache, tree, tree_key, build, "serial-256M", SERIAL_ARGS, Timer())
 
 
 def split_packs(cache, tree, tree_key, build):
