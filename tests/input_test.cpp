@@ -15,11 +15,11 @@ namespace {
 struct FakeWindow {
     std::string calls;
     bool start_ok = true;
-    char* browse_result = nullptr;
+    wchar_t* browse_result = nullptr;
 };
 FakeWindow* window_of(void* context) { return static_cast<FakeWindow*>(context); }
 bool fake_start(void* w) { window_of(w)->calls += "start "; return window_of(w)->start_ok; }
-char* fake_browse(void* w) { window_of(w)->calls += "browse "; return window_of(w)->browse_result; }
+wchar_t* fake_browse(void* w) { window_of(w)->calls += "browse "; return window_of(w)->browse_result; }
 void fake_agreement(void* w) { window_of(w)->calls += "agreement "; }
 void fake_close(void* w) { window_of(w)->calls += "close "; }
 void fake_minimise(void* w) { window_of(w)->calls += "minimise "; }
@@ -32,7 +32,7 @@ protected:
         g_installing = false;
         g_agreed = true;
         g_button_pressed = false;
-        g_install_dir = "C:\\old\\";
+        g_install_dir = L"C:\\old\\";
         g_change_path_region = {235, 328, 48, 12};
         g_agreement_region = {125, 353, 48, 12};
         g_check_box_region = {20, 348, 20, 20};
@@ -120,8 +120,8 @@ TEST_F(PointerInput, CheckBoxTogglesAndTheFirstRegionDecides) {
 
 TEST_F(PointerInput, ChosenFolderReplacesTheDirectoryAndCancelKeepsIt) {
     EXPECT_EQ(click(240, 330), "browse ");
-    EXPECT_STREQ(g_install_dir.load(), "C:\\old\\");
-    static char chosen[] = "D:\\Apps\\";
+    EXPECT_EQ(std::wstring(g_install_dir.load()), L"C:\\old\\");
+    static wchar_t chosen[] = L"D:\\Apps\\";
     window.browse_result = chosen;
     RepaintCounter repaints;
     click(240, 330);

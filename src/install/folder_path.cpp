@@ -1,26 +1,27 @@
-// The picker's trailing-backslash rule over whole code page characters.
-#include <cstring>
+// The picker's trailing-backslash rule over whole UTF-16 characters.
+#include <cwchar>
 
 #include "install/shell.h"
-#include "payload/names.h"
-#include "platform/os.h"
 
-size_t finish_folder_path(char* path) {
-    size_t length = strlen(path);
+namespace {
+
+bool is_low_surrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
+size_t finish_folder_path(wchar_t* path) {
+    const size_t length = wcslen(path);
     if (length == 0) return 0;
-    if (ends_with_separator(path, os_path_char_len)) return length;
+    const wchar_t last = path[length - 1];
+    if (last == L'\\' || last == L'/') return length;
 
-    // A trail byte may be ':' or '\': only the start of each character tells what it is.
-    const char* last = nullptr;
-    const char* before_last = nullptr;
-    for (const char* p = path; *p; p += os_path_char_len(p)) {
-        before_last = last;
-        last = p;
-    }
+    // The character before the last: a surrogate pair counts as one character.
+    size_t last_start = length - 1;
+    if (is_low_surrogate(last) && last_start > 0) --last_start;
     // One character alone, or "X:" + one character, is left as the user typed it.
-    if (!before_last || *before_last == ':') return length;
+    if (last_start == 0 || path[last_start - 1] == L':') return length;
 
-    path[length] = '\\';
-    path[length + 1] = '\0';
+    path[length] = L'\\';
+    path[length + 1] = L'\0';
     return length + 1;
 }

@@ -6,12 +6,12 @@ struct HWND__;  // the Windows window handle
 
 // Shows text and returns once the user has dismissed it: through the window seam's message function when the
 // window has set one (a box owned by the window), otherwise show_message_box without an owner.
-void show_message(const char* text);
+void show_message(const wchar_t* text);
 
 // The box itself: text, one OK button and the exclamation icon, the application title as caption, owned by
 // owner (null: no owner). Returns once dismissed. The window's message function shows its boxes with this.
-void show_message_box(HWND__* owner, const char* text);
+void show_message_box(HWND__* owner, const wchar_t* text);
 
-// The application title: the file name of the executable at path without its extension, stepping whole
-// code page characters (a trail byte 0x5C is no separator), cut to cap - 1 bytes. cap must be at least 1.
-void app_title_from_path(const char* path, char* out, size_t cap);
+// The application title: the file name of the executable at path without its extension, cut to cap - 1
+// units. cap must be at least 1.
+void app_title_from_path(const wchar_t* path, wchar_t* out, size_t cap);

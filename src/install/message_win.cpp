@@ -1,40 +1,40 @@
 // Message boxes of the installation, and the application title they carry.
 #include <windows.h>
 
-#include <cstring>
+#include <cwchar>
 
 #include "install/message.h"
 #include "install/window_seam.h"
-#include "platform/os.h"
+#include "platform/text_win.h"
 
-void app_title_from_path(const char* path, char* out, size_t cap) {
-    const char* name = path;
-    const char* dot = nullptr;
-    for (const char* p = path; *p; p += os_path_char_len(p)) {
-        if (*p == '\\' || *p == '/') {
+void app_title_from_path(const wchar_t* path, wchar_t* out, size_t cap) {
+    const wchar_t* name = path;
+    const wchar_t* dot = nullptr;
+    for (const wchar_t* p = path; *p; ++p) {
+        if (*p == L'\\' || *p == L'/') {
             name = p + 1;
             dot = nullptr;
-        } else if (*p == '.') {
+        } else if (*p == L'.') {
             dot = p;
         }
     }
-    size_t length = dot ? size_t(dot - name) : strlen(name);
+    size_t length = dot ? size_t(dot - name) : wcslen(name);
     if (length > cap - 1) length = cap - 1;
-    memcpy(out, name, length);
-    out[length] = '\0';
+    wmemcpy(out, name, length);
+    out[length] = L'\0';
 }
 
-void show_message_box(HWND owner, const char* text) {
-    char path[1024];
-    char title[1024];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path) path[0] = '\0';
-    app_title_from_path(path, title, sizeof title);
+void show_message_box(HWND owner, const wchar_t* text) {
+    wchar_t path[WIDE_PATH_CAP];
+    wchar_t title[WIDE_PATH_CAP];
+    const DWORD n = GetModuleFileNameW(nullptr, path, DWORD(WIDE_PATH_CAP));
+    if (n == 0 || n >= WIDE_PATH_CAP) path[0] = L'\0';
+    app_title_from_path(path, title, WIDE_PATH_CAP);
     // The icon the dialog framework gives a box with only an OK button.
-    MessageBoxA(owner, text, title, MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxW(owner, text, title, MB_OK | MB_ICONEXCLAMATION);
 }
 
-void show_message(const char* text) {
+void show_message(const wchar_t* text) {
     const WindowSeam& seam = window_seam();
     if (seam.message) seam.message(seam.context, text);
     else show_message_box(nullptr, text);

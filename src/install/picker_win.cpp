@@ -8,20 +8,20 @@
 #include "install/product.h"
 #include "install/shell.h"
 
-char* browse_for_folder() {
-    BROWSEINFOA info;
+wchar_t* browse_for_folder() {
+    BROWSEINFOW info;
     memset(&info, 0, sizeof info);
     info.lpszTitle = PICKER_TITLE;
     // File-system folders only, no browsing below the domain, an edit box, the resizable new-style picker.
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
 
-    LPITEMIDLIST list = SHBrowseForFolderA(&info);
+    LPITEMIDLIST list = SHBrowseForFolderW(&info);
     if (!list) return nullptr;
 
-    // Room for the backslash that finish_folder_path may append.
-    char path[512];
-    path[0] = '\0';
-    BOOL found = SHGetPathFromIDListA(list, path);
+    // MAX_PATH units, as SHGetPathFromIDListW fills, and room for the backslash finish_folder_path may append.
+    wchar_t path[MAX_PATH + 1];
+    path[0] = L'\0';
+    BOOL found = SHGetPathFromIDListW(list, path);
     IMalloc* shell_malloc = nullptr;
     if (SUCCEEDED(SHGetMalloc(&shell_malloc))) {
         shell_malloc->Free(list);
@@ -30,5 +30,5 @@ char* browse_for_folder() {
 
     // A choice without a file-system path (a virtual folder) is no install directory.
     if (!found || finish_folder_path(path) == 0) return nullptr;
-    return _strdup(path);
+    return _wcsdup(path);
 }

@@ -10,7 +10,7 @@ struct WindowSeam {
     void* context;
     void (*invalidate)(void* context);                 // repaint the whole window, no erase; any thread
     void (*end_dialog)(void* context);                 // the dialog's cancel operation; any thread
-    void (*message)(void* context, const char* text);  // modal box with one OK button; returns once dismissed
+    void (*message)(void* context, const wchar_t* text);  // modal box with one OK button; returns once dismissed
     ProgressSink progress;                             // the window's meter, for the extraction
 };
 

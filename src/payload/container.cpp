@@ -4,6 +4,7 @@
 
 #include "payload/payload.h"
 #include "payload/tail.h"
+#include "platform/file.h"
 #include "platform/os.h"
 
 namespace {
@@ -145,7 +146,7 @@ PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_u
 
 PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags,
                                  ReadStatus* why) {
-    FILE* file = fopen(path, "rb");
+    FILE* file = os_open_file(path);
     if (!file) {
         if (why) *why = status(READ_CANNOT_OPEN);
         return nullptr;

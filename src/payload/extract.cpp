@@ -6,17 +6,19 @@
 
 #include "payload/decode.h"
 #include "payload/records.h"
+#include "platform/file.h"
 #include "platform/os.h"
 
 namespace {
 
-// Native paths may grow when names are converted (UTF-8 on Linux); the limit is on the stored bytes.
+// Paths grow when names are converted to UTF-8 (a code page 936 character takes up to 3 bytes there, a
+// stored one 2); the limit is on the install directory's bytes and the name's stored bytes.
 constexpr size_t NATIVE_PATH_CAP = 4096;
 
 }  // namespace
 
 void make_dir(const char* path) {
-    printf("mkdir %s\n", path);
+    os_trace_path("mkdir ", path);
     os_mkdir(path);
 }
 
@@ -33,7 +35,7 @@ bool write_all(FILE* file, const unsigned char* data, int32_t length) {
 }
 
 int write_file(const char* path, const unsigned char* data, int32_t length) {
-    FILE* file = fopen(path, "wb");
+    FILE* file = os_create_file(path);
     if (!file) return EXTRACT_FAILED;
     const bool written = write_all(file, data, length);
     // The tail of a file sits in the stream's buffer until the close: a full disk may only show there.
@@ -64,8 +66,9 @@ int extract_from(const StreamSource& source, const char* install_dir, const Prog
     if (dir_len > PATH_LIMIT) return EXTRACT_FAILED;
     memcpy(path, install_dir, dir_len + 1);
 
-    // Every directory prefix of the install directory, its last component included, whole characters only.
-    for (size_t i = 0; i < dir_len; i += os_path_char_len(path + i)) {
+    // Every directory prefix of the install directory, its last component included. In UTF-8 a separator
+    // byte is always the character itself.
+    for (size_t i = 0; i < dir_len; ++i) {
         if (path[i] != '/' && path[i] != '\\') continue;
         path[i] = '\0';
         make_dir(path);

@@ -11,7 +11,9 @@
 constexpr int EXTRACT_OK = 0;
 constexpr int EXTRACT_FAILED = 1;
 
-// The path buffer: install directory + longest name take at most this many bytes before the NUL.
+// The install directory's bytes (UTF-8) and the longest name's stored bytes (code page 936) add up to at most
+// this many. On Windows the system's own path limit (MAX_PATH, for the wide calls without the long-path
+// prefix) refuses long paths well before it; this one bounds the engine's own buffers on every platform.
 constexpr size_t PATH_LIMIT = 1023;
 
 // Sets progress's maximum to 3 x total (clamped to the 32-bit range), then decodes the blocks ahead on as many
@@ -24,6 +26,7 @@ constexpr size_t PATH_LIMIT = 1023;
 // The first failure, in block order, returns EXTRACT_FAILED: no record of a later block is written, every
 // thread is joined and every buffer released; what was written stays. The blocks stay the caller's.
 // EXTRACT_OK also when count <= 0.
+// install_dir is UTF-8 (see platform/os.h) and ends with a separator.
 int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
                     bool verified, const ProgressSink* progress);
 
@@ -42,8 +45,8 @@ int extract_from(const StreamSource& source, const char* install_dir, const Prog
 
 // Walks one record stream of length bytes: creates the install directory's prefixes, then each directory
 // and file. EXTRACT_FAILED when a file cannot be opened or written whole, or the stream breaks its limits:
-// empty, a record or name past the end, no final type byte, an unsafe name, or a joined path over PATH_LIMIT
-// bytes.
+// empty, a record or name past the end, no final type byte, an unsafe name or one with no Unicode form, or a
+// joined path over PATH_LIMIT.
 // An unknown type byte ends the stream without failure. After each file record progress (may be null)
 // advances by the stream bytes since the previous report.
 int extract_records(const unsigned char* stream, int32_t length, const char* install_dir,

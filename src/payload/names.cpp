@@ -54,8 +54,7 @@ bool payload_name_is_safe(const unsigned char* name, size_t len) {
     return component_is_safe(name + start, len - start);
 }
 
-bool ends_with_separator(const char* s, size_t (*char_len)(const char*)) {
-    const char* last = nullptr;
-    for (const char* p = s; *p; p += char_len(p)) last = p;
-    return last && (*last == '\\' || *last == '/');
+bool ends_with_separator(const char* s) {
+    const size_t len = strlen(s);
+    return len > 0 && (s[len - 1] == '\\' || s[len - 1] == '/');
 }

@@ -12,5 +12,6 @@ size_t cp936_char_len(const unsigned char* p, size_t left);
 // The leading separator is allowed.
 bool payload_name_is_safe(const unsigned char* name, size_t len);
 
-// True when the last character of the string (stepping whole characters with char_len) is '\' or '/'.
-bool ends_with_separator(const char* s, size_t (*char_len)(const char*));
+// True when the last character of the UTF-8 path s is '\' or '/' (in UTF-8 those bytes are always the
+// characters themselves).
+bool ends_with_separator(const char* s);

@@ -44,7 +44,7 @@ const char* read_result_text(int result);
 // there (and so matched). Out values mean something only on success.
 PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags);
 
-// As read_payload, for the installer file at path (the vendor tool and tests); why, when not null, receives
+// As read_payload, for the installer file at path (UTF-8; the vendor tool and tests); why, when not null, receives
 // the reason (READ_OK on success).
 PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags,
                                  ReadStatus* why = nullptr);

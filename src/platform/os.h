@@ -2,7 +2,11 @@
 #pragma once
 #include <cstddef>
 
-// Full path of the running executable into buf; false when it does not fit or cannot be had.
+// Paths given to and returned by this layer are UTF-8 on every platform. On Windows each call converts them
+// to UTF-16 and uses the wide functions, so a path is right whatever the system's code page; a string that
+// is not valid UTF-8 is refused like a path that does not exist.
+
+// Full UTF-8 path of the running executable into buf; false when it does not fit or cannot be had.
 bool os_self_path(char* buf, size_t cap);
 
 // Asks that a large buffer about to be filled be backed by large pages where the platform grants them
@@ -14,14 +18,16 @@ void os_prefer_large_pages(void* p, size_t size);
 // Creates one directory (not its parents); the result is the caller's to ignore.
 bool os_mkdir(const char* path);
 
-// Bytes of the character that starts at p in the platform's path encoding (1 or 2): the ANSI code page
-// on Windows, where a trail byte may be 0x5C; UTF-8 on Linux, where every separator byte stands alone.
-size_t os_path_char_len(const char* p);
-
 // The platform's preferred separator, put back where the install directory's prefixes were cut.
 char os_separator();
 
 // Forms install directory + payload name in out (cap bytes). The name is code page 936 bytes with
-// backslash separators, already checked safe; on Linux it becomes UTF-8 with '/' separators.
-// False when the name cannot be converted or the result does not fit.
+// backslash separators, already checked safe; it is converted from code page 936 explicitly (whatever the
+// system's own code page) to UTF-8, with '/' separators on Linux. False when a character of the name has no
+// Unicode form or the result does not fit.
 bool os_join_payload_path(char* out, size_t cap, const char* dir, const unsigned char* name, size_t name_len);
+
+// Writes one trace line, prefix then path, to standard output: UTF-8 on Linux; on Windows in the system's
+// ANSI code page, as the installer always has (the same bytes on a code page 936 system; a character the
+// code page lacks shows as '?').
+void os_trace_path(const char* prefix, const char* path);

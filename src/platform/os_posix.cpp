@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/os.h"
@@ -26,8 +27,6 @@ void os_prefer_large_pages(void* p, size_t size) {
 }
 
 bool os_mkdir(const char* path) { return mkdir(path, 0777) == 0; }
-
-size_t os_path_char_len(const char*) { return 1; }
 
 char os_separator() { return '/'; }
 
@@ -51,3 +50,5 @@ bool os_join_payload_path(char* out, size_t cap, const char* dir, const unsigned
         if (*p == '\\') *p = '/';
     return true;
 }
+
+void os_trace_path(const char* prefix, const char* path) { printf("%s%s\n", prefix, path); }

@@ -1,32 +1,42 @@
-// Platform layer for Windows: GetModuleFileNameA, no large pages, _mkdir, ANSI names used as they are.
-#include <direct.h>
+// Platform layer for Windows: the wide functions behind UTF-8 paths, no large pages, code page 936 names.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/os.h"
+#include "platform/text_win.h"
 
 bool os_self_path(char* buf, size_t cap) {
-    DWORD n = GetModuleFileNameA(nullptr, buf, DWORD(cap));
-    return n > 0 && n < cap;
+    wchar_t wide[WIDE_PATH_CAP];
+    const DWORD n = GetModuleFileNameW(nullptr, wide, DWORD(WIDE_PATH_CAP));
+    return n > 0 && n < WIDE_PATH_CAP && utf8_from_utf16(wide, buf, cap);
 }
 
 // Large pages on Windows need the lock-pages privilege, which an installer neither has nor should ask for.
 void os_prefer_large_pages(void*, size_t) {}
 
-bool os_mkdir(const char* path) { return _mkdir(path) == 0; }
-
-size_t os_path_char_len(const char* p) {
-    return IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0' ? 2 : 1;
+bool os_mkdir(const char* path) {
+    wchar_t wide[WIDE_PATH_CAP];
+    return utf16_from_utf8(path, wide, WIDE_PATH_CAP) && CreateDirectoryW(wide, nullptr);
 }
 
 char os_separator() { return '\\'; }
 
 bool os_join_payload_path(char* out, size_t cap, const char* dir, const unsigned char* name, size_t name_len) {
-    size_t dir_len = strlen(dir);
-    if (dir_len + name_len >= cap) return false;
+    const size_t dir_len = strlen(dir);
+    wchar_t wide[WIDE_PATH_CAP];
+    if (dir_len >= cap || !utf16_from_cp936(reinterpret_cast<const char*>(name), name_len, wide, WIDE_PATH_CAP))
+        return false;
     memcpy(out, dir, dir_len);
-    memcpy(out + dir_len, name, name_len);
-    out[dir_len + name_len] = '\0';
-    return true;
+    return utf8_from_utf16(wide, out + dir_len, cap - dir_len);
+}
+
+void os_trace_path(const char* prefix, const char* path) {
+    wchar_t wide[WIDE_PATH_CAP];
+    char ansi[2 * WIDE_PATH_CAP];
+    if (!utf16_from_utf8(path, wide, WIDE_PATH_CAP) ||
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, int(sizeof ansi), nullptr, nullptr) <= 0)
+        ansi[0] = '\0';
+    printf("%s%s\n", prefix, ansi);
 }

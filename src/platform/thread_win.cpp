@@ -53,7 +53,7 @@ void os_thread_join(OsThread* thread) {
 OsMonitor* os_monitor_new() {
     auto* monitor = static_cast<OsMonitor*>(malloc(sizeof(OsMonitor)));
     if (!monitor) return nullptr;
-    monitor->woken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    monitor->woken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!monitor->woken) {
         free(monitor);
         return nullptr;

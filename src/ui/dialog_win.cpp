@@ -1,8 +1,8 @@
 // The installer window's own small dialog layer: creation, sizing, message dispatch and ending.
 #include "ui/dialog_win.h"
 
-#include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <cwchar>
 
 #include "install/install_state.h"
 #include "install/message.h"
@@ -28,40 +28,58 @@ InstallerDialog* dialog_of(void* context) { return static_cast<InstallerDialog*>
 // The seam the worker reaches the window through; context is the dialog.
 void invalidate_dialog(void* dialog) { InvalidateRect(dialog_of(dialog)->hwnd(), nullptr, FALSE); }
 void end_dialog_from_any_thread(void* dialog) { dialog_of(dialog)->request_cancel(); }
-void message_over_dialog(void* dialog, const char* text) { show_message_box(dialog_of(dialog)->hwnd(), text); }
+void message_over_dialog(void* dialog, const wchar_t* text) { show_message_box(dialog_of(dialog)->hwnd(), text); }
 
 // What a click sets going; context is the dialog.
 bool start_worker(void*) { return start_install_worker(); }
-char* browse(void*) { return browse_for_folder(); }
+wchar_t* browse(void*) { return browse_for_folder(); }
 void open_agreement(void*) { shell_open(AGREEMENT_URL, nullptr, SW_SHOWNORMAL); }
 void close_dialog(void* dialog) { dialog_of(dialog)->OnCancel(); }
-void minimise_dialog(void* dialog) { PostMessageA(dialog_of(dialog)->hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0); }
+void minimise_dialog(void* dialog) { PostMessageW(dialog_of(dialog)->hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0); }
 
 // The window is one 600 x 400 picture whatever font the template's dialog units meet: size the client
 // area directly and centre the window on the work area, as the template's centring would have.
 void size_and_centre(HWND window) {
     RECT frame = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
-    AdjustWindowRectEx(&frame, DWORD(GetWindowLongA(window, GWL_STYLE)), FALSE, DWORD(GetWindowLongA(window, GWL_EXSTYLE)));
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE, DWORD(GetWindowLongW(window, GWL_EXSTYLE)));
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int x = work.left + (work.right - work.left - width) / 2;
     const int y = work.top + (work.bottom - work.top - height) / 2;
     SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Program Files, then the product's folder and a backslash, as a heap string; Program Files as the system
+// usually names it when the shell cannot say.
+wchar_t* default_install_dir() {
+    wchar_t program_files[MAX_PATH];
+    if (!get_program_files_dir(program_files)) wcscpy(program_files, L"C:\\Program Files");
+    const size_t base = wcslen(program_files);
+    const size_t folder = wcslen(TEXT_PRODUCT_FOLDER);
+    auto* dir = static_cast<wchar_t*>(malloc((base + 1 + folder + 2) * sizeof(wchar_t)));
+    if (!dir) return nullptr;
+    wmemcpy(dir, program_files, base);
+    dir[base] = L'\\';
+    wmemcpy(dir + base + 1, TEXT_PRODUCT_FOLDER, folder);
+    dir[base + 1 + folder] = L'\\';
+    dir[base + 2 + folder] = L'\0';
+    return dir;
+}
+
 }  // namespace
 
 InstallerDialog::InstallerDialog(HWND parent) : parent_(parent) {
-    HINSTANCE module = GetModuleHandleA(nullptr);
-    icon_ = FindResourceA(module, MAKEINTRESOURCEA(IDI_APP), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */)
-                ? LoadIconA(module, MAKEINTRESOURCEA(IDI_APP))
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    icon_ = FindResourceW(module, MAKEINTRESOURCEW(IDI_APP), MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */)
+                ? LoadIconW(module, MAKEINTRESOURCEW(IDI_APP))
                 : nullptr;
 }
 
 INT_PTR InstallerDialog::DoModal() {
-    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INSTALLER), parent_,
+    // A wide dialog: its title and messages carry UTF-16, whatever the system's code page.
+    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_INSTALLER), parent_,
                                      dialog_proc, LPARAM(this));
     // The window is gone: later requests from a worker must find no dialog.
     set_window_seam(WindowSeam{});
@@ -70,15 +88,10 @@ INT_PTR InstallerDialog::DoModal() {
 
 BOOL InstallerDialog::OnInitDialog() {
     size_and_centre(hwnd_);
-    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, LPARAM(icon_));
-    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, LPARAM(icon_));
-    SetWindowTextA(hwnd_, TEXT_TITLE);
-
-    char program_files[512];
-    if (!get_program_files_dir(program_files)) strcpy(program_files, "C:\\Program Files");
-    char dir[512];
-    snprintf(dir, sizeof dir, TEXT_DEFAULT_DIR_FORMAT, program_files);
-    g_install_dir = _strdup(dir);
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, LPARAM(icon_));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, LPARAM(icon_));
+    SetWindowTextW(hwnd_, TEXT_TITLE);
+    g_install_dir = default_install_dir();
 
     // The window's meter, registered as the engine's progress sink with the rest of the seam.
     ProgressMeter* meter = new ProgressMeter(0, 100);
@@ -102,16 +115,16 @@ void InstallerDialog::OnOK() { EndDialog(hwnd_, IDOK); }
 
 void InstallerDialog::OnCancel() { EndDialog(hwnd_, IDCANCEL); }
 
-void InstallerDialog::request_cancel() { PostMessageA(hwnd_, WM_END_DIALOG, 0, 0); }
+void InstallerDialog::request_cancel() { PostMessageW(hwnd_, WM_END_DIALOG, 0, 0); }
 
 INT_PTR CALLBACK InstallerDialog::dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
         auto* dialog = reinterpret_cast<InstallerDialog*>(lparam);
-        SetWindowLongPtrA(window, DWLP_USER, LONG_PTR(dialog));
+        SetWindowLongPtrW(window, DWLP_USER, LONG_PTR(dialog));
         dialog->hwnd_ = window;
         return dialog->OnInitDialog();
     }
-    auto* dialog = reinterpret_cast<InstallerDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    auto* dialog = reinterpret_cast<InstallerDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     return dialog ? dialog->handle(message, wparam, lparam) : FALSE;
 }
 

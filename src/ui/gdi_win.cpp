@@ -3,14 +3,15 @@
 
 #include <climits>
 #include <cstring>
+#include <cwchar>
 
 #include "ui/texts.h"
 
 namespace {
 
 HBITMAP load_bitmap(int id) {
-    HINSTANCE module = GetModuleHandleA(nullptr);
-    return LoadBitmapA(module, MAKEINTRESOURCEA(id));
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    return LoadBitmapW(module, MAKEINTRESOURCEW(id));
 }
 
 }  // namespace
@@ -19,7 +20,7 @@ void blit_bitmap_part(HDC canvas, int id, int x, int y, int w, int h) {
     HBITMAP bitmap = load_bitmap(id);
     if (!bitmap) return;
     BITMAP info;
-    GetObjectA(bitmap, sizeof info, &info);
+    GetObjectW(bitmap, sizeof info, &info);
     if (w > info.bmWidth) w = info.bmWidth;
     if (h > info.bmHeight) h = info.bmHeight;
     HDC memory = CreateCompatibleDC(canvas);
@@ -45,16 +46,24 @@ HFONT create_point_font(int tenths) {
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    LOGFONTA font;
+    LOGFONTW font;
     memset(&font, 0, sizeof font);
     font.lfHeight = -(dpi * tenths / 720);
     font.lfCharSet = DEFAULT_CHARSET;
-    strcpy(font.lfFaceName, TEXT_FONT_FACE);
-    return CreateFontIndirectA(&font);
+    wcscpy(font.lfFaceName, TEXT_FONT_FACE);
+    return CreateFontIndirectW(&font);
 }
 
-SIZE text_extent(HDC canvas, const char* text) {
+SIZE text_extent(HDC canvas, const wchar_t* text) {
     SIZE size = {0, 0};
-    GetTextExtentPoint32A(canvas, text, int(strlen(text)), &size);
+    GetTextExtentPoint32W(canvas, text, int(wcslen(text)), &size);
     return size;
 }
+
+void widen_ascii(const char* in, wchar_t* out, size_t cap) {
+    size_t i = 0;
+    for (; in[i] && i + 1 < cap; ++i) out[i] = wchar_t(static_cast<unsigned char>(in[i]));
+    out[i] = L'\0';
+}
+
+void draw_text(HDC canvas, int x, int y, const wchar_t* text) { TextOutW(canvas, x, y, text, int(wcslen(text))); }

@@ -16,5 +16,11 @@ void draw_line(HDC canvas, int x1, int y1, int x2, int y2, COLORREF colour);
 // The caller deletes it.
 HFONT create_point_font(int tenths);
 
-// Width and height of a code page 936 text in the canvas's current font.
-SIZE text_extent(HDC canvas, const char* text);
+// Width and height of a text in the canvas's current font, measured (never assumed from a character count).
+SIZE text_extent(HDC canvas, const wchar_t* text);
+
+// ASCII text (digits, signs) into out, cap units with the NUL: each byte is its own UTF-16 unit.
+void widen_ascii(const char* in, wchar_t* out, size_t cap);
+
+// Draws text with its top-left corner at (x, y) in the canvas's current font, colour and background mode.
+void draw_text(HDC canvas, int x, int y, const wchar_t* text);

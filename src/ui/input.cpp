@@ -37,7 +37,7 @@ void on_release(int32_t px, int32_t py, const InputActions& actions) {
     } else if (point_in_region(g_change_path_region, px, py)) {
         // Refused while installing: the worker must finish in the folder it began with.
         if (installing) return;
-        char* chosen = actions.browse(actions.context);
+        wchar_t* chosen = actions.browse(actions.context);
         if (!chosen) return;
         g_install_dir = chosen;  // the old string stays valid: it may still be read elsewhere
         invalidate_window();

@@ -13,7 +13,7 @@ constexpr HitRegion MINIMISE_BOX_REGION{535, 10, 18, 18};
 struct InputActions {
     void* context;
     bool (*start_install)(void* context);   // starts the worker thread; false when it could not be started
-    char* (*browse)(void* context);         // folder picker: a new heap string ending with a backslash, or null
+    wchar_t* (*browse)(void* context);      // folder picker: a new heap string ending with a backslash, or null
     void (*open_agreement)(void* context);  // opens the agreement page
     void (*close)(void* context);           // the dialog's cancel operation
     void (*minimise)(void* context);        // asks the window to minimise

@@ -2,10 +2,9 @@
 #include "ui/paint_win.h"
 
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
 
 #include "install/install_state.h"
-#include "platform/os.h"
 #include "resource.h"
 #include "ui/gdi_win.h"
 #include "ui/input.h"
@@ -18,24 +17,27 @@ namespace {
 constexpr COLORREF BLACK = RGB(0, 0, 0);
 constexpr COLORREF WHITE = RGB(255, 255, 255);
 
-void draw_text(HDC canvas, int x, int y, const char* text) { TextOutA(canvas, x, y, text, int(strlen(text))); }
+// A drive root such as D:\ keeps its backslash; every other directory is shown without it. In UTF-16 a
+// backslash unit is always the backslash itself. The line starts with its lead, so there is a unit before.
+void drop_trailing_backslash(wchar_t* line) {
+    const size_t length = wcslen(line);
+    if (length < 2 || line[length - 1] != L'\\' || line[length - 2] == L':') return;
+    line[length - 1] = L'\0';
+}
 
-// A drive root such as D:\ keeps its backslash; every other directory is shown without it.
-// Whole characters are stepped, so a double-byte character ending in 0x5C is not taken for one.
-void drop_trailing_backslash(char* line) {
-    char* last = nullptr;
-    for (char* p = line; *p; p += os_path_char_len(p)) last = p;
-    if (!last || *last != '\\' || last[1] != '\0') return;
-    if (last == line || last[-1] == ':') return;
-    *last = '\0';
+// The lead, then as much of the directory as fits the line's buffer.
+void format_dir_line(wchar_t (&line)[1200], const wchar_t* dir) {
+    const size_t lead = wcslen(TEXT_DIR_LINE_LEAD);
+    wmemcpy(line, TEXT_DIR_LINE_LEAD, lead);
+    line[lead] = L'\0';
+    if (dir) wcsncat(line, dir, 1200 - lead - 1);
+    drop_trailing_backslash(line);
 }
 
 void paint_idle(HDC canvas) {
-    char line[1200];
-    const char* dir = g_install_dir.load();
-    snprintf(line, sizeof line, TEXT_DIR_LINE_FORMAT, dir ? dir : "");
+    wchar_t line[1200];
+    format_dir_line(line, g_install_dir.load());
     SetTextColor(canvas, BLACK);
-    drop_trailing_backslash(line);
     draw_text(canvas, 25, 328, line);
     const int line_width = text_extent(canvas, line).cx;
 
@@ -53,7 +55,10 @@ void paint_idle(HDC canvas) {
     blit_bitmap(canvas, g_agreed ? IDB_CHECK_ON : IDB_CHECK_OFF, 20, 348);
 
     SetTextColor(canvas, BLACK);
-    draw_text(canvas, 41, 353, TEXT_AGREEMENT_LEAD TEXT_AGREEMENT_LINK);
+    wchar_t agreement[32];
+    wcscpy(agreement, TEXT_AGREEMENT_LEAD);
+    wcscat(agreement, TEXT_AGREEMENT_LINK);
+    draw_text(canvas, 41, 353, agreement);
     const SIZE link = text_extent(canvas, TEXT_AGREEMENT_LINK);
     g_agreement_region.width = link.cx;
     g_agreement_region.height = link.cy;
@@ -65,8 +70,12 @@ void paint_idle(HDC canvas) {
 
 void paint_progress(HDC canvas) {
     // A fresh canvas draws text in black: no colour is set here.
-    char text[64];
-    snprintf(text, sizeof text, TEXT_PROGRESS_FORMAT, g_meter ? g_meter->percent() : 0.0, "%");
+    char percent[32];
+    snprintf(percent, sizeof percent, "%.1f%%", g_meter ? g_meter->percent() : 0.0);
+    wchar_t text[64];
+    wcscpy(text, TEXT_PROGRESS_LEAD);
+    const size_t lead = wcslen(text);
+    widen_ascii(percent, text + lead, 64 - lead);
     draw_text(canvas, 25, 328, text);
     if (g_meter) g_meter->draw(canvas);
 }
@@ -74,7 +83,7 @@ void paint_progress(HDC canvas) {
 void paint_minimised(HWND window, HICON icon) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
-    SendMessageA(window, WM_ICONERASEBKGND, WPARAM(dc), 0);
+    SendMessageW(window, WM_ICONERASEBKGND, WPARAM(dc), 0);
     const int icon_w = GetSystemMetrics(SM_CXICON);
     const int icon_h = GetSystemMetrics(SM_CYICON);
     RECT client;
@@ -105,7 +114,7 @@ void paint_window(HWND window, HICON icon) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     HDC canvas = CreateCompatibleDC(dc);
-    HBITMAP background = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BACKGROUND));
+    HBITMAP background = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BACKGROUND));
     HGDIOBJ previous_bitmap = SelectObject(canvas, background);
 
     blit_bitmap(canvas, IDB_CLOSE, 565, 10);

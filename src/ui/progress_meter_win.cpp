@@ -1,7 +1,6 @@
 // ProgressMeter drawing: the track whole, the fill cut to the position, the optional centred label.
 #include <windows.h>
 
-#include <cstring>
 
 #include "resource.h"
 #include "ui/gdi_win.h"
@@ -13,6 +12,8 @@ void ProgressMeter::draw(HDC canvas) const {
     if (!label_visible()) return;
     char label[64];
     format_label(label, sizeof label);
-    SIZE extent = text_extent(canvas, label);
-    TextOutA(canvas, x_ + ((width_ - extent.cx) >> 1), y_ + ((height_ - extent.cy) >> 1), label, int(strlen(label)));
+    wchar_t wide[64];
+    widen_ascii(label, wide, 64);
+    const SIZE extent = text_extent(canvas, wide);
+    draw_text(canvas, x_ + ((width_ - extent.cx) >> 1), y_ + ((height_ - extent.cy) >> 1), wide);
 }

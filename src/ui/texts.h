@@ -1,15 +1,18 @@
-// The window's own texts, as code page 936 bytes (the UTF-8 text in each comment).
+// The window's own texts, exactly as they are shown.
 #pragma once
 
-#define TEXT_TITLE "\xf6\xab\xcd\xa9\xd6\xc7\xc4\xdc\xb2\xcd\xd2\xfb"                                  // 霁桐智能餐饮
-#define TEXT_DEFAULT_DIR_FORMAT "%s\\\xf6\xab\xcd\xa9\xb2\xcd\xd2\xfb\\"                               // %s\霁桐餐饮\ .
-#define TEXT_FONT_FACE "\xcb\xce\xcc\xe5"                                                              // 宋体
-#define TEXT_INSTALL_BUTTON "\xd2\xbb\xbc\xfc\xb0\xb2\xd7\xb0"                                         // 一键安装
-#define TEXT_DIR_LINE_FORMAT "\xb0\xb2\xd7\xb0\xc2\xb7\xbe\xb6\xa3\xba%s"                              // 安装路径：%s
-#define TEXT_CHANGE_PATH "\xb8\xfc\xb8\xc4\xc2\xb7\xbe\xb6"                                            // 更改路径
-#define TEXT_AGREEMENT_LEAD "\xce\xd2\xd2\xd1\xd4\xc4\xb6\xc1\xb2\xa2\xcd\xac\xd2\xe2"                 // 我已阅读并同意
-#define TEXT_AGREEMENT_LINK "\xd0\xed\xbf\xc9\xd0\xad\xd2\xe9"                                         // 许可协议
-#define TEXT_PROGRESS_FORMAT "\xd5\xfd\xd4\xda\xb0\xb2\xd7\xb0 %.1f%s"                                 // 正在安装 %.1f%s
+constexpr wchar_t TEXT_TITLE[] = L"霁桐智能餐饮";
+// The default install directory is Program Files, then this folder, then a backslash.
+constexpr wchar_t TEXT_PRODUCT_FOLDER[] = L"霁桐餐饮";
+constexpr wchar_t TEXT_FONT_FACE[] = L"宋体";
+constexpr wchar_t TEXT_INSTALL_BUTTON[] = L"一键安装";
+// The lower panel's directory line: this, then the directory (a full-width colon).
+constexpr wchar_t TEXT_DIR_LINE_LEAD[] = L"安装路径：";
+constexpr wchar_t TEXT_CHANGE_PATH[] = L"更改路径";
+constexpr wchar_t TEXT_AGREEMENT_LEAD[] = L"我已阅读并同意";
+constexpr wchar_t TEXT_AGREEMENT_LINK[] = L"许可协议";
+// The progress screen's text: this, then the percentage with one decimal and "%", as in "正在安装 42.5%".
+constexpr wchar_t TEXT_PROGRESS_LEAD[] = L"正在安装 ";
 
 // The agreement page on the vendor's site.
-#define AGREEMENT_URL "http://www.jitong-pos.example/?c=about&id=32"
+constexpr wchar_t AGREEMENT_URL[] = L"http://www.jitong-pos.example/?c=about&id=32";

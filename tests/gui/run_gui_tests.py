@@ -4,7 +4,10 @@ where the kernel runs no 32-bit programs the x86_64 build of the same sources).
 
     tests/gui/run_gui_tests.py [--build DIR] [--only NAME ...] [--list]
 
-One Xvfb (1024 x 768 x 24) and one persistent wineserver serve the whole run. The scenarios click with
+One Xvfb (1024 x 768 x 24) serves the whole run, which goes through every scenario twice: under the system
+code page 936 (a Chinese Windows) and 1252 (an English one), in the same prefix, each with its own persistent
+wineserver (wine takes the ANSI code page from the locale when its server starts). The idle screen and the
+progress screen's text must come out pixel for pixel the same under both. The scenarios click with
 xdotool, read the screen with ImageMagick's import, compare pixels with the committed bitmaps in res/,
 read window and control texts with the small wintext.exe helper, and check the files the installer
 writes into the wine prefix. Positions of texts are measured on the screenshots (the Song-style font
@@ -13,7 +16,7 @@ here is a substitute, so its widths are not SimSun's).
 The tests use their own wine prefix, BUILD/wineprefix-gui, made once by scripts/wineprefix.sh, so they can
 run beside the other wine suites without sharing their server. The installer with a large payload that
 the slow-installation scenarios need is made once too (BUILD/gui/big-setup.exe) and remade when the
-installer stub changes. The last idle and progress screenshots are left in BUILD/gui/shots/.
+installer stub changes. The last idle and progress screenshots of each code page are left in BUILD/gui/shots/.
 """
 
 import argparse
@@ -37,6 +40,12 @@ from winlab import TITLE, CASHIER, CASHIER_LINK, SERVICE_LINK, PROGRAM_FILES, PR
 
 TOP = winlab.TOP
 RES = os.path.join(TOP, "res")
+
+# The system code pages the scenarios run under, and the locale that gives wine each.
+CODE_PAGES = [("936", "zh_CN.UTF-8"), ("1252", "C.UTF-8")]
+
+# The progress screen's text before its figures ("正在安装 "): compared between the code pages.
+PROGRESS_LEAD = (20, 322, 54, 24)
 
 # The bitmap resources by id, as res/installer.rc names their files.
 BITMAPS = {130: "background.bmp", 134: "button.bmp", 142: "button_pressed.bmp", 139: "progress_track.bmp",
@@ -235,6 +244,8 @@ class Suite:
         self.scratch = tempfile.mkdtemp(prefix="jt-gui-")
         self.running = []
         self.display = self.wine = None
+        self.code_page = None
+        self.kept = {}   # name -> {code page: image}, compared between the code pages at the end
 
     # -- set-up ------------------------------------------------------------------------------------------
     def start(self):
@@ -243,7 +254,7 @@ class Suite:
         self.make_helper()
         self.make_big_installer()
         self.display = gui.Display(log=os.path.join(self.scratch, "xvfb.log"))
-        self.wine = gui.Wine(self.prefix, self.display)
+        self.use_code_page(*CODE_PAGES[0])
         self.desktop = self.wine.desktop()
         self.program_files = os.path.join(self.wine.drive_c, PROGRAM_FILES)
         self.default_dir = os.path.join(self.program_files, PRODUCT_DIR)
@@ -260,6 +271,19 @@ class Suite:
         os.chmod(browser, 0o755)
         self.wine.run(["reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers", "/t", "REG_SZ",
                        "/d", browser, "/f"])
+
+    def use_code_page(self, code_page, locale):
+        """Runs what follows under a wineserver started with this locale, in the same prefix."""
+        if self.wine:
+            self.clean()
+            self.wine.close()
+        self.wine = gui.Wine(self.prefix, self.display, locale=locale)
+        self.code_page = code_page
+
+    def keep_shot(self, name, image):
+        """Saves a screenshot for a look and keeps it for the comparison between the code pages."""
+        image.save_png(os.path.join(self.shots, "%s-cp%s.png" % (name, self.code_page)))
+        self.kept.setdefault(name, {})[self.code_page] = image
 
     def make_helper(self):
         source = os.path.join(TOP, "tests", "gui", "wintext.cpp")
@@ -368,7 +392,7 @@ class Suite:
         if not os.path.exists(path):
             return []
         with open(path, "rb") as f:
-            text = f.read().decode("gbk")
+            text = f.read().decode("utf-8")
         return [line.split("\t") for line in text.splitlines() if line]
 
     def urls(self):
@@ -490,7 +514,7 @@ def first_paint(s):
           "the sentence does not end where its underlined link ends")
     check(link[0] - 41 > link[2], "the underline starts at x %d: not only the link part is underlined" % link[0])
 
-    shot.save_png(os.path.join(s.shots, "idle.png"))
+    s.keep_shot("idle", shot)
     inst.click(*centre(CLOSE_BOX))
     inst.wait_exit(15)
 
@@ -712,7 +736,8 @@ def close_and_minimise(s):
     s.restore(inst)
     part = inst.wait_shot("the progress screen with the bar partly filled",
                           lambda sh: 0 < (progress_screen(sh, art) or 0) < 553, 20)
-    part.save_png(os.path.join(s.shots, "progress.png"))
+    s.keep_shot("progress", part)
+    s.keep_shot("progress-lead", part.crop(*PROGRESS_LEAD))
 
     box = wait_for("the failure message at the end of the run", lambda: s.message_box("big-setup"), 120)
     elapsed = time.monotonic() - started
@@ -810,6 +835,36 @@ SCENARIOS = [first_paint, full_installation, agreement_cleared, damaged_installe
              close_and_minimise, hit_regions]
 
 
+def same_pixels_under_every_code_page(s):
+    """The idle screen, and the progress screen's text, are the same pixels under every code page."""
+    check(s.kept, "no screenshots were kept to compare")
+    for name, shots in sorted(s.kept.items()):
+        check(len(shots) == len(CODE_PAGES), "%s: shot under code pages %s only" % (name, sorted(shots)))
+        first = shots[CODE_PAGES[0][0]]
+        for code_page, image in shots.items():
+            differ = sum(1 for y in range(first.height) for x in range(first.width) if image.px(x, y) != first.px(x, y))
+            check(differ == 0, "%s: %d pixels differ between code page %s and %s (BUILD/gui/shots/)"
+                  % (name, differ, CODE_PAGES[0][0], code_page))
+
+
+def run_scenario(suite, scenario, label):
+    """One scenario from a clean state; prints its line and says whether it passed."""
+    suite.clean()
+    t0 = time.monotonic()
+    try:
+        scenario(suite)
+    except Exception as error:  # a scenario's own failure, or a tool that broke under it
+        picture = suite.save_failure_shot(label.split(" ")[0] + "-cp%s" % suite.code_page)
+        print("FAIL %s (%.1f s): %s" % (label, time.monotonic() - t0, error), flush=True)
+        if not isinstance(error, AssertionError):
+            traceback.print_exc()
+        if picture:
+            print("     screen at the failure: " + picture)
+        return False
+    print("ok   %s (%.1f s)" % (label, time.monotonic() - t0), flush=True)
+    return True
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default=os.path.join(TOP, "build"))
@@ -834,22 +889,15 @@ def main():
     try:
         suite.start()
         print("gui tests on display %s, wine prefix %s" % (suite.display.name, suite.prefix), flush=True)
-        for scenario in chosen:
-            suite.clean()
-            t0 = time.monotonic()
-            try:
-                scenario(suite)
-            except Exception as error:  # a scenario's own failure, or a tool that broke under it
-                failed += 1
-                picture = suite.save_failure_shot(scenario.__name__)
-                print("FAIL %s (%.1f s): %s" % (scenario.__name__, time.monotonic() - t0, error), flush=True)
-                if not isinstance(error, AssertionError):
-                    traceback.print_exc()
-                if picture:
-                    print("     screen at the failure: " + picture)
-            else:
-                passed += 1
-                print("ok   %s (%.1f s)" % (scenario.__name__, time.monotonic() - t0), flush=True)
+        for code_page, locale in CODE_PAGES:
+            if code_page != suite.code_page:
+                suite.use_code_page(code_page, locale)
+            for scenario in chosen:
+                ok = run_scenario(suite, scenario, "%s [code page %s]" % (scenario.__name__, code_page))
+                passed, failed = passed + ok, failed + (not ok)
+        if len(CODE_PAGES) > 1 and first_paint in chosen and close_and_minimise in chosen:
+            ok = run_scenario(suite, same_pixels_under_every_code_page, "same_pixels_under_every_code_page")
+            passed, failed = passed + ok, failed + (not ok)
     finally:
         suite.close()
     print("%d passed, %d failed (%.0f s)" % (passed, failed, time.monotonic() - began))

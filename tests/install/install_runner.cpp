@@ -2,9 +2,11 @@
 // payload appended to this executable, and reports on stdout what the worker asks of the window.
 //
 //   install_runner DIR...   one attempt per install directory; the next attempt starts only after one
-//                           that did not end the dialog, as the user would click install again
+//                           that did not end the dialog, as the user would click install again. The
+//                           directories arrive as UTF-16 (wmain), whatever the system's code page.
 //
-// Lines, in the order things happened, between the payload's own trace lines:
+// Lines, in the order things happened, between the payload's own trace lines (texts and directories as
+// code page 936 bytes, a character without a form as '?'):
 //   attempt <n> <dir>
 //   event invalidate installing=<0|1>
 //   event message installing=<0|1> <text>          (the box is dismissed at once)
@@ -16,10 +18,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "install/install_state.h"
 #include "install/window_seam.h"
 #include "install/worker.h"
+#include "support/text936_win.h"
 
 namespace {
 
@@ -36,14 +40,14 @@ void on_end_dialog(void*) {
     SetEvent(g_dialog_ended);
 }
 
-void on_message(void*, const char* text) {
-    printf("event message installing=%d %s\n", g_installing.load() ? 1 : 0, text);
+void on_message(void*, const wchar_t* text) {
+    printf("event message installing=%d %s\n", g_installing.load() ? 1 : 0, narrow936(text).c_str());
     fflush(stdout);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: install_runner DIR...\n");
         return 2;
@@ -52,10 +56,10 @@ int main(int argc, char** argv) {
     set_window_seam(WindowSeam{nullptr, on_invalidate, on_end_dialog, on_message, {}});
 
     for (int i = 1; i < argc; ++i) {
-        printf("attempt %d %s\n", i, argv[i]);
+        printf("attempt %d %s\n", i, narrow936(argv[i]).c_str());
         fflush(stdout);
         // What the install click does: the directory is the window's heap string, the flag goes up first.
-        g_install_dir = _strdup(argv[i]);
+        g_install_dir = _wcsdup(argv[i]);
         g_installing = true;
         DWORD thread_id;
         HANDLE thread = CreateThread(nullptr, 0, install_worker, nullptr, 0, &thread_id);

@@ -29,7 +29,7 @@ check "what the worker asked of the window" "$(printf '%s\n' "$output" | grep -E
 
 # The program is started without waiting for it: give it a bounded while to write its line.
 for _ in $(seq 100); do [ -s "$log" ] && break; sleep 0.1; done
-line=$(iconv -f cp936 -t utf-8 "$log" 2>/dev/null | tr -d '\r' | cut -f1-3 || true)
+line=$(tr -d '\r' <"$log" 2>/dev/null | cut -f1-3 || true)
 check "cashier started maximised from the install directory" "$line" \
   "$(printf '%s霁桐收银端.exe\t%s\t3' "$install_dir" "${install_dir%\\}")"
 

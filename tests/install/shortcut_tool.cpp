@@ -15,22 +15,22 @@
 #include "install/product.h"
 #include "install/shell.h"
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: shortcut_tool FOLDER\n");
         return 2;
     }
-    const std::string folder = argv[1];
-    const std::string target = folder + "\\" + CASHIER_PROGRAM;
-    FILE* file = fopen(target.c_str(), "wb");
+    const std::wstring folder = argv[1];
+    const std::wstring target = folder + L"\\" + CASHIER_PROGRAM;
+    FILE* file = _wfopen(target.c_str(), L"wb");
     if (!file) return 1;
     fclose(file);
 
     CoInitialize(nullptr);
-    int worker_style = create_shortcut(target.c_str(), folder.c_str(), CASHIER_SHORTCUT, (folder + "\\").c_str(), 0,
+    int worker_style = create_shortcut(target.c_str(), folder.c_str(), CASHIER_SHORTCUT, (folder + L"\\").c_str(), 0,
                                        SHORTCUT_DESCRIPTION, SW_SHOWNORMAL);
     int with_hotkey =
-        create_shortcut(target.c_str(), folder.c_str(), "hotkey.lnk", nullptr, 0x12340641, nullptr, SW_SHOWMAXIMIZED);
+        create_shortcut(target.c_str(), folder.c_str(), L"hotkey.lnk", nullptr, 0x12340641, nullptr, SW_SHOWMAXIMIZED);
     CoUninitialize();
     return worker_style && with_hotkey ? 0 : 1;
 }

@@ -18,8 +18,18 @@
 #include "install/shell.h"
 #include "shortcut_reader.h"
 #include "support/test_support.h"
+#include "support/text936_win.h"
 
 namespace {
+
+// The product's names and texts as code page 936 bytes: the payload's names and how this test names files.
+const std::string CASHIER_PROGRAM_936 = narrow936(CASHIER_PROGRAM);
+const std::string SERVICE_PROGRAM_936 = narrow936(SERVICE_PROGRAM);
+const std::string CASHIER_SHORTCUT_936 = narrow936(CASHIER_SHORTCUT);
+const std::string SERVICE_SHORTCUT_936 = narrow936(SERVICE_SHORTCUT);
+const std::string SHORTCUT_DESCRIPTION_936 = narrow936(SHORTCUT_DESCRIPTION);
+const std::string MESSAGE_FAILED_936 = narrow936(MESSAGE_FAILED);
+const std::string MESSAGE_DAMAGED_936 = narrow936(MESSAGE_DAMAGED);
 
 // 菜单: a directory name of the second block.
 const std::string MENU_DIR = "\xb2\xcb\xb5\xa5";
@@ -52,8 +62,8 @@ const Product& product() {
         const std::string samples = from_build_tree(SAMPLE_DIR);
         p.runner = must_read(from_build_tree(RUNNER_EXE));
         p.files = {
-            {std::string("\\") + CASHIER_PROGRAM, must_read(samples + "\\" + CASHIER_PROGRAM)},
-            {std::string("\\") + SERVICE_PROGRAM, must_read(samples + "\\" + SERVICE_PROGRAM)},
+            {std::string("\\") + CASHIER_PROGRAM_936, must_read(samples + "\\" + CASHIER_PROGRAM_936)},
+            {std::string("\\") + SERVICE_PROGRAM_936, must_read(samples + "\\" + SERVICE_PROGRAM_936)},
             {"\\readme.txt", bytes_of("first block\r\n")},
             {"\\data\\menu.txt", bytes_of("second block\r\n")},
             {"\\data\\" + MENU_DIR + "\\1.txt", random_bytes(5000, 3)},
@@ -89,14 +99,14 @@ struct InstallerRun {
     std::vector<Attempt> attempts;
 };
 
-std::string quoted(const std::string& arg) {
+std::wstring quoted(const std::wstring& arg) {
     // A backslash before the closing quote would escape it.
-    return "\"" + arg + (!arg.empty() && arg.back() == '\\' ? "\\" : "") + "\"";
+    return L"\"" + arg + (!arg.empty() && arg.back() == L'\\' ? L"\\" : L"") + L"\"";
 }
 
 // True while a process of the job runs a program from one of dirs. Wine's own helpers join the job too when
 // a program is the first to need them (explorer.exe for the desktop window); they are not waited for.
-bool programs_running(HANDLE job, const std::vector<std::string>& dirs) {
+bool programs_running(HANDLE job, const std::vector<std::wstring>& dirs) {
     // The id list runs on past its declared one entry: it must be the last thing in the buffer.
     alignas(JOBOBJECT_BASIC_PROCESS_ID_LIST) unsigned char buffer[sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) +
                                                                    63 * sizeof(ULONG_PTR)] = {};
@@ -105,38 +115,39 @@ bool programs_running(HANDLE job, const std::vector<std::string>& dirs) {
     for (DWORD i = 0; i < ids->NumberOfProcessIdsInList; ++i) {
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(ids->ProcessIdList[i]));
         if (!process) return true;  // not yet (or no longer) inspectable: ask again
-        char image[MAX_PATH];
-        DWORD size = sizeof image;
-        bool named = QueryFullProcessImageNameA(process, 0, image, &size);
+        wchar_t image[MAX_PATH];
+        DWORD size = MAX_PATH;
+        bool named = QueryFullProcessImageNameW(process, 0, image, &size);
         DWORD exit_code = 0;
         bool alive = GetExitCodeProcess(process, &exit_code) && exit_code == STILL_ACTIVE;
         CloseHandle(process);
         if (!named) return alive;
-        for (const std::string& d : dirs)
-            if (alive && _strnicmp(image, d.c_str(), d.size()) == 0) return true;
+        for (const std::wstring& d : dirs)
+            if (alive && _wcsnicmp(image, d.c_str(), d.size()) == 0) return true;
     }
     return false;
 }
 
 // Runs the installer with one attempt per directory and waits until it and every program it started have
-// ended, so the log is complete. The programs exit right after logging (JT_SAMPLE_EXIT).
-InstallerRun run_installer(const std::string& exe, const std::vector<std::string>& dirs) {
+// ended, so the log is complete. The programs exit right after logging (JT_SAMPLE_EXIT). The directories
+// are handed over in UTF-16, so any name reaches the installer as it is.
+InstallerRun run_installer(const std::string& exe, const std::vector<std::wstring>& dirs) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE read_end, write_end;
     if (!CreatePipe(&read_end, &write_end, &inherit, 0)) throw std::runtime_error("no pipe");
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
 
-    std::string command = quoted(exe);
-    for (const std::string& d : dirs) command += " " + quoted(d);
-    STARTUPINFOA startup = {};
+    std::wstring command = quoted(wide936(exe));
+    for (const std::wstring& d : dirs) command += L" " + quoted(d);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = write_end;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process;
     // The job gathers the installer and whatever it starts.
-    HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
                         &process))
         throw std::runtime_error("cannot start " + exe);
     CloseHandle(write_end);
@@ -173,6 +184,13 @@ InstallerRun run_installer(const std::string& exe, const std::vector<std::string
     return run;
 }
 
+// The same, for directories named in code page 936 as the rest of this test names files.
+InstallerRun run_installer(const std::string& exe, const std::vector<std::string>& dirs) {
+    std::vector<std::wstring> wide;
+    for (const std::string& d : dirs) wide.push_back(wide936(d));
+    return run_installer(exe, wide);
+}
+
 // One line of a sample program's log.
 struct Launch {
     std::string module;
@@ -195,6 +213,9 @@ std::vector<Launch> read_launches(const std::string& log) {
         std::getline(fields, l.directory, '\t');
         std::getline(fields, show, '\t');
         std::getline(fields, created, '\t');
+        // The programs log UTF-8; this test names files in code page 936.
+        l.module = narrow936(wide_of_utf8(l.module));
+        l.directory = narrow936(wide_of_utf8(l.directory));
         l.show = atoi(show.c_str());
         l.created = strtoull(created.c_str(), nullptr, 10);
         launches.push_back(l);
@@ -204,10 +225,22 @@ std::vector<Launch> read_launches(const std::string& log) {
     return launches;
 }
 
+// Whole content of the file at a UTF-16 path; empty when it cannot be read.
+std::vector<uint8_t> read_file_wide(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+        unsigned char buffer[65536];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+        fclose(f);
+    }
+    return bytes;
+}
+
 std::string desktop_dir() {
-    char desktop[512];
+    wchar_t desktop[MAX_PATH];
     if (!get_desktop_dir(desktop)) throw std::runtime_error("no desktop");
-    return desktop;
+    return narrow936(desktop);
 }
 
 class Worker : public testing::Test {
@@ -245,12 +278,12 @@ protected:
 
     ScratchDir scratch;
     const std::string log = scratch / "launches.log";
-    const std::string cashier_shortcut = desktop_dir() + "\\" + CASHIER_SHORTCUT;
-    const std::string service_shortcut = desktop_dir() + "\\" + SERVICE_SHORTCUT;
+    const std::string cashier_shortcut = desktop_dir() + "\\" + CASHIER_SHORTCUT_936;
+    const std::string service_shortcut = desktop_dir() + "\\" + SERVICE_SHORTCUT_936;
 };
 
 const std::vector<std::string> ENDED_DIALOG = {"end_dialog installing=0", "dialog_ended"};
-const std::vector<std::string> ENDING_B = {"invalidate installing=0", std::string("message installing=0 ") + MESSAGE_FAILED,
+const std::vector<std::string> ENDING_B = {"invalidate installing=0", std::string("message installing=0 ") + MESSAGE_FAILED_936,
                                            "worker_end installing=0"};
 
 // Flags and what they make: the service shortcut and launch; the cashier is always linked and launched.
@@ -276,13 +309,13 @@ TEST_P(WorkerFlags, LinksAndLaunchesAsTheOptionBitsSay) {
 
     ShortcutFields cashier = read_shortcut(cashier_shortcut);
     ASSERT_TRUE(cashier.loaded);
-    EXPECT_EQ(cashier.target, dir + CASHIER_PROGRAM);
+    EXPECT_EQ(cashier.target, dir + CASHIER_PROGRAM_936);
     EXPECT_EQ(cashier.work_dir, dir);
-    EXPECT_EQ(cashier.description, SHORTCUT_DESCRIPTION);
+    EXPECT_EQ(cashier.description, SHORTCUT_DESCRIPTION_936);
     EXPECT_EQ(cashier.show_cmd, SW_SHOWNORMAL);
     ASSERT_EQ(file_exists(service_shortcut), c.service_shortcut);
     if (c.service_shortcut) {
-        EXPECT_EQ(read_shortcut(service_shortcut).target, dir + SERVICE_PROGRAM);
+        EXPECT_EQ(read_shortcut(service_shortcut).target, dir + SERVICE_PROGRAM_936);
     }
 
     // Each program runs from the install directory; the service (normal window) starts before the cashier
@@ -290,8 +323,8 @@ TEST_P(WorkerFlags, LinksAndLaunchesAsTheOptionBitsSay) {
     const std::string cwd = dir.substr(0, dir.size() - 1);
     std::vector<Launch> launches = read_launches(log);
     std::vector<std::string> expected, seen;
-    if (c.service_launch) expected.push_back(dir + SERVICE_PROGRAM + " in " + cwd + " show 1");
-    expected.push_back(dir + CASHIER_PROGRAM + " in " + cwd + " show 3");
+    if (c.service_launch) expected.push_back(dir + SERVICE_PROGRAM_936 + " in " + cwd + " show 1");
+    expected.push_back(dir + CASHIER_PROGRAM_936 + " in " + cwd + " show 3");
     for (const Launch& l : launches) seen.push_back(l.module + " in " + l.directory + " show " + std::to_string(l.show));
     EXPECT_EQ(seen, expected);
 }
@@ -315,7 +348,7 @@ TEST_F(Worker, DamagedInstallerShowsItsMessageOverTheProgressScreen) {
     EXPECT_EQ(run.exit_code, 0u);
     ASSERT_EQ(run.attempts.size(), 1u);
     EXPECT_EQ(run.attempts[0].window,
-              (std::vector<std::string>{std::string("message installing=1 ") + MESSAGE_DAMAGED,
+              (std::vector<std::string>{std::string("message installing=1 ") + MESSAGE_DAMAGED_936,
                                         "invalidate installing=0", "worker_end installing=0"}));
     EXPECT_FALSE(dir_exists(dir));
     expect_no_shortcuts_and_no_launches();
@@ -332,6 +365,21 @@ TEST_F(Worker, FailedExtractionShowsItsMessageOverTheIdleScreen) {
     EXPECT_EQ(run.attempts[0].window, ENDING_B);
     EXPECT_FALSE(dir_exists(dir));
     expect_no_shortcuts_and_no_launches();
+}
+
+TEST_F(Worker, InstallsIntoAFolderNamedOutsideCodePage936) {
+    // 설치 폴더 ("install folder"): no code page 936 form, so only the wide calls reach it.
+    const std::wstring dir = wide936(scratch.path()) + L"설치 폴더\\" + wide936(PRODUCT_DIR) + L"\\";
+    InstallerRun run = run_installer(write_installer(installer_bytes(0x00)), std::vector<std::wstring>{dir});
+
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 1u);
+    EXPECT_EQ(run.attempts[0].window, ENDED_DIALOG);
+    for (auto& f : product().files) EXPECT_EQ(read_file_wide(dir + wide936(f.first)), f.second) << f.first;
+    ShortcutFields cashier = read_shortcut(cashier_shortcut);
+    ASSERT_TRUE(cashier.loaded);
+    EXPECT_EQ(cashier.target_wide, dir + CASHIER_PROGRAM);
+    EXPECT_EQ(read_launches(log).size(), 1u);
 }
 
 TEST_F(Worker, RetryAfterAFailureStartsFromTheFirstBlock) {
@@ -352,9 +400,9 @@ TEST_F(Worker, RetryAfterAFailureStartsFromTheFirstBlock) {
     EXPECT_EQ(read_file(failing + "readme.txt"), bytes_of("first block\r\n"));
     EXPECT_FALSE(dir_exists(failing + "data\\" + MENU_DIR));
     expect_installed(chosen);
-    EXPECT_EQ(read_shortcut(cashier_shortcut).target, chosen + CASHIER_PROGRAM);
+    EXPECT_EQ(read_shortcut(cashier_shortcut).target, chosen + CASHIER_PROGRAM_936);
     std::vector<Launch> launches = read_launches(log);
     ASSERT_EQ(launches.size(), 1u);
-    EXPECT_EQ(launches[0].module, chosen + CASHIER_PROGRAM);
+    EXPECT_EQ(launches[0].module, chosen + CASHIER_PROGRAM_936);
     EXPECT_EQ(launches[0].show, SW_SHOWMAXIMIZED);
 }

@@ -25,7 +25,7 @@ int extract_installer(const char* installer, const char* dir, bool progress) {
     }
     // Names are appended to the install directory as they are, and each begins with a separator.
     std::string install_dir = dir;
-    if (!ends_with_separator(install_dir.c_str(), os_path_char_len)) install_dir += os_separator();
+    if (!ends_with_separator(install_dir.c_str())) install_dir += os_separator();
 
     std::unique_ptr<TerminalProgress> bar(progress ? new TerminalProgress(stderr) : nullptr);
     const ProgressSink sink = bar ? bar->sink() : ProgressSink{};
