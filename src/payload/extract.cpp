@@ -6,6 +6,7 @@
 
 #include "payload/decode.h"
 #include "payload/records.h"
+#include "platform/file.h"
 #include "platform/os.h"
 
 namespace {
@@ -33,7 +34,8 @@ bool write_all(FILE* file, const unsigned char* data, int32_t length) {
 }
 
 int write_file(const char* path, const unsigned char* data, int32_t length) {
-    FILE* file = fopen(path, "wb");
+    // A file that a scanner holds for a moment is waited for there; one held for longer fails here.
+    FILE* file = os_create_file(path);
     if (!file) return EXTRACT_FAILED;
     const bool written = write_all(file, data, length);
     // The tail of a file sits in the stream's buffer until the close: a full disk may only show there.

@@ -1,0 +1,16 @@
+// Files the engine writes: created or truncated for writing, waiting out another program's brief hold on Windows.
+#pragma once
+#include <cstdio>
+
+// Creates the file at path, or truncates it when it exists, and opens it for writing in binary, as
+// fopen(path, "wb") does; other programs may still read and write it while it is open. The stream is the
+// caller's to fclose.
+//
+// On Windows a file that another program holds without sharing (a virus scanner or an indexer looking at a
+// file just written or about to be replaced: ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION) is tried again
+// for about two seconds before the call gives up; every other error gives up at once.
+//
+// Null on failure. On Windows GetLastError() then tells why the file could not be opened (after the retries,
+// still ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION for a file held longer); when the C runtime has no
+// stream left for the opened file, errno is EMFILE and the file stays created, empty. On Linux errno tells why.
+FILE* os_create_file(const char* path);
