@@ -38,10 +38,13 @@ imports=$(printf '%s\n' "$dump" | awk '
   dll != "" && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print dll, $3 }' | sort -u)
 [ -n "$imports" ] || { echo "FAIL no import table read from $exe"; exit 1; }
 
+# Each import with its listed minimum, or "-" when the list does not have it.
+looked_up=$(awk 'NR == FNR { if ($1 !~ /^#/ && NF >= 3) minimum[$1 " " $2] = $3; next }
+                 { print $1, $2, (($1 " " $2) in minimum ? minimum[$1 " " $2] : "-") }' "$list" - <<<"$imports")
 checked=0
-while read -r dll function; do
-  minimum=$(awk -v d="$dll" -v f="$function" '$1 == d && $2 == f { print $3; exit }' "$list")
-  if [ -z "$minimum" ]; then
+while read -r dll function minimum; do
+  checked=$((checked + 1))
+  if [ "$minimum" = - ]; then
     fail "$dll.dll $function is not in $(basename "$list"): add it with its documented minimum Windows"
     continue
   fi
@@ -49,10 +52,9 @@ while read -r dll function; do
   if [ "$version" = unknown ]; then
     fail "$dll.dll $function has an unknown minimum '$minimum' in $(basename "$list")"
   elif newer "$version" "$floor"; then
-    fail "$dll.dll $function needs Windows $minimum, newer than the floor, Windows $floor_name: load it with GetProcAddress"
+    fail "$dll.dll $function needs Windows $minimum, newer than the floor, Windows $floor_name: load it with GetProcAddress or replace it"
   fi
-  checked=$((checked + 1))
-done <<<"$imports"
+done <<<"$looked_up"
 
 [ "$failures" = 0 ] || exit 1
 echo "$(basename "$exe"): $checked imported functions and the PE header, none newer than Windows $floor_name"
