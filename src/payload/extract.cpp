@@ -35,6 +35,7 @@ bool write_all(FILE* file, const unsigned char* data, int32_t length) {
 }
 
 int write_file(const char* path, const unsigned char* data, int32_t length) {
+    // A file that a scanner holds for a moment is waited for there; one held for longer fails here.
     FILE* file = os_create_file(path);
     if (!file) return EXTRACT_FAILED;
     const bool written = write_all(file, data, length);

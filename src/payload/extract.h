@@ -55,7 +55,8 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
 // Traces "mkdir <path>" and creates that one directory; the result is not looked at (an existing one is normal).
 void make_dir(const char* path);
 
-// Creates or truncates the file and writes length bytes. EXTRACT_FAILED when it cannot be opened, or when
+// Creates or truncates the file (os_create_file: on Windows a file another program holds for a moment is
+// waited for, about 2 s at most) and writes length bytes. EXTRACT_FAILED when it cannot be opened, or when
 // not every byte reached it (a write or the flush at close failed, as on a full disk); what was written stays.
 int write_file(const char* path, const unsigned char* data, int32_t length);
 

@@ -1,10 +1,24 @@
-// Opening files by UTF-8 path on every platform: the engine's reads of an installer and its writes of a product.
+// Files the engine reads and writes, by UTF-8 path: installers opened, product files created, waiting out
+// another program's brief hold on Windows.
 #pragma once
 #include <cstdio>
 
-// Opens path for reading, binary. Null when it cannot be opened (errno, and on Windows GetLastError, say why).
+// Paths are UTF-8 on every platform (see platform/os.h); on Windows they are converted to UTF-16 for the wide
+// calls, and a path that is not valid UTF-8 fails as ERROR_INVALID_NAME.
+
+// Opens the file at path for reading in binary, as fopen(path, "rb") does. Null on failure (errno, and on
+// Windows GetLastError(), tell why). The stream is the caller's to fclose.
 FILE* os_open_file(const char* path);
 
-// Creates path, or truncates it, for writing, binary, shared for reading and writing as fopen's "wb" is.
-// Null when that fails (errno, and on Windows GetLastError, say why).
+// Creates the file at path, or truncates it when it exists, and opens it for writing in binary, as
+// fopen(path, "wb") does; other programs may still read and write it while it is open. The stream is the
+// caller's to fclose.
+//
+// On Windows a file that another program holds without sharing (a virus scanner or an indexer looking at a
+// file just written or about to be replaced: ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION) is tried again
+// for about two seconds before the call gives up; every other error gives up at once.
+//
+// Null on failure. On Windows GetLastError() then tells why the file could not be opened (after the retries,
+// still ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION for a file held longer); when the C runtime has no
+// stream left for the opened file, errno is EMFILE and the file stays created, empty. On Linux errno tells why.
 FILE* os_create_file(const char* path);

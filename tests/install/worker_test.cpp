@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "container_writer.h"
@@ -128,61 +129,134 @@ bool programs_running(HANDLE job, const std::vector<std::wstring>& dirs) {
     return false;
 }
 
-// Runs the installer with one attempt per directory and waits until it and every program it started have
-// ended, so the log is complete. The programs exit right after logging (JT_SAMPLE_EXIT). The directories
-// are handed over in UTF-16, so any name reaches the installer as it is.
-InstallerRun run_installer(const std::string& exe, const std::vector<std::wstring>& dirs) {
+// Starts a console program with its standard output on a pipe whose read end is returned; the child's standard
+// error is ours. The process and thread handles are the caller's to close.
+PROCESS_INFORMATION start_with_output_pipe(std::wstring command, DWORD creation_flags, HANDLE* read_end) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE read_end, write_end;
-    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) throw std::runtime_error("no pipe");
-    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-
-    std::wstring command = quoted(wide936(exe));
-    for (const std::wstring& d : dirs) command += L" " + quoted(d);
+    HANDLE write_end;
+    if (!CreatePipe(read_end, &write_end, &inherit, 0)) throw std::runtime_error("no pipe");
+    SetHandleInformation(*read_end, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = write_end;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process;
-    // The job gathers the installer and whatever it starts.
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                        &process))
-        throw std::runtime_error("cannot start " + exe);
+    const bool started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, creation_flags, nullptr,
+                                        nullptr, &startup, &process);
     CloseHandle(write_end);
-    AssignProcessToJobObject(job, process.hProcess);
-    ResumeThread(process.hThread);
+    if (!started) {
+        CloseHandle(*read_end);
+        throw std::runtime_error("cannot start " + utf8_of(command));
+    }
+    return process;
+}
 
-    std::string output;
-    char buffer[4096];
-    DWORD got;
-    while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) output.append(buffer, got);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    InstallerRun run;
-    GetExitCodeProcess(process.hProcess, &run.exit_code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    CloseHandle(read_end);
+// An installer run with one attempt per directory, its output read while the test watches the disk. The
+// directories are handed over in UTF-16, so any name reaches the installer as it is.
+class InstallerProcess {
+public:
+    InstallerProcess(const std::string& exe, const std::vector<std::wstring>& dirs) : dirs_(dirs) {
+        std::wstring command = quoted(wide936(exe));
+        for (const std::wstring& d : dirs) command += L" " + quoted(d);
+        // The job gathers the installer and whatever it starts.
+        job_ = CreateJobObjectW(nullptr, nullptr);
+        process_ = start_with_output_pipe(command, CREATE_SUSPENDED, &read_end_);
+        AssignProcessToJobObject(job_, process_.hProcess);
+        ResumeThread(process_.hThread);
+        reader_ = std::thread([this] {
+            char buffer[4096];
+            DWORD got;
+            while (ReadFile(read_end_, buffer, sizeof buffer, &got, nullptr) && got > 0) output_.append(buffer, got);
+        });
+    }
+    InstallerProcess(const InstallerProcess&) = delete;
+    InstallerProcess& operator=(const InstallerProcess&) = delete;
+    ~InstallerProcess() {
+        if (reader_.joinable()) finish();
+    }
 
-    // Bounded: a program that never ends leaves its line missing, which the caller's checks show.
-    for (int i = 0; i < 300 && programs_running(job, dirs); ++i) Sleep(100);
-    CloseHandle(job);
+    // Waits until the installer and every program it started have ended, so the log is complete. The programs
+    // exit right after logging (JT_SAMPLE_EXIT).
+    InstallerRun finish() {
+        reader_.join();
+        WaitForSingleObject(process_.hProcess, INFINITE);
+        InstallerRun run;
+        GetExitCodeProcess(process_.hProcess, &run.exit_code);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        CloseHandle(read_end_);
 
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("attempt ", 0) == 0) {
-            run.attempts.push_back(Attempt{});
-        } else if (!run.attempts.empty()) {
-            if (line.rfind("event ", 0) == 0) run.attempts.back().window.push_back(line.substr(6));
-            else if (line.rfind("worker_end ", 0) == 0 || line == "dialog_ended")
-                run.attempts.back().window.push_back(line);
+        // Bounded: a program that never ends leaves its line missing, which the caller's checks show.
+        for (int i = 0; i < 300 && programs_running(job_, dirs_); ++i) Sleep(100);
+        CloseHandle(job_);
+        parse_attempts(&run);
+        return run;
+    }
+
+private:
+    void parse_attempts(InstallerRun* run) const {
+        std::istringstream lines(output_);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.rfind("attempt ", 0) == 0) {
+                run->attempts.push_back(Attempt{});
+            } else if (!run->attempts.empty()) {
+                if (line.rfind("event ", 0) == 0) run->attempts.back().window.push_back(line.substr(6));
+                else if (line.rfind("worker_end ", 0) == 0 || line == "dialog_ended")
+                    run->attempts.back().window.push_back(line);
+            }
         }
     }
-    return run;
+
+    std::vector<std::wstring> dirs_;
+    HANDLE job_ = nullptr;
+    HANDLE read_end_ = nullptr;
+    PROCESS_INFORMATION process_ = {};
+    std::thread reader_;
+    std::string output_;
+};
+
+InstallerRun run_installer(const std::string& exe, const std::vector<std::wstring>& dirs) {
+    return InstallerProcess(exe, dirs).finish();
 }
+
+// hold_file keeping path open with share mode 0, as a virus scanner or a running program does, from
+// construction (once it says it holds the file) until release.
+class FileHolder {
+public:
+    explicit FileHolder(const std::string& path) {
+        HANDLE read_end;
+        process_ = start_with_output_pipe(quoted(wide936(from_build_tree(HOLD_FILE_EXE))) + L" " + quoted(wide936(path)), 0,
+                                          &read_end);
+        std::string said;
+        char c;
+        DWORD got;
+        while (said.find('\n') == std::string::npos && ReadFile(read_end, &c, 1, &got, nullptr) && got == 1) said += c;
+        CloseHandle(read_end);
+        if (said.rfind("holding", 0) != 0) {
+            release();
+            throw std::runtime_error("hold_file does not hold " + path);
+        }
+    }
+    FileHolder(const FileHolder&) = delete;
+    FileHolder& operator=(const FileHolder&) = delete;
+    ~FileHolder() { release(); }
+
+    // Ends the holder: the system closes its handle, which releases the file.
+    void release() {
+        if (!process_.hProcess) return;
+        TerminateProcess(process_.hProcess, 0);
+        WaitForSingleObject(process_.hProcess, INFINITE);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        process_ = {};
+    }
+
+private:
+    PROCESS_INFORMATION process_ = {};
+};
 
 // The same, for directories named in code page 936 as the rest of this test names files.
 InstallerRun run_installer(const std::string& exe, const std::vector<std::string>& dirs) {
@@ -405,4 +479,62 @@ TEST_F(Worker, RetryAfterAFailureStartsFromTheFirstBlock) {
     ASSERT_EQ(launches.size(), 1u);
     EXPECT_EQ(launches[0].module, chosen + CASHIER_PROGRAM_936);
     EXPECT_EQ(launches[0].show, SW_SHOWMAXIMIZED);
+}
+
+namespace {
+
+// An earlier installation's data\menu.txt, the second block's first file, for another program to hold.
+std::string earlier_menu_file(const std::string& dir) {
+    if (!CreateDirectoryA(dir.c_str(), nullptr) || !CreateDirectoryA((dir + "data").c_str(), nullptr))
+        throw std::runtime_error("cannot create " + dir + "data");
+    const std::string menu = dir + "data\\menu.txt";
+    if (!write_file_bytes(menu, bytes_of("earlier\r\n"))) throw std::runtime_error("cannot write " + menu);
+    return menu;
+}
+
+// Polls for at most 30 s; what it waits for may never come when the code under test is wrong.
+template <typename Condition>
+bool comes_true(Condition condition) {
+    for (int i = 0; i < 1500; ++i, Sleep(20))
+        if (condition()) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(Worker, FileHeldForAMomentIsWrittenOnceReleased) {
+    const std::string dir = scratch / PRODUCT_DIR + "\\";
+    FileHolder holder(earlier_menu_file(dir));
+    InstallerProcess installer(write_installer(installer_bytes(0x00)), {wide936(dir)});
+
+    // Once readme.txt, the first block's last file, is whole, the worker has come to the held file.
+    ASSERT_TRUE(comes_true([&] { return read_file(dir + "readme.txt") == bytes_of("first block\r\n"); }));
+    // About half a second later it is still waiting there: the next directory is not there yet.
+    Sleep(500);
+    EXPECT_FALSE(dir_exists(dir + "data\\" + MENU_DIR));
+    holder.release();
+
+    InstallerRun run = installer.finish();
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 1u);
+    EXPECT_EQ(run.attempts[0].window, ENDED_DIALOG);
+    expect_installed(dir);
+}
+
+TEST_F(Worker, FileHeldThroughoutEndsInTheFailureMessage) {
+    const std::string dir = scratch / PRODUCT_DIR + "\\";
+    const std::string menu = earlier_menu_file(dir);
+    FileHolder holder(menu);
+    InstallerRun run = run_installer(write_installer(installer_bytes(0x00)), {dir});
+    holder.release();
+
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 1u);
+    EXPECT_EQ(run.attempts[0].window, ENDING_B);
+    // The first block stays written; the held file keeps its bytes and nothing after it is written.
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(read_file(dir + product().files[i].first), product().files[i].second);
+    EXPECT_EQ(read_file(menu), bytes_of("earlier\r\n"));
+    EXPECT_FALSE(dir_exists(dir + "data\\" + MENU_DIR));
+    EXPECT_FALSE(file_exists(dir + "data\\" + MENU_DIR + "\\1.txt"));
+    expect_no_shortcuts_and_no_launches();
 }
