@@ -4,7 +4,9 @@
 #include <cstdio>
 
 // Paths are UTF-8 on every platform (see platform/os.h); on Windows they are converted to UTF-16 for the wide
-// calls, and a path that is not valid UTF-8 fails as ERROR_INVALID_NAME.
+// calls, and a path that is not valid UTF-8 fails as ERROR_INVALID_NAME. A path created on Windows may take
+// at most WINDOWS_FILE_PATH_MAX units (platform/path_limits.h), as Windows itself allows; a longer one fails
+// as ERROR_FILENAME_EXCED_RANGE.
 
 // Opens the file at path for reading in binary, as fopen(path, "rb") does. Null on failure (errno, and on
 // Windows GetLastError(), tell why). The stream is the caller's to fclose.

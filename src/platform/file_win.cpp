@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cwchar>
 
 #include "platform/file.h"
+#include "platform/path_limits.h"
 #include "platform/text_win.h"
 
 namespace {
@@ -58,6 +60,11 @@ FILE* os_create_file(const char* path) {
     wchar_t wide[WIDE_PATH_CAP];
     if (!utf16_from_utf8(path, wide, WIDE_PATH_CAP)) {
         SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    // Windows refuses a longer path itself; wine does not, so the limit is kept here for both alike.
+    if (wcslen(wide) > WINDOWS_FILE_PATH_MAX) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return nullptr;
     }
     HANDLE handle = open_waiting_out_holds(wide);

@@ -15,7 +15,8 @@ bool os_self_path(char* buf, size_t cap);
 // [p, p + size) are affected; nothing happens on Windows or when the hint is refused.
 void os_prefer_large_pages(void* p, size_t size);
 
-// Creates one directory (not its parents); the result is the caller's to ignore.
+// Creates one directory (not its parents); the result is the caller's to ignore. On Windows a folder path of
+// more than WINDOWS_DIR_PATH_MAX units (platform/path_limits.h) is refused, as Windows itself does.
 bool os_mkdir(const char* path);
 
 // The platform's preferred separator, put back where the install directory's prefixes were cut.

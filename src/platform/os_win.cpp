@@ -3,8 +3,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/os.h"
+#include "platform/path_limits.h"
 #include "platform/text_win.h"
 
 bool os_self_path(char* buf, size_t cap) {
@@ -16,9 +18,11 @@ bool os_self_path(char* buf, size_t cap) {
 // Large pages on Windows need the lock-pages privilege, which an installer neither has nor should ask for.
 void os_prefer_large_pages(void*, size_t) {}
 
+// Windows refuses a longer folder path itself; wine does not, so the limit is kept here for both alike.
 bool os_mkdir(const char* path) {
     wchar_t wide[WIDE_PATH_CAP];
-    return utf16_from_utf8(path, wide, WIDE_PATH_CAP) && CreateDirectoryW(wide, nullptr);
+    return utf16_from_utf8(path, wide, WIDE_PATH_CAP) && wcslen(wide) <= WINDOWS_DIR_PATH_MAX &&
+           CreateDirectoryW(wide, nullptr);
 }
 
 char os_separator() { return '\\'; }
