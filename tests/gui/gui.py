@@ -274,14 +274,21 @@ class Wine:
         winlab.reap(self.server, 10)
 
 
-def shortcut_target(path):
-    """The local path a .lnk file points at, read by lnkinfo (liblnk-utils) in code page 936; None if unread."""
-    r = subprocess.run(["lnkinfo", "-c", "windows-936", path], capture_output=True, text=True)
+def shortcut_fields(path, code_page="936"):
+    """What lnkinfo (liblnk-utils) reads in a .lnk file: its local path (in the system code page the shortcut
+    was written under), working directory and description, by lnkinfo's names; empty if unread."""
+    r = subprocess.run(["lnkinfo", "-c", "windows-" + code_page, path], capture_output=True, text=True)
+    fields = {}
     for line in r.stdout.splitlines():
         key, _, value = line.strip().partition(":")
-        if key.strip() == "Local path":
-            return value.strip()
-    return None
+        if key.strip() in ("Local path", "Working directory", "Description"):
+            fields.setdefault(key.strip(), value.strip())
+    return fields
+
+
+def ansi_form(text, code_page):
+    """text as a program of that system code page writes it in an ANSI field: '?' for what it lacks."""
+    return text.encode("cp" + code_page, "replace").decode("cp" + code_page)
 
 
 def user_name():

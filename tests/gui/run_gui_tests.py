@@ -55,6 +55,10 @@ BITMAPS = {130: "background.bmp", 134: "button.bmp", 142: "button_pressed.bmp", 
 MSG_DAMAGED = "安装程序已损坏，请重新下载"
 MSG_FAILED = "安装失败,请重新选择安装路径"
 PICKER_TEXT = "选择安装路径"
+SHORTCUT_COMMENT = "北京霁桐科技"
+# Wine's own texts follow the locale's language: Chinese under code page 936, English under 1252.
+CANCEL_TEXTS = ("取消", "Cancel")
+MY_COMPUTER_TEXTS = ("我的电脑", "My Computer")
 AGREEMENT_TAIL = "/?c=about&id=32"
 
 # Fixed places of the window (client pixels); everything that depends on text is measured instead.
@@ -435,6 +439,17 @@ def same_tree(a, b):
     return diffs
 
 
+def check_shortcut(s, link, target, work_dir):
+    """The shortcut's target, working directory and comment. Wine's shell link keeps the target only in the
+    system's ANSI code page (its Unicode fields are the working directory and the comment), so under a code
+    page without the product's characters the target reads back with '?' in their place."""
+    fields = gui.shortcut_fields(link, s.code_page)
+    check(fields.get("Local path") == gui.ansi_form(target, s.code_page),
+          "the shortcut points at %r" % fields.get("Local path"))
+    check(fields.get("Working directory") == work_dir, "the shortcut starts in %r" % fields.get("Working directory"))
+    check(fields.get("Description") == SHORTCUT_COMMENT, "the shortcut's comment is %r" % fields.get("Description"))
+
+
 def win_dir(linux_dir, drive_c):
     """C:\\... form of a folder under drive_c."""
     return "C:\\" + os.path.relpath(linux_dir, drive_c).replace("/", "\\")
@@ -535,8 +550,7 @@ def full_installation(s):
     check(os.path.isfile(link), CASHIER_LINK + " is not on the desktop " + s.desktop)
     check(not os.path.lexists(os.path.join(s.desktop, SERVICE_LINK)), SERVICE_LINK + " made for option flags 0")
     install_dir = win_dir(s.default_dir, s.wine.drive_c)
-    target = gui.shortcut_target(link)
-    check(target == install_dir + "\\" + CASHIER, "the shortcut points at %r" % target)
+    check_shortcut(s, link, install_dir + "\\" + CASHIER, install_dir + "\\")
 
     lines = wait_for("the cashier program's log line", s.programs_log, timeout=15)
     check(len(lines) == 1, "expected one program started, got %r" % lines)
@@ -637,7 +651,7 @@ def unwritable_folder(s):
 
     # Wine's picker (8.0) does not read a path typed into its edit box: OK returns the folder selected
     # in the tree. The new folder is therefore chosen with the keyboard in the tree, whose selection the
-    # edit box then shows: End (My Computer), Right (open it), Down (drive C:), Right (open it), then the
+    # edit box then shows: My Computer, Right (open it), Down (drive C:), Right (open it), then the
     # folder's name, found by the tree's type-ahead.
     os.makedirs(s.target_dir)
     inst.click(*centre(before))
@@ -652,7 +666,14 @@ def unwritable_folder(s):
         edits = [c["text"] for c in p["children"] if c["class"].lower() == "edit"] if p else []
         return edits[0] if edits else None
 
-    s.display.key("End", "Right")
+    # The last item is My Computer under the Chinese texts; the English ones sort Trash after it.
+    s.display.key("End")
+    for _ in range(3):
+        if edit_text() in MY_COMPUTER_TEXTS:
+            break
+        s.display.key("Up")
+    wait_for("My Computer selected in the picker", lambda: edit_text() in MY_COMPUTER_TEXTS, 5)
+    s.display.key("Right")
     s.display.key("Down")
     wait_for("drive C: selected in the picker", lambda: "C:" in (edit_text() or ""), 5)
     s.display.key("Right")
@@ -678,8 +699,7 @@ def unwritable_folder(s):
     lines = wait_for("the cashier program's log line", s.programs_log, timeout=15)
     check([l[:3] for l in lines] == [[install_dir + "\\" + CASHIER, install_dir, "3"]],
           "programs started: %r" % lines)
-    check(gui.shortcut_target(os.path.join(s.desktop, CASHIER_LINK)) == install_dir + "\\" + CASHIER,
-          "the shortcut does not point into the chosen folder")
+    check_shortcut(s, os.path.join(s.desktop, CASHIER_LINK), install_dir + "\\" + CASHIER, install_dir + "\\")
     check(os.path.isfile(blocker), "the file in the way did not stay a file")
 
 
@@ -736,7 +756,7 @@ def close_and_minimise(s):
     s.restore(inst)
     part = inst.wait_shot("the progress screen with the bar partly filled",
                           lambda sh: 0 < (progress_screen(sh, art) or 0) < 553, 20)
-    s.keep_shot("progress", part)
+    part.save_png(os.path.join(s.shots, "progress-cp%s.png" % s.code_page))
     s.keep_shot("progress-lead", part.crop(*PROGRESS_LEAD))
 
     box = wait_for("the failure message at the end of the run", lambda: s.message_box("big-setup"), 120)
@@ -798,7 +818,7 @@ def hit_regions(s):
         check(stays(lambda: s.picker() is None, 0.6), "a click at %s opened the folder picker" % (point,))
     inst.click(*far_corner(change))
     picker = wait_for("the folder picker", s.picker, 10)
-    cancel = [c for c in picker["children"] if c["class"].lower() == "button" and c["text"] == "取消"]
+    cancel = [c for c in picker["children"] if c["class"].lower() == "button" and c["text"] in CANCEL_TEXTS]
     check(cancel, "no cancel button in the picker")
     s.click_screen_rect_centre(cancel[0]["rect"])
     wait_for("the picker to close", lambda: s.picker() is None, 5)
