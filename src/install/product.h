@@ -1,10 +1,7 @@
 // The product's fixed names and user texts, as code page 936 bytes; the text each stands for is beside it.
 #pragma once
 
-// 霁桐餐饮服务.exe: the service program, linked and launched only when the payload's option bits say so.
-constexpr char SERVICE_PROGRAM[] = "\xf6\xab\xcd\xa9\xb2\xcd\xd2\xfb\xb7\xfe\xce\xf1.exe";
-// 霁桐收银端.exe: the cashier program, always linked and launched (maximised).
-constexpr char CASHIER_PROGRAM[] = "\xf6\xab\xcd\xa9\xca\xd5\xd2\xf8\xb6\xcb.exe";
+#include "payload/product_files.h"  // CASHIER_PROGRAM and SERVICE_PROGRAM
 
 // 霁桐餐饮.lnk and 霁桐收银端.lnk: their desktop shortcuts.
 constexpr char SERVICE_SHORTCUT[] = "\xf6\xab\xcd\xa9\xb2\xcd\xd2\xfb.lnk";
