@@ -9,6 +9,7 @@
 
 #include "block_encoder.h"
 #include "exit_codes.h"
+#include "host.h"
 #include "install_memory.h"
 #include "payload/format.h"
 #include "support/test_support.h"
@@ -24,23 +25,22 @@ bool on_windows() { return native_separator() == '\\'; }
 // Text as the tool shows a name: UTF-8 on Linux, code page 936 bytes on Windows.
 std::string shown(const std::string& utf8, const std::string& cp936) { return on_windows() ? cp936 : utf8; }
 
-// path relative to the source with '/' written as the system's separator.
+// src + the relative UTF-8 path ('/' separated) as the tool shows paths: in the system's separators and, on
+// Windows, in the ANSI code page (characters it lacks as their nearest forms).
 std::string native(const std::string& src, const std::string& relative) {
-    std::string path = src + native_separator() + relative;
-    for (char& c : path)
-        if (c == '/') c = native_separator();
-    return path;
+    return path_for_display((fs::u8path(src) / fs::u8path(relative)).make_preferred());
 }
 
 // Writes the tree (programs added) into src; false when this system cannot hold it as written.
 bool make_tree(const fs::path& src, const Tree& tree) {
+    Tree written;
     try {
         write_tree(src, with_programs(tree));
+        written = read_tree(src);
     } catch (const std::exception&) {
         return false;
     }
     // Every entry is there under its own name: the system neither refused nor merged nor renamed one.
-    const Tree written = read_tree(src);
     for (const auto& entry : tree)
         if (!written.count(entry.first)) return false;
     return true;
@@ -201,8 +201,7 @@ TEST(Names, PathsMustFitBelowTheLongestDefaultFolder) {
             continue;
         }
         const Refused run = pack_src(scratch, src);
-        std::string shown_path = native(src, c.path);
-        if (shown_path.back() == native_separator()) shown_path.pop_back();
+        const std::string shown_path = native(src, c.path.back() == '/' ? c.path.substr(0, c.path.size() - 1) : c.path);
         if (c.reason.empty()) {
             EXPECT_EQ(run.status, MKI_OK) << run.err;
         } else {
