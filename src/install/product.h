@@ -1,10 +1,9 @@
 // The product's fixed names and the installation's texts, exactly as the user sees them.
 #pragma once
 
-// The service program, linked and launched only when the payload's option bits say so.
-constexpr wchar_t SERVICE_PROGRAM[] = L"霁桐餐饮服务.exe";
-// The cashier program, always linked and launched (maximised).
-constexpr wchar_t CASHIER_PROGRAM[] = L"霁桐收银端.exe";
+// CASHIER_PROGRAM, SERVICE_PROGRAM and PRODUCT_DIR_NAME, as the payload stores them (code page 936); the
+// installation converts them from code page 936 where it uses them rather than keeping a second copy.
+#include "payload/product_files.h"
 
 // Their desktop shortcuts.
 constexpr wchar_t SERVICE_SHORTCUT[] = L"霁桐餐饮.lnk";

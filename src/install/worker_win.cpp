@@ -2,6 +2,7 @@
 #include "install/worker.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "install/install_state.h"
@@ -18,14 +19,13 @@ namespace {
 // The shell's paths hold MAX_PATH units; a longer program path could not be linked or opened anyway.
 constexpr size_t PROGRAM_PATH_CAP = MAX_PATH;
 
-// install_dir + name into a program path; false when it does not fit.
-bool format_program_path(wchar_t (&path)[PROGRAM_PATH_CAP], const wchar_t* install_dir, const wchar_t* name) {
+// install_dir + a program's name as the payload stores it (code page 936) into a program path; false when it
+// does not fit.
+bool format_program_path(wchar_t (&path)[PROGRAM_PATH_CAP], const wchar_t* install_dir, const char* name) {
     const size_t dir_len = wcslen(install_dir);
-    const size_t name_len = wcslen(name);
-    if (dir_len + name_len >= PROGRAM_PATH_CAP) return false;
+    if (dir_len >= PROGRAM_PATH_CAP) return false;
     wmemcpy(path, install_dir, dir_len);
-    wmemcpy(path + dir_len, name, name_len + 1);
-    return true;
+    return utf16_from_cp936(name, strlen(name), path + dir_len, PROGRAM_PATH_CAP - dir_len);
 }
 
 // Without a desktop folder there is nowhere to put a shortcut: both are skipped, the launches still go ahead.

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr uint64_t DEFAULT_BUDGET = uint64_t(128) << 20;
-
 enum JobState { UNCLAIMED, DECODING, DECODED, FAILED };
 
 struct Job {
@@ -199,7 +197,7 @@ int extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inl
 
 PipelineLimits machine_pipeline_limits() {
     const uint64_t quarter = os_physical_memory() / 4;
-    return PipelineLimits{os_cpu_count(), quarter > 0 && quarter < DEFAULT_BUDGET ? quarter : DEFAULT_BUDGET};
+    return PipelineLimits{os_cpu_count(), quarter > 0 && quarter < PIPELINE_BUDGET_CAP ? quarter : PIPELINE_BUDGET_CAP};
 }
 
 int install_payload_within(const PipelineLimits& limits, const char* install_dir, PayloadBlock** blocks,

@@ -9,8 +9,12 @@ struct PipelineLimits {
     uint64_t budget;  // unpacked bytes of blocks in flight; a block larger than it is decoded alone
 };
 
-// The machine's limits: one decoding thread per processor; a budget of 128 MiB, or a quarter of the physical
-// memory when that is less, so that old terminals and the 32-bit installer's address space are not overrun.
+// The most unpacked bytes of blocks in flight on any machine.
+constexpr uint64_t PIPELINE_BUDGET_CAP = uint64_t(128) << 20;
+
+// The machine's limits: one decoding thread per processor; a budget of PIPELINE_BUDGET_CAP, or a quarter of the
+// physical memory when that is less, so that old terminals and the 32-bit installer's address space are not
+// overrun.
 PipelineLimits machine_pipeline_limits();
 
 // install_payload with the given limits.

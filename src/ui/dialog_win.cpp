@@ -2,13 +2,16 @@
 #include "ui/dialog_win.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "install/install_state.h"
 #include "install/message.h"
+#include "install/product.h"
 #include "install/shell.h"
 #include "install/window_seam.h"
 #include "install/worker.h"
+#include "platform/text_win.h"
 #include "resource.h"
 #include "ui/input.h"
 #include "ui/paint_win.h"
@@ -54,18 +57,16 @@ void size_and_centre(HWND window) {
 // Program Files, then the product's folder and a backslash, as a heap string; Program Files as the system
 // usually names it when the shell cannot say.
 wchar_t* default_install_dir() {
-    wchar_t program_files[MAX_PATH];
-    if (!get_program_files_dir(program_files)) wcscpy(program_files, L"C:\\Program Files");
-    const size_t base = wcslen(program_files);
-    const size_t folder = wcslen(TEXT_PRODUCT_FOLDER);
-    auto* dir = static_cast<wchar_t*>(malloc((base + 1 + folder + 2) * sizeof(wchar_t)));
-    if (!dir) return nullptr;
-    wmemcpy(dir, program_files, base);
-    dir[base] = L'\\';
-    wmemcpy(dir + base + 1, TEXT_PRODUCT_FOLDER, folder);
-    dir[base + 1 + folder] = L'\\';
-    dir[base + 2 + folder] = L'\0';
-    return dir;
+    wchar_t dir[MAX_PATH + 16];
+    if (!get_program_files_dir(dir)) wcscpy(dir, L"C:\\Program Files");
+    size_t length = wcslen(dir);
+    dir[length++] = L'\\';
+    if (!utf16_from_cp936(PRODUCT_DIR_NAME, strlen(PRODUCT_DIR_NAME), dir + length, MAX_PATH + 16 - length - 1))
+        return nullptr;
+    length = wcslen(dir);
+    dir[length] = L'\\';
+    dir[length + 1] = L'\0';
+    return _wcsdup(dir);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 #pragma once
 
 constexpr wchar_t TEXT_TITLE[] = L"霁桐智能餐饮";
-// The default install directory is Program Files, then this folder, then a backslash.
-constexpr wchar_t TEXT_PRODUCT_FOLDER[] = L"霁桐餐饮";
 constexpr wchar_t TEXT_FONT_FACE[] = L"宋体";
 constexpr wchar_t TEXT_INSTALL_BUTTON[] = L"一键安装";
 // The lower panel's directory line: this, then the directory (a full-width colon).

@@ -69,7 +69,7 @@ struct ShortcutCase {
 };
 
 TEST_F(Shortcut, WritesWhatItWasGivenAndOnlyThat) {
-    const std::string target = scratch / narrow936(CASHIER_PROGRAM);
+    const std::string target = scratch / CASHIER_PROGRAM;
     ASSERT_TRUE(write_file_bytes(target, bytes_of("MZ")));
     const ShortcutCase cases[] = {
         {"as the worker makes it", false, true, 0, SHORTCUT_DESCRIPTION, SW_SHOWNORMAL, 0},
@@ -95,7 +95,7 @@ TEST_F(Shortcut, WritesWhatItWasGivenAndOnlyThat) {
 }
 
 TEST_F(Shortcut, ReplacesAnExistingFileOfTheSameName) {
-    const std::string target = scratch / narrow936(SERVICE_PROGRAM);
+    const std::string target = scratch / SERVICE_PROGRAM;
     ASSERT_TRUE(write_file_bytes(target, bytes_of("MZ")));
     const std::string link = scratch / narrow936(SERVICE_SHORTCUT);
     ASSERT_TRUE(write_file_bytes(link, random_bytes(3000, 7)));

@@ -10,10 +10,12 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "install/product.h"
 #include "install/shell.h"
+#include "platform/text_win.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
@@ -21,7 +23,9 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring folder = argv[1];
-    const std::wstring target = folder + L"\\" + CASHIER_PROGRAM;
+    wchar_t cashier[MAX_PATH];
+    if (!utf16_from_cp936(CASHIER_PROGRAM, strlen(CASHIER_PROGRAM), cashier, MAX_PATH)) return 1;
+    const std::wstring target = folder + L"\\" + cashier;
     FILE* file = _wfopen(target.c_str(), L"wb");
     if (!file) return 1;
     fclose(file);

@@ -24,8 +24,8 @@
 namespace {
 
 // The product's names and texts as code page 936 bytes: the payload's names and how this test names files.
-const std::string CASHIER_PROGRAM_936 = narrow936(CASHIER_PROGRAM);
-const std::string SERVICE_PROGRAM_936 = narrow936(SERVICE_PROGRAM);
+const std::string CASHIER_PROGRAM_936 = CASHIER_PROGRAM;
+const std::string SERVICE_PROGRAM_936 = SERVICE_PROGRAM;
 const std::string CASHIER_SHORTCUT_936 = narrow936(CASHIER_SHORTCUT);
 const std::string SERVICE_SHORTCUT_936 = narrow936(SERVICE_SHORTCUT);
 const std::string SHORTCUT_DESCRIPTION_936 = narrow936(SHORTCUT_DESCRIPTION);
@@ -454,7 +454,7 @@ TEST_F(Worker, InstallsIntoAFolderNamedOutsideCodePage936) {
     ASSERT_TRUE(cashier.loaded);
     // Wine's shell link keeps the target's path in the ANSI code page, so the Korean folder reads back as '?'
     // there; the part below it must be whole.
-    const std::wstring tail = L"\\" + wide936(PRODUCT_DIR) + L"\\" + CASHIER_PROGRAM;
+    const std::wstring tail = L"\\" + wide936(PRODUCT_DIR) + L"\\" + wide936(CASHIER_PROGRAM);
     ASSERT_GE(cashier.target_wide.size(), tail.size());
     EXPECT_EQ(cashier.target_wide.substr(cashier.target_wide.size() - tail.size()), tail);
     EXPECT_EQ(read_launches(log).size(), 1u);

@@ -21,7 +21,7 @@ struct Fixture {
     std::string blocked = scratch / "blocked";  // a file where extract wants a directory
 
     Fixture() {
-        write_tree(src, {{"a.txt", "alpha"}, {"d/b.txt", "beta"}});
+        write_tree(src, with_programs({{"a.txt", "alpha"}, {"d/b.txt", "beta"}}));
         stub = make_stub(fs::path(scratch.path()));
         write_file_bytes(blocked, bytes_of("in the way"));
         CliRun run = run_cli({"pack", "--stub", stub, "--out", installer, src});
@@ -87,9 +87,26 @@ TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
         for (const char* word : {"pack --stub STUB --out OUT", "list INSTALLER", "verify INSTALLER",
                                  "extract INSTALLER DIR", "--flags", "--block-size", "--level", "--dict",
                                  "--end-marker", "--no-checksums", "--no-stored", "--jobs N",
+                                 "--allow-missing-programs", "at most 259 UTF-16 units", "at most 247",
+                                 "takes at most 231 units and a folder's 219", "(28 units",
+                                 "CONIN$, CONOUT$", "Unicode 14.0.0",
+                                 "256K, 1M, 2M, 4M, 4M, 8M,\n      8M, 16M, 32M; level 9: 128M",
+                                 "installing needs about N\n      MiB of memory",
                                  "\n        jitong-setup payload reader 1: lzma stored\n", "\n  0 ", "\n  1 ",
                                  "\n  2 ", "\n  64 "})
             EXPECT_NE(run.out.find(word), std::string::npos) << spelling << " lacks " << word;
+    }
+    // The product's names as the console shows them: UTF-8 on Linux, code page 936 on Windows.
+    const bool on_windows = native_separator() == '\\';
+    const std::string help = run_cli({"--help"}).out;
+    for (const auto& [utf8, cp936] : std::vector<std::pair<const char*, const char*>>{
+             {u8"C:\\Program Files (x86)\\霁桐餐饮\\", "C:\\Program Files (x86)\\\xf6\xab\xcd\xa9\xb2\xcd\xd2\xfb\\"},
+             {u8"霁桐收银端.exe", "\xf6\xab\xcd\xa9\xca\xd5\xd2\xf8\xb6\xcb.exe"},
+             {u8"霁桐餐饮服务.exe", "\xf6\xab\xcd\xa9\xb2\xcd\xd2\xfb\xb7\xfe\xce\xf1.exe"},
+             {u8"Ω.txt and ω.txt, Д and д, Ａ and ａ",
+              "\xa6\xb8.txt and \xa6\xd8.txt, \xa7\xa5 and \xa7\xd5, \xa3\xc1 and \xa3\xe1"}}) {
+        const std::string word = on_windows ? cp936 : utf8;
+        EXPECT_NE(help.find(word), std::string::npos) << "help lacks " << utf8;
     }
 }
 

@@ -19,7 +19,8 @@ namespace {
 std::string pack(const ScratchDir& scratch, const Tree& tree, std::vector<std::string> options = {}) {
     write_tree(scratch / "src", tree);
     const std::string out = scratch / "setup.exe";
-    std::vector<std::string> args = {"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out};
+    std::vector<std::string> args = {"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out,
+                                     ALLOW_MISSING_PROGRAMS};
     args.insert(args.end(), options.begin(), options.end());
     args.push_back(scratch / "src");
     CliRun run = run_cli(args);

@@ -19,10 +19,10 @@ namespace {
 
 std::string text_of(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-// Shaped like a product: loose files at the top (one empty), nested directories up to five levels,
-// an empty directory, Chinese names, and 乗 / 嘰, whose code page 936 trail byte is a backslash.
+// Shaped like a product: its two programs and loose files at the top (one empty), nested directories up to
+// five levels, an empty directory, Chinese names, and 乗 / 嘰, whose code page 936 trail byte is a backslash.
 const Tree& product_tree() {
-    static const Tree tree = {
+    static const Tree tree = with_programs({
         {"readme.txt", "POS readme\r\n"},
         {"config.ini", "[pos]\r\nport=9100\r\n"},
         {u8"更新日志.txt", ""},
@@ -33,7 +33,7 @@ const Tree& product_tree() {
         {"logs/", ""},
         {"a/b/c/d/e.txt", "five levels"},
         {"a b/x y.txt", "spaces"},
-    };
+    });
     return tree;
 }
 
@@ -100,14 +100,15 @@ TEST(Pack, LooseFilesFirstThenSelfContainedBlocksOfAtMostTheBlockSize) {
     for (int i = 0; i < 12; ++i)
         tree["data/menu/part" + std::to_string(i) + ".txt"] = std::string(150, char('a' + i));
     Packed p;
-    pack_tree(&p, tree, {"--block-size", std::to_string(block_size)});
+    pack_tree(&p, tree, {"--block-size", std::to_string(block_size), ALLOW_MISSING_PROGRAMS});
     const Payload payload = read_installer(p.out());
     std::vector<std::string> top;
     for (const Entry& e : entries_of(payload.streams[0])) top.push_back(e.type == RECORD_FILE ? e.name : "dir " + e.name);
     EXPECT_EQ(top, (std::vector<std::string>{"\\a.exe", "\\b.exe", "\\zero.txt"}));
 
-    // Blocks 1 and 2 (the directory of huge.bin alone, then huge.bin) do not shrink in LZMA: stored.
-    const std::vector<int> properties = {93, 255, 255, 93, 93};
+    // Block 1 (huge.bin with its directory, which did not fit beside it and needs no block alone) does not
+    // shrink in LZMA: stored.
+    const std::vector<int> properties = {93, 255, 93, 93};
     ASSERT_EQ(payload.stored.size(), properties.size());
     uint64_t total = 0;
     Tree merged;
@@ -151,7 +152,8 @@ TEST(Pack, AnyNumberOfJobsGivesTheSameBytesAndLines) {
     std::vector<std::vector<uint8_t>> installers;
     std::vector<std::string> lines;
     for (const char* jobs : {"1", "4"}) {
-        CliRun run = run_cli({"pack", "--stub", p.stub, "--out", p.out(), "--block-size", "8K", "--jobs", jobs, p.src()});
+        CliRun run = run_cli({"pack", "--stub", p.stub, "--out", p.out(), "--block-size", "8K", "--jobs", jobs,
+                              ALLOW_MISSING_PROGRAMS, p.src()});
         ASSERT_EQ(run.status, MKI_OK) << run.err;
         installers.push_back(read_file(p.out()));
         lines.push_back(run.out);
@@ -164,30 +166,53 @@ TEST(Pack, AnyNumberOfJobsGivesTheSameBytesAndLines) {
     EXPECT_EQ(properties, (std::vector<int>{255, 93, 93, 93, 93, 93, 93, 255, 255, 255}));
 }
 
-TEST(BlockEncoder, DictionaryIsTheSmallestPowerOfTwoHoldingTheBlockFrom4KiBTo128MiB) {
+TEST(BlockEncoder, DictionaryFollowsTheLevelCappedByTheSmallestPowerOfTwoHoldingTheBlock) {
     struct Case {
         size_t unpacked;
+        int level;
         uint32_t dict;
     } cases[] = {
-        {0, 4096},
-        {1, 4096},
-        {4096, 4096},
-        {4097, 8192},
-        {65536, 65536},
-        {65537, 131072},
-        {100000000, 134217728},
-        {134217728, 134217728},
-        {134217729, 134217728},
-        {2147483647, 134217728},
+        // xz's presets, levels 0-8, and 128 MiB at level 9, for a block larger than all of them.
+        {2147483647, 0, 262144},
+        {2147483647, 1, 1048576},
+        {2147483647, 2, 2097152},
+        {2147483647, 3, 4194304},
+        {2147483647, 4, 4194304},
+        {2147483647, 5, 8388608},
+        {2147483647, 6, 8388608},
+        {2147483647, 7, 16777216},
+        {2147483647, 8, 33554432},
+        {2147483647, 9, 134217728},
+        // A smaller block: the smallest power of two holding it, at least 4 KiB.
+        {0, 9, 4096},
+        {1, 0, 4096},
+        {4096, 9, 4096},
+        {4097, 9, 8192},
+        {65537, 9, 131072},
+        {65537, 0, 131072},
+        {300000, 0, 262144},
+        {3000000, 5, 4194304},
+        {67108864, 9, 67108864},
+        {67108865, 9, 134217728},
+        {67108865, 8, 33554432},
+        {134217729, 9, 134217728},
     };
-    for (const Case& c : cases) EXPECT_EQ(auto_dict_size(c.unpacked), c.dict) << c.unpacked << " bytes";
+    for (const Case& c : cases)
+        EXPECT_EQ(auto_dict_size(c.unpacked, c.level), c.dict) << c.unpacked << " bytes at level " << c.level;
 
     // Without a --dict the encoder writes that size into the block.
-    for (const Case& c : {Case{4096, 4096}, Case{4097, 8192}}) {
+    struct Encoded {
+        size_t unpacked;
+        int level;
+        uint32_t dict;
+    } encoded[] = {{4096, 9, 4096}, {4097, 9, 8192}, {300000, 0, 262144}};
+    for (const Encoded& c : encoded) {
         std::vector<uint8_t> stored;
         std::string error;
-        ASSERT_TRUE(encode_block(std::vector<uint8_t>(c.unpacked, 'x'), EncodeOptions{}, &stored, &error)) << error;
-        EXPECT_EQ(block_dictionary_size(stored.data()), c.dict) << c.unpacked << " bytes";
+        EncodeOptions options;
+        options.level = c.level;
+        ASSERT_TRUE(encode_block(std::vector<uint8_t>(c.unpacked, 'x'), options, &stored, &error)) << error;
+        EXPECT_EQ(block_dictionary_size(stored.data()), c.dict) << c.unpacked << " bytes at level " << c.level;
     }
 }
 
@@ -197,9 +222,9 @@ TEST(Pack, OptionsReachTheInstaller) {
         int flags;
         uint32_t dict;
     } cases[] = {
-        {{}, 0x80, 4096},
-        {{"--flags", "3", "--dict", "64K", "--level", "0"}, 0x83, 65536},
-        {{"--end-marker", "--flags", "2", "--no-checksums"}, 2, 4096},
+        {{ALLOW_MISSING_PROGRAMS}, 0x80, 4096},
+        {{"--flags", "3", "--dict", "64K", "--level", "0", ALLOW_MISSING_PROGRAMS}, 0x83, 65536},
+        {{"--end-marker", "--flags", "2", "--no-checksums", ALLOW_MISSING_PROGRAMS}, 2, 4096},
     };
     for (const Case& c : cases) {
         Packed p;
@@ -237,18 +262,18 @@ TEST(Pack, RefusesWhatTheInstallerCannotReproduce) {
              write_tree(src, {{"d/", ""}});
              std::ofstream(src / "d" / "tab\tname.txt") << "control character";
              return read_tree(src).size() == 2;
-         }, "name.txt", "refused by the installer"},
+         }, "name.txt", "has the control character U+0009"},
         {"names that are one on Windows", {}, [](const fs::path& src) {
              write_tree(src, {{"Readme.txt", "1"}, {"README.TXT", "2"}});
              return read_tree(src).size() == 2;
          }, "Readme.txt", "same name on Windows"},
-        {"more than 251 blocks without checksums", {"--block-size", "1", "--no-checksums"}, [](const fs::path& src) {
+        {"more than 251 blocks without checksums", {"--block-size", "1", "--no-checksums", ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
              Tree tree;
              for (int i = 0; i < 260; ++i) tree["f" + std::to_string(1000 + i)] = "x";
              write_tree(src, tree);
              return true;
          }, "f1251", "251"},
-        {"more than 125 blocks with checksums", {"--block-size", "1"}, [](const fs::path& src) {
+        {"more than 125 blocks with checksums", {"--block-size", "1", ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
              Tree tree;
              for (int i = 0; i < 130; ++i) tree["f" + std::to_string(1000 + i)] = "x";
              write_tree(src, tree);
@@ -259,7 +284,7 @@ TEST(Pack, RefusesWhatTheInstallerCannotReproduce) {
              fs::resize_file(src / "huge.bin", 0x80000000ull);  // sparse: nothing is written
              return true;
          }, "huge.bin", "2 GiB"},
-        {"total unpacked size over 715827882", {}, [](const fs::path& src) {
+        {"total unpacked size over 715827882", {ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
              write_tree(src, {{"big.bin", ""}, {"small.txt", "x"}});
              fs::resize_file(src / "big.bin", 715827860);
              return true;
@@ -304,7 +329,7 @@ TEST(Pack, TheMostBlocksStillFitBeforeTheTrailer) {
         Tree tree;
         for (int i = 0; i < c.blocks; ++i) tree["f" + std::to_string(1000 + i)] = "x";
         Packed p;
-        std::vector<std::string> options = {"--block-size", "1", "--level", "0"};
+        std::vector<std::string> options = {"--block-size", "1", "--level", "0", ALLOW_MISSING_PROGRAMS};
         options.insert(options.end(), c.options.begin(), c.options.end());
         pack_tree(&p, tree, options);
         const Payload payload = read_installer(p.out());

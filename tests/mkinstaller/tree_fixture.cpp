@@ -11,6 +11,7 @@
 #include "payload/payload.h"
 #include "payload/reader_mark.h"
 #include "payload/records.h"
+#include "signed_image.h"
 
 namespace fs = std::filesystem;
 
@@ -20,6 +21,15 @@ std::string make_stub(const fs::path& dir, bool reader_mark) {
     image.resize(512, '\x90');
     std::ofstream(path, std::ios::binary) << image;
     return path.string();
+}
+
+const char* const CASHIER_UTF8 = u8"霁桐收银端.exe";
+const char* const SERVICE_UTF8 = u8"霁桐餐饮服务.exe";
+
+Tree with_programs(Tree tree) {
+    const std::vector<uint8_t> image = minimal_pe(512);
+    for (const char* program : {CASHIER_UTF8, SERVICE_UTF8}) tree[program] = std::string(image.begin(), image.end());
+    return tree;
 }
 
 CliRun run_cli(const std::vector<std::string>& args) {

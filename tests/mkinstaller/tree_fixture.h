@@ -11,6 +11,14 @@
 // an image that reads stored blocks unless reader_mark is off.
 std::string make_stub(const std::filesystem::path& dir, bool reader_mark = true);
 
+// The option that packs a tree without the programs the installer starts, for tests about something else.
+constexpr const char* ALLOW_MISSING_PROGRAMS = "--allow-missing-programs";
+// 霁桐收银端.exe and 霁桐餐饮服务.exe (UTF-8), the programs pack requires at the top of a product.
+extern const char* const CASHIER_UTF8;
+extern const char* const SERVICE_UTF8;
+// The tree with both programs at its top, each a minimal PE image of 512 bytes.
+Tree with_programs(Tree tree);
+
 struct CliRun {
     int status;
     std::string out;

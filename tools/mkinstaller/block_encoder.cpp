@@ -17,7 +17,7 @@ void free_callback(void*, void* address) { free(address); }
 ISzAlloc g_alloc = {alloc_callback, free_callback};
 
 uint32_t dictionary_for(size_t stream_size, const EncodeOptions& options) {
-    return options.dict_size ? options.dict_size : auto_dict_size(stream_size);
+    return options.dict_size ? options.dict_size : auto_dict_size(stream_size, options.level);
 }
 
 // Incompressible input grows by a little; this bound is generous for LZMA.
@@ -25,9 +25,17 @@ size_t output_capacity(size_t stream_size) { return stream_size + stream_size / 
 
 }  // namespace
 
-uint32_t auto_dict_size(size_t unpacked) {
+uint32_t level_dict_size(int level) {
+    static const uint32_t KiB = 1024, MiB = 1024 * KiB;
+    static const uint32_t by_level[] = {256 * KiB, 1 * MiB, 2 * MiB, 4 * MiB,  4 * MiB,
+                                        8 * MiB,   8 * MiB, 16 * MiB, 32 * MiB, 128 * MiB};
+    return by_level[level < 0 ? 0 : level > 9 ? 9 : level];
+}
+
+uint32_t auto_dict_size(size_t unpacked, int level) {
+    const uint32_t most = level_dict_size(level);
     uint32_t dict = 4096;
-    while (dict < unpacked && dict < (128u << 20)) dict <<= 1;
+    while (dict < unpacked && dict < most) dict <<= 1;
     return dict;
 }
 

@@ -6,13 +6,20 @@
 
 struct EncodeOptions {
     int level = 9;               // 0-9, the SDK's presets
-    uint32_t dict_size = 0;      // 0: the smallest power of two holding the block, 4 KiB to 128 MiB
+    uint32_t dict_size = 0;      // 0: auto_dict_size(block, level)
     bool end_marker = false;     // the installer reads streams with or without one
     int lc = 3, lp = 0, pb = 2;  // literal context, literal position, position bits
 };
 
-// Smallest power of two >= unpacked, clamped to [4096, 128 MiB]: small installers get small windows.
-uint32_t auto_dict_size(size_t unpacked);
+// The dictionary a level asks for: xz's presets (xz(1), "Presets": levels 0-8 take 256 KiB, 1, 2, 4, 4, 8, 8, 16
+// and 32 MiB), but 128 MiB at level 9, the dictionary the product's installers have always been made with. The
+// installer decodes into the block's own buffer, so a dictionary costs it nothing beyond the block; it only
+// weighs on pack, about 11.5 times over, and at the default block size the block caps it to 64 MiB anyway.
+uint32_t level_dict_size(int level);
+
+// The level's dictionary, capped by the smallest power of two >= unpacked (at least 4096): a small block gets a
+// small window.
+uint32_t auto_dict_size(size_t unpacked, int level);
 
 // Estimated peak bytes encode_block takes beside the stream: the SDK encoder's match finder and buffers,
 // about 11.5 times the dictionary, and the output buffer.

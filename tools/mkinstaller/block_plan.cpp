@@ -1,6 +1,8 @@
 // Plans the blocks: loose files first, then the rest in walk order, files LZMA does not shrink last.
 #include "block_plan.h"
 
+#include <algorithm>
+
 #include "host.h"
 #include "pack_error.h"
 #include "payload/format.h"
@@ -116,6 +118,43 @@ std::vector<char> lzma_entries(const std::vector<SourceEntry>& entries, const st
     return in_lzma;
 }
 
+bool only_directories(const std::vector<SourceEntry>& entries, const BlockPlan& block) {
+    for (int index : block.records)
+        if (!entries[index].is_dir) return false;
+    return true;
+}
+
+// The records of first, then those of second that first does not hold already: parents stay before their
+// contents, since each block lists its own parents first.
+std::vector<int> joined_records(const std::vector<int>& first, const std::vector<int>& second) {
+    std::vector<int> records = first;
+    for (int index : second)
+        if (std::find(first.begin(), first.end(), index) == first.end()) records.push_back(index);
+    return records;
+}
+
+// A block of directory records alone would install nothing but folders, and is a block the installer reads
+// and a size entry for nothing: its records go into the block after it (whose file did not fit beside them),
+// or, at the end of the blocks of its kind, into the block before it. Only a tree of directories alone keeps
+// one. The block folded into may pass the block size by those directory records.
+void fold_directory_only_blocks(const std::vector<SourceEntry>& entries, std::vector<BlockPlan>* blocks) {
+    for (size_t i = 0; i < blocks->size();) {
+        BlockPlan& block = (*blocks)[i];
+        if (blocks->size() < 2 || !only_directories(entries, block)) {
+            ++i;
+            continue;
+        }
+        const bool into_next = i + 1 < blocks->size() && ((*blocks)[i + 1].stored == block.stored || i == 0);
+        BlockPlan& target = into_next ? (*blocks)[i + 1] : (*blocks)[i - 1];
+        target.records = into_next ? joined_records(block.records, target.records)
+                                   : joined_records(target.records, block.records);
+        uint64_t unpacked = RECORD_TYPE_SIZE;  // the end record
+        for (int index : target.records) unpacked += record_size(entries[index]);
+        target.unpacked = uint32_t(unpacked);
+        blocks->erase(blocks->begin() + std::ptrdiff_t(i));
+    }
+}
+
 }  // namespace
 
 int pack_max_blocks(bool checksums) {
@@ -141,5 +180,7 @@ std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, cons
     planner.start_stored();
     for (size_t i = 0; i < entries.size(); ++i)
         if (stored(i)) planner.add(int(i));
-    return planner.finish();
+    std::vector<BlockPlan> blocks = planner.finish();
+    fold_directory_only_blocks(entries, &blocks);
+    return blocks;
 }

@@ -19,9 +19,11 @@ struct BlockPlan {
 
 // Splits the walk into blocks: the files directly in the source directory first, in block(s) of their own;
 // then everything else in walk order but the files marked in store (indexed like entries; empty marks none)
-// and the directories that lead only to such files; then the marked files, in walk order, in stored blocks. Blocks are cut at record boundaries so that none passes
-// block_size unless one file alone does, and each starts by repeating the directory records its first
-// entry lies in. Throws PackError naming the file that needs a block past max_blocks or takes the total
+// and the directories that lead only to such files; then the marked files, in walk order, in stored blocks.
+// Blocks are cut at record boundaries so that none passes block_size unless one file alone does, and each
+// starts by repeating the directory records its first entry lies in. No block holds directory records alone
+// unless the tree holds nothing else: such a block is folded into a neighbour, which may then pass block_size
+// by those records. Throws PackError naming the file that needs a block past max_blocks or takes the total
 // unpacked size over 715827882 bytes.
 std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, const std::vector<char>& store,
                                    uint64_t block_size, int max_blocks);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "exit_codes.h"
 #include "extract_command.h"
@@ -10,7 +11,11 @@
 #include "inspect.h"
 #include "pack.h"
 #include "pack_error.h"
+#include "payload/install_path_limits.h"
+#include "payload/pipeline.h"
+#include "payload/product_files.h"
 #include "payload/reader_mark.h"
+#include "upcase_table.h"
 
 namespace {
 
@@ -49,17 +54,47 @@ const char USAGE[] =
     "                            side; K, M, G suffixes allowed);\n"
     "                            a single larger file gets a block of its own\n"
     "        --level 0-9         LZMA compression level (default 9)\n"
-    "        --dict BYTES        LZMA dictionary size, 4K-128M (default: the smallest power of two\n"
-    "                            holding the block, at least 4K)\n"
+    "        --dict BYTES        LZMA dictionary size, 4K-128M (default: the level's, capped by the\n"
+    "                            smallest power of two holding the block, at least 4K; see below)\n"
     "        --end-marker        end each LZMA stream with an end marker (default: none)\n"
     "        --no-stored         no stored blocks: every block in LZMA, as installers made before\n"
     "                            stored blocks existed; then any STUB is accepted\n"
     "        --jobs N            blocks packed at once, 1-256 (default: one per processor)\n"
-    "      Refused, naming the file: a symlink or special file; a name with no code page 936 form,\n"
-    "      one the installer would refuse (device names, ':', control characters, components of only\n"
-    "      dots and spaces), one over 1020 bytes, or two names that are one on Windows; a file of\n"
-    "      2 GiB or more; more than 125 blocks (251 with --no-checksums); more than 715827882 bytes\n"
-    "      unpacked in all; a STUB without the mark above, unless --no-stored is given.\n"
+    "      Refused, naming the file: a symlink or special file; a name Windows cannot take (below); a\n"
+    "      file of 2 GiB or more; more than 125 blocks (251 with --no-checksums); more than 715827882\n"
+    "      bytes unpacked in all; a STUB without the mark above, unless --no-stored is given.\n"
+    "\n"
+    "      Names: pack checks every name as Windows takes it and lists every offending path at once,\n"
+    "      sorted, each with its reason, then exits with 1 before compressing or writing anything:\n"
+    "        - a name that is not valid UTF-8 (Linux), or has a character with no code page 936 form;\n"
+    "        - a character Windows refuses: < > : \" / \\ | ? *, a control character (1-31, and 127,\n"
+    "          which the installer refuses), a backslash inside a Linux name;\n"
+    "        - a trailing dot or space in any component (Windows drops them);\n"
+    "        - a device name: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-COM9, LPT1-LPT9, and COM and\n"
+    "          LPT with a superscript 1, 2 or 3, in any letter case, also with an extension (con.txt,\n"
+    "          COM1.log; spaces before the extension ignored);\n"
+    "        - two names of one folder that are one on Windows, which compares names through NTFS's\n"
+    "          upper-case table, Unicode's simple upper case (here Unicode @UNICODE@): Readme.txt and\n"
+    "          README.TXT collide, and so do @PAIRS@;\n"
+    "        - a path too long for the installer under its default folder. The installer works within\n"
+    "          Windows' MAX_PATH rules: a file's full path takes at most @FILE_PATH@ UTF-16 units, a\n"
+    "          folder's at most @DIR_PATH@ (room for an 8.3 name inside it). Under the longest default\n"
+    "          folder, @DEFAULT_DIR@ (@DEFAULT_UNITS@ units, a 32-bit installer on 64-bit Windows),\n"
+    "          a file's path below it takes at most @FILE_NAME@ units and a folder's @DIR_NAME@.\n"
+    "      Programs: the cashier program @CASHIER@ must be at the top of SRC_DIR, and the service\n"
+    "      program @SERVICE@ too when --flags asks for its shortcut (1) or its start (2), each a\n"
+    "      Windows program (a PE image: \"MZ\", the header offset at 0x3C inside the file, \"PE\\0\\0\"\n"
+    "      there); otherwise pack refuses the tree, saying which and why (exit 1).\n"
+    "        --allow-missing-programs  pack even when those programs are missing or are not PE\n"
+    "                            images (an installer for testing, or a product that adds them later)\n"
+    "      Dictionary: --level picks xz's preset dictionaries, levels 0-8: 256K, 1M, 2M, 4M, 4M, 8M,\n"
+    "      8M, 16M, 32M; level 9: 128M. A block smaller than that gets the smallest power of two\n"
+    "      holding it (at least 4K).\n"
+    "      Memory: pack ends with the memory installing the result needs (\"installing needs about N\n"
+    "      MiB of memory\"): the whole payload, which the installer reads into memory first, and the\n"
+    "      blocks it decodes at once, as many in a row as fit in @BUDGET@ MiB of unpacked bytes (a block\n"
+    "      alone may pass that). For old terminals with little memory, choose a smaller --block-size.\n"
+    "\n"
     "  list INSTALLER\n"
     "      Prints the block directory (first-block offset, count, each block's stored and unpacked\n"
     "      size, properties byte with lc/lp/pb or \"stored\", dictionary and CRC-32), whether there\n"
@@ -88,6 +123,34 @@ const char USAGE[] =
     "      could not build the installer (a STUB without the mark among the reasons)\n"
     "  2   the installer cannot be read or its payload is damaged\n"
     "  64  usage error\n";
+
+std::string shown(const char* cp936) {
+    return cp936_for_display(reinterpret_cast<const unsigned char*>(cp936), strlen(cp936));
+}
+
+// USAGE with the product's names and limits put in, names in the console's encoding.
+std::string usage_text() {
+    // Pairs of names Windows takes for one (code page 936 bytes): Greek, Cyrillic and full-width Latin.
+    const std::string pairs = shown("\xa6\xb8.txt") + " and " + shown("\xa6\xd8.txt") + ", " + shown("\xa7\xa5") +
+                              " and " + shown("\xa7\xd5") + ", " + shown("\xa3\xc1") + " and " + shown("\xa3\xe1");
+    const std::pair<const char*, std::string> fields[] = {
+        {"@UNICODE@", UPCASE_UNICODE_VERSION},
+        {"@PAIRS@", pairs},
+        {"@FILE_PATH@", std::to_string(WINDOWS_FILE_PATH_MAX)},
+        {"@DIR_PATH@", std::to_string(WINDOWS_DIR_PATH_MAX)},
+        {"@DEFAULT_DIR@", std::string(LONGEST_PROGRAM_FILES_DIR) + "\\" + shown(PRODUCT_DIR_NAME) + "\\"},
+        {"@DEFAULT_UNITS@", std::to_string(LONGEST_DEFAULT_INSTALL_DIR_UNITS)},
+        {"@FILE_NAME@", std::to_string(INSTALL_FILE_NAME_LIMIT)},
+        {"@DIR_NAME@", std::to_string(INSTALL_DIR_NAME_LIMIT)},
+        {"@CASHIER@", shown(CASHIER_PROGRAM)},
+        {"@SERVICE@", shown(SERVICE_PROGRAM)},
+        {"@BUDGET@", std::to_string(PIPELINE_BUDGET_CAP >> 20)},
+    };
+    std::string text = USAGE;
+    for (const auto& [field, value] : fields)
+        for (size_t at; (at = text.find(field)) != std::string::npos;) text.replace(at, strlen(field), value);
+    return text;
+}
 
 struct UsageError {
     std::string what;
@@ -146,6 +209,8 @@ PackOptions parse_pack(const std::vector<std::string>& args) {
             options.checksums = false;
         } else if (a == "--no-stored") {
             options.stored = false;
+        } else if (a == "--allow-missing-programs") {
+            options.require_programs = false;
         } else if (a == "--jobs") {
             options.jobs = unsigned(size_option(a, value(), 1, 256, "1-256"));
         } else if (a.size() > 1 && a[0] == '-') {
@@ -173,7 +238,7 @@ int run(const std::vector<std::string>& args) {
     if (args.empty()) throw UsageError{"mkinstaller", "needs a command"};
     const std::string& command = args[0];
     if (command == "help" || command == "--help" || command == "-h") {
-        fputs(USAGE, stdout);
+        fputs(mkinstaller_usage(), stdout);
         return MKI_OK;
     }
     if (command == "pack") {
@@ -200,7 +265,10 @@ int run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-const char* mkinstaller_usage() { return USAGE; }
+const char* mkinstaller_usage() {
+    static const std::string text = usage_text();
+    return text.c_str();
+}
 
 int run_mkinstaller(const std::vector<std::string>& args) {
     int status;

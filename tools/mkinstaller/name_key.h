@@ -4,7 +4,8 @@
 #include <string>
 
 // The name with ASCII letters folded to lower case and '/' turned into '\', stepping whole code page 936
-// characters so that trail bytes stay as they are. Two names with the same key are one file on Windows.
+// characters so that trail bytes stay as they are: how verify finds a record's directory and pack a program
+// among stored names. Pack compares the names of a tree with Windows's full case folding (windows_name_key).
 std::string name_key(const unsigned char* name, size_t len);
 
 // Length of the directory part of a stored name: the bytes before its last separator (0 when the name

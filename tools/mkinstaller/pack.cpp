@@ -10,12 +10,15 @@
 #include "container_writer.h"
 #include "host.h"
 #include "incompressible.h"
+#include "install_memory.h"
 #include "installer_file.h"
 #include "ordered_jobs.h"
 #include "pack_error.h"
 #include "payload/format.h"
+#include "payload/pipeline.h"
 #include "payload/reader_mark.h"
 #include "payload/tail.h"
+#include "product_check.h"
 
 namespace fs = std::filesystem;
 
@@ -106,6 +109,18 @@ unsigned job_threads(const PackOptions& options) {
     return processors ? processors : 1;
 }
 
+// MiB to one decimal, rounded up, so that a small installer does not show 0.
+double mib_up(uint64_t bytes) { return double((bytes * 10 + (1u << 20) - 1) >> 20) / 10; }
+
+// What an old terminal needs to install the result, so that a vendor can choose a smaller --block-size.
+void print_install_memory(const std::vector<BlockFootprint>& blocks) {
+    const InstallMemory m = install_memory(blocks);
+    printf("installing needs about %.1f MiB of memory (%.1f MiB of payload read whole, and up to %.1f MiB of "
+           "blocks decoded at once within the installer's %llu MiB budget)\n",
+           mib_up(m.payload + m.decoded), mib_up(m.payload), mib_up(m.decoded),
+           (unsigned long long)(PIPELINE_BUDGET_CAP >> 20));
+}
+
 // Half of the memory, so that the blocks in progress leave room for everything else on the machine.
 uint64_t memory_budget() {
     const uint64_t usable = usable_memory();
@@ -118,6 +133,7 @@ void pack_installer(const PackOptions& options) {
     const std::vector<uint8_t> stub = read_stub(options);
     const std::vector<SourceEntry> entries = walk_source_tree(options.source);
     if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
+    if (options.require_programs) check_product_programs(options.source, entries, options.flags);
     const unsigned threads = job_threads(options);
     const uint64_t budget = memory_budget();
     const std::vector<char> store =
@@ -129,6 +145,7 @@ void pack_installer(const PackOptions& options) {
     file.append(stub);
     std::vector<PackedBlock> packed(plan.size());
     std::vector<uint32_t> sizes, checksums;
+    std::vector<BlockFootprint> footprints;
     uint32_t total = 0;
     OrderedJobs jobs;
     jobs.count = plan.size();
@@ -142,6 +159,8 @@ void pack_installer(const PackOptions& options) {
         print_block(i, block, plan[i].unpacked);
         file.append(block.bytes);
         sizes.push_back(uint32_t(block.bytes.size()));
+        footprints.push_back({block.bytes.size(), plan[i].unpacked,
+                              block_properties(block.bytes.data()) == BLOCK_PROPS_STORED});
         if (options.checksums) checksums.push_back(block_checksum(block.bytes.data(), int32_t(block.bytes.size())));
         total += plan[i].unpacked;
     };
@@ -152,4 +171,5 @@ void pack_installer(const PackOptions& options) {
     file.commit();
     printf("wrote %s: %llu bytes, %zu blocks, %u bytes unpacked, flags %d\n", path_for_display(options.out).c_str(),
            (unsigned long long)file.size(), plan.size(), total, flags);
+    print_install_memory(footprints);
 }

@@ -13,6 +13,7 @@ struct PackOptions {
     int flags = 0;                          // the worker's option flags, 0-3
     bool checksums = true;                  // a CRC-32 table after the directory (option flag 0x80)
     bool stored = true;                     // stored blocks for what LZMA does not shrink; the stub must read them
+    bool require_programs = true;           // the cashier program (and the service program flags ask for) at the top
     // Largest unpacked block, but a single larger file gets its own. 64 MiB: two such blocks decode side by side
     // within the installer's 128 MiB budget, at 1.026 x the size of the product in as few blocks as possible
     // (the benchmark's split table).
@@ -22,11 +23,13 @@ struct PackOptions {
 };
 
 // Reads the stub and, unless options.stored is off, requires PAYLOAD_READER_MARK in its bytes; walks the
-// source; with options.stored, finds the files that LZMA does not shrink (find_unshrinkable_files) and plans
+// source, refusing it with every entry Windows could not install as it is (walk_source_tree); unless
+// options.require_programs is off, requires the programs the installer starts (check_product_programs); with options.stored, finds the files that LZMA does not shrink (find_unshrinkable_files) and plans
 // them into stored blocks after the LZMA blocks (plan_blocks), and stores any LZMA block whose data comes out
 // no smaller than its stream. Packs the blocks on up to options.jobs threads while the estimated memory of
 // the blocks in progress stays under half of usable_memory(); the output is the same for any number of jobs.
 // Writes options.out atomically (a temporary beside it, then a rename), with the checksum table and flag
-// 0x80 unless options.checksums is off, and reports each block on stdout in order. Throws PackError naming
+// 0x80 unless options.checksums is off, and reports each block on stdout in order, then the installer written
+// and the memory installing it takes (install_memory). Throws PackError naming
 // the file at fault: the stub without the mark, say, or a file that changed while it was being packed.
 void pack_installer(const PackOptions& options);
