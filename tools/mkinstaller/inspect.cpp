@@ -42,7 +42,11 @@ void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t 
     if (checksums) printf("checksums: a CRC-32 for each block at %d\n", tail_checksum_offset(&tail));
     else printf("checksums: none\n");
     printf("trailer: directory at %d, total unpacked %u, flags %d\n", tail.dir_offset, tail.total_unpacked, tail.flags);
-    if (tail.end != file_size)
+    // A certificate table is longer than the 7 bytes of padding a removed one leaves behind.
+    if (tail.end != file_size && file_size - tail.end <= 7)
+        printf("padding: the payload ends at %d; %d zero bytes follow, left by a removed signature\n", tail.end,
+               file_size - tail.end);
+    else if (tail.end != file_size)
         printf("signature: the payload ends at %d; the certificate table and its padding take the last %d bytes\n",
                tail.end, file_size - tail.end);
 }
