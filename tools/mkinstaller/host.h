@@ -17,6 +17,9 @@ std::string cp936_for_display(const unsigned char* name, size_t len);
 std::filesystem::path path_from_arg(const char* arg);
 std::string path_for_display(const std::filesystem::path& path);
 
+// fopen for a path of any name (wide on Windows); null with errno set when it cannot be opened.
+FILE* open_path(const std::filesystem::path& path, const char* mode);
+
 // True when the stream is an interactive terminal.
 bool is_terminal(FILE* stream);
 

@@ -53,6 +53,8 @@ std::filesystem::path path_from_arg(const char* arg) { return std::filesystem::p
 
 std::string path_for_display(const std::filesystem::path& path) { return path.native(); }
 
+FILE* open_path(const std::filesystem::path& path, const char* mode) { return fopen(path.c_str(), mode); }
+
 bool is_terminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 uint64_t usable_memory() {

@@ -55,6 +55,11 @@ std::string path_for_display(const std::filesystem::path& path) {
     return out;
 }
 
+FILE* open_path(const std::filesystem::path& path, const char* mode) {
+    const std::string narrow(mode);
+    return _wfopen(path.c_str(), std::wstring(narrow.begin(), narrow.end()).c_str());
+}
+
 bool is_terminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
 uint64_t usable_memory() {

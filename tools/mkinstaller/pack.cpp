@@ -3,19 +3,19 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <thread>
 
 #include "container_writer.h"
 #include "host.h"
 #include "incompressible.h"
+#include "input_file.h"
 #include "installer_file.h"
 #include "ordered_jobs.h"
 #include "pack_error.h"
 #include "payload/format.h"
-#include "payload/reader_mark.h"
 #include "payload/tail.h"
+#include "stub_image.h"
 
 namespace fs = std::filesystem;
 
@@ -30,29 +30,11 @@ struct PackedBlock {
     size_t dirs = 0, files = 0;
 };
 
-bool holds_reader_mark(const std::vector<uint8_t>& image) {
-    static const char mark[] = PAYLOAD_READER_MARK;
-    return std::search(image.begin(), image.end(), mark, mark + sizeof mark - 1) != image.end();
-}
-
-std::vector<uint8_t> read_stub(const PackOptions& options) {
-    const std::string shown = path_for_display(options.stub);
-    std::ifstream file(options.stub, std::ios::binary);
-    if (!file) throw PackError(shown, "cannot be opened for reading");
-    const std::vector<uint8_t> stub((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (stub.empty()) throw PackError(shown, "is empty; the stub is the installer's program image");
-    if (options.stored && !holds_reader_mark(stub))
-        throw PackError(shown, "is a program image from an older build that cannot read stored blocks; rebuild "
-                               "it, or pack with --no-stored");
-    return stub;
-}
-
 std::vector<uint8_t> read_whole(const fs::path& path, uint64_t expected) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw PackError(path_for_display(path), "cannot be opened for reading");
+    const InputFile in = open_input(path);
     std::vector<uint8_t> data(expected);
-    in.read(reinterpret_cast<char*>(data.data()), std::streamsize(expected));
-    if (uint64_t(in.gcount()) != expected || in.peek() != std::ifstream::traits_type::eof())
+    char beyond;
+    if (!read_input_at(in.get(), path, 0, data.data(), data.size()) || fread(&beyond, 1, 1, in.get()) != 0)
         throw PackError(path_for_display(path), "changed size while it was being packed");
     return data;
 }
@@ -115,7 +97,10 @@ uint64_t memory_budget() {
 }  // namespace
 
 void pack_installer(const PackOptions& options) {
-    const std::vector<uint8_t> stub = read_stub(options);
+    // The output first: a wrong OUT fails at once, not after minutes of compression.
+    check_output(options.out, options.source);
+    InstallerFile file(options.out);
+    const std::vector<uint8_t> stub = read_stub_image(options.stub, options.stored);
     const std::vector<SourceEntry> entries = walk_source_tree(options.source);
     if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
     const unsigned threads = job_threads(options);
@@ -125,7 +110,6 @@ void pack_installer(const PackOptions& options) {
     const std::vector<BlockPlan> plan =
         plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums));
 
-    InstallerFile file(options.out);
     file.append(stub);
     std::vector<PackedBlock> packed(plan.size());
     std::vector<uint32_t> sizes, checksums;
