@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "container_writer.h"
 #include "exit_codes.h"
 #include "extract_command.h"
 #include "support/test_support.h"
@@ -60,6 +61,9 @@ TEST(Cli, ExitCodesAndMessages) {
         {{"list", f.stub}, MKI_DAMAGED, "mkinstaller: " + f.stub + ": "},
         {{"extract", f.stub, f.scratch / "out"}, MKI_DAMAGED, "mkinstaller: " + f.stub + ": "},
         {{"extract", f.installer, f.blocked + native_separator() + "sub"}, MKI_FAILED, "mkinstaller: " + f.blocked},
+        {{"extract", missing, f.scratch / "out"}, MKI_DAMAGED,
+         "mkinstaller: " + missing + ": cannot be opened or read: No such file or directory\n"},
+        {{"list", missing}, MKI_DAMAGED, "mkinstaller: " + missing + ": cannot be opened or read: No such file or directory\n"},
         {{"verify", f.installer}, MKI_OK, ""},
         {{"extract", f.installer, f.scratch / "out"}, MKI_OK, ""},
     };
@@ -90,6 +94,53 @@ TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
                                  "\n        jitong-setup payload reader 1: lzma stored\n", "\n  0 ", "\n  1 ",
                                  "\n  2 ", "\n  64 "})
             EXPECT_NE(run.out.find(word), std::string::npos) << spelling << " lacks " << word;
+    }
+}
+
+TEST(Cli, ExtractNamesWhatFailedAndWhy) {
+    Fixture f;
+    const std::string sep(1, native_separator());
+    auto installer_of = [&](const char* name, const std::vector<uint8_t>& stream) {
+        const std::string path = f.scratch / name;
+        write_file_bytes(path, build_installer(bytes_of("MZ"), {encode(stream)}, uint32_t(stream.size()), 0));
+        return path;
+    };
+    const std::string cut = installer_of("cut.exe", {1, 0, 2, '\\', 'd'});
+    const std::string unsafe = installer_of("unsafe.exe", stream_of({{"\\d", nullptr}, {"\\d\\..\\..\\x.txt", "x"}}));
+    std::vector<uint8_t> undecodable = build_installer(bytes_of("MZ"), {encode(stream_of({{"\\a.txt", "alpha"}}))}, 20, 0);
+    undecodable[2 + 9] ^= 0xFF;  // the first byte of the LZMA data must be 0
+    write_file_bytes(f.scratch / "undecodable.exe", undecodable);
+    const std::string into = f.blocked + sep + "sub";
+    struct Case {
+        const char* what;
+        std::string installer;
+        std::string start, end;  // of standard error; the system's own words lie between them
+    } cases[] = {
+        {"a file that cannot be written", f.installer,
+         "mkinstaller: " + into + sep + sep + "a.txt: cannot be written: ", " (block 0: \\a.txt)\n"},
+        {"a stream cut short", cut,
+         "mkinstaller: " + cut + ": block 0: damaged record stream: record stream cut short (a record runs past the "
+         "end, or no end record)\n", ""},
+        {"an unsafe name", unsafe,
+         "mkinstaller: " + unsafe + ": block 0: damaged record stream: unsafe name (would write outside the install "
+         "directory) (\\d\\..\\..\\x.txt)\n", ""},
+        {"a block that does not decode", f.scratch / "undecodable.exe",
+         "mkinstaller: " + f.scratch / "undecodable.exe" + ": block 0: does not decode (damaged data, or out of memory)\n",
+         ""},
+    };
+    for (const Case& c : cases) {
+        testing::internal::CaptureStdout();
+        CliRun run = run_cli({"extract", c.installer, into});
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(run.status, MKI_FAILED) << c.what;
+        ASSERT_GE(run.err.size(), c.start.size() + c.end.size()) << c.what << ": " << run.err;
+        EXPECT_EQ(run.err.substr(0, c.start.size()), c.start) << c.what;
+        EXPECT_EQ(run.err.substr(run.err.size() - c.end.size()), c.end) << c.what;
+        if (c.end.empty()) {
+            EXPECT_EQ(run.err, c.start) << c.what;
+        } else {
+            EXPECT_GT(run.err.size(), c.start.size() + c.end.size()) << c.what << ": the system's reason";
+        }
     }
 }
 

@@ -173,7 +173,7 @@ int run(const std::vector<std::string>& args) {
     if (args.empty()) throw UsageError{"mkinstaller", "needs a command"};
     const std::string& command = args[0];
     if (command == "help" || command == "--help" || command == "-h") {
-        fputs(USAGE, stdout);
+        tool_print(stdout, "%s", USAGE);
         return MKI_OK;
     }
     if (command == "pack") {
@@ -182,18 +182,18 @@ int run(const std::vector<std::string>& args) {
             pack_installer(options);
         } catch (const PackError& e) {
             fflush(stdout);
-            fprintf(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
+            tool_print(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
             return MKI_FAILED;
         }
         return MKI_OK;
     }
     if (command == "list" || command == "verify") {
         expect_args(args, 1, "INSTALLER");
-        return inspect_installer(args[1].c_str(), command == "list");
+        return inspect_installer(path_from_arg(args[1].c_str()), command == "list");
     }
     if (command == "extract") {
         expect_args(args, 2, "INSTALLER DIR");
-        return extract_installer(args[1].c_str(), args[2].c_str(), is_terminal(stderr));
+        return extract_installer(path_from_arg(args[1].c_str()), path_from_arg(args[2].c_str()), is_terminal(stderr));
     }
     throw UsageError{command, "unknown command (pack, list, verify, extract, help)"};
 }
@@ -207,11 +207,11 @@ int run_mkinstaller(const std::vector<std::string>& args) {
     try {
         status = run(args);
     } catch (const UsageError& e) {
-        fprintf(stderr, "mkinstaller: %s: %s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.reason.c_str());
+        tool_print(stderr, "mkinstaller: %s: %s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.reason.c_str());
         status = MKI_USAGE;
     } catch (const std::exception& e) {
         // Out of memory or a file system fault the commands did not foresee.
-        fprintf(stderr, "mkinstaller: %s\n", e.what());
+        tool_print(stderr, "mkinstaller: %s\n", e.what());
         status = MKI_FAILED;
     }
     fflush(stdout);

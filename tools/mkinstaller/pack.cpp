@@ -76,10 +76,10 @@ uint64_t block_cost(const BlockPlan& plan, const EncodeOptions& encode) {
 }
 
 void print_block(size_t index, const PackedBlock& block, uint32_t unpacked) {
-    printf("block %zu: %zu directories, %zu files, %u bytes -> %zu bytes, ", index, block.dirs, block.files,
+    tool_print(stdout, "block %zu: %zu directories, %zu files, %u bytes -> %zu bytes, ", index, block.dirs, block.files,
            unsigned(unpacked), block.bytes.size());
-    if (block_properties(block.bytes.data()) == BLOCK_PROPS_STORED) printf("stored\n");
-    else printf("LZMA dictionary %u\n", unsigned(block_dictionary_size(block.bytes.data())));
+    if (block_properties(block.bytes.data()) == BLOCK_PROPS_STORED) tool_print(stdout, "stored\n");
+    else tool_print(stdout, "LZMA dictionary %u\n", unsigned(block_dictionary_size(block.bytes.data())));
 }
 
 unsigned job_threads(const PackOptions& options) {
@@ -134,6 +134,6 @@ void pack_installer(const PackOptions& options) {
     const int flags = options.flags | (options.checksums ? PAYLOAD_FLAG_CHECKSUMS : 0);
     file.append(payload_tail(uint32_t(stub.size()), sizes, total, uint8_t(flags), checksums));
     file.commit();
-    printf("wrote %s: %llu bytes, %zu blocks, %u bytes unpacked, flags %d\n", path_for_display(options.out).c_str(),
+    tool_print(stdout, "wrote %s: %llu bytes, %zu blocks, %u bytes unpacked, flags %d\n", path_for_display(options.out).c_str(),
            (unsigned long long)file.size(), plan.size(), total, flags);
 }
