@@ -7,6 +7,7 @@
 #include "container_writer.h"
 #include "exit_codes.h"
 #include "extract_command.h"
+#include "pack.h"
 #include "support/test_support.h"
 #include "tree_fixture.h"
 
@@ -92,6 +93,9 @@ TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
                                  "extract INSTALLER DIR", "--flags", "--block-size", "--level", "--dict",
                                  "--end-marker", "--no-checksums", "--no-stored", "--jobs N",
                                  "\n        jitong-setup payload reader 1: lzma stored\n", "\n  0 ", "\n  1 ",
+                                 "--version", "not a Windows program", "already an installer: pass its program image",
+                                 "a program image from an older build that cannot read\n  stored blocks",
+                                 "FIFO", "must not lie in SRC_DIR", "WriteConsoleW", "UTF-8", "remove-signature",
                                  "\n  2 ", "\n  64 "})
             EXPECT_NE(run.out.find(word), std::string::npos) << spelling << " lacks " << word;
     }
@@ -158,6 +162,34 @@ TEST(Cli, ExtractTracesOnStdoutAndDrawsTheBarOnStderr) {
     const std::string full = "[" + std::string(40, '#') + "] 100.0%\n";
     ASSERT_GE(err.size(), full.size());
     EXPECT_EQ(err.substr(err.size() - full.size()), full);
+}
+
+TEST(Cli, PackDrawsTheBarWithBytesAndRateOnATerminalOnly) {
+    Fixture f;
+    PackOptions options;
+    options.stub = f.stub;
+    options.out = f.scratch / "again.exe";
+    options.source = f.src;
+    options.progress = true;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    pack_installer(options);
+    testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string full = "[" + std::string(40, '#') + "] 100.0%  0.0 MiB in, 0.0 MiB out, ";
+    const size_t last = err.rfind(full);
+    ASSERT_NE(last, std::string::npos) << err;
+    EXPECT_EQ(err.substr(err.size() - 7), " MiB/s\n") << err;
+    // Through the command line, whose stderr is no terminal here: no bar.
+    CliRun run = run_cli({"pack", "--stub", f.stub, "--out", f.scratch / "third.exe", f.src});
+    EXPECT_EQ(run.status, MKI_OK);
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(Cli, VersionIsTheToolsOwn) {
+    CliRun run = run_cli({"--version"});
+    EXPECT_EQ(run.status, MKI_OK);
+    EXPECT_EQ(run.out, "mkinstaller 1.3.0\n");
 }
 
 #ifdef MKINSTALLER_EXE

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #include "container_writer.h"
@@ -13,6 +14,7 @@
 #include "installer_file.h"
 #include "ordered_jobs.h"
 #include "pack_error.h"
+#include "progress_bar.h"
 #include "payload/format.h"
 #include "payload/tail.h"
 #include "stub_image.h"
@@ -111,6 +113,12 @@ void pack_installer(const PackOptions& options) {
         plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums));
 
     file.append(stub);
+    std::unique_ptr<TerminalProgress> bar(options.progress ? new TerminalProgress(stderr, true) : nullptr);
+    if (bar) {
+        uint64_t unpacked = 0;
+        for (const BlockPlan& block : plan) unpacked += block.unpacked;
+        bar->set_total(unpacked);
+    }
     std::vector<PackedBlock> packed(plan.size());
     std::vector<uint32_t> sizes, checksums;
     uint32_t total = 0;
@@ -119,6 +127,7 @@ void pack_installer(const PackOptions& options) {
     jobs.cost = [&](size_t i) { return block_cost(plan[i], options.encode); };
     jobs.run = [&](size_t i) {
         packed[i] = pack_block(entries, plan[i], options);
+        if (bar) bar->add_block(plan[i].unpacked, packed[i].bytes.size());
         return uint64_t(packed[i].bytes.size());
     };
     jobs.take = [&](size_t i) {
@@ -134,6 +143,8 @@ void pack_installer(const PackOptions& options) {
     const int flags = options.flags | (options.checksums ? PAYLOAD_FLAG_CHECKSUMS : 0);
     file.append(payload_tail(uint32_t(stub.size()), sizes, total, uint8_t(flags), checksums));
     file.commit();
+    if (bar) bar->finish(true);
+    bar.reset();
     tool_print(stdout, "wrote %s: %llu bytes, %zu blocks, %u bytes unpacked, flags %d\n", path_for_display(options.out).c_str(),
            (unsigned long long)file.size(), plan.size(), total, flags);
 }

@@ -19,6 +19,7 @@ struct PackOptions {
     uint64_t block_size = 64ull << 20;
     unsigned jobs = 0;                      // blocks packed at once; 0: one per processor
     EncodeOptions encode;                   // level, dictionary (0 = auto), end marker
+    bool progress = false;                  // a bar on stderr (a terminal): bytes in, bytes out, rate
 };
 
 // Checks options.out (check_output) and creates its temporary before anything else, so a wrong OUT fails
