@@ -18,6 +18,9 @@ bool cp936_from_native(const std::filesystem::path& name, std::string* out);
 // shown as \xNN.
 std::string cp936_for_display(const unsigned char* name, size_t len);
 
+// The bytes with every one of 0x80 or above as \xNN: a name that does not convert, still shown.
+std::string ascii_with_escapes(const std::string& bytes);
+
 // A path given on the command line (command_line_args' encoding) and back, for messages.
 std::filesystem::path path_from_arg(const char* arg);
 std::string path_for_display(const std::filesystem::path& path);

@@ -38,17 +38,7 @@ std::string cp936_for_display(const unsigned char* name, size_t len) {
     std::string bytes(reinterpret_cast<const char*>(name), len);
     std::string text;
     if (convert("UTF-8", "CP936", bytes, &text)) return text;
-    text.clear();
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            text += char(c);
-        } else {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02X", c);
-            text += hex;
-        }
-    }
-    return text;
+    return ascii_with_escapes(bytes);
 }
 
 std::vector<std::string> command_line_args(int argc, char** argv) {

@@ -63,17 +63,7 @@ std::string cp936_for_display(const unsigned char* name, size_t len) {
     const std::string bytes(reinterpret_cast<const char*>(name), len);
     const std::wstring wide = wide_from(CP_GBK, bytes);
     if (!wide.empty() || bytes.empty()) return utf8_from(wide);
-    std::string text;
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            text += char(c);
-        } else {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02X", c);
-            text += hex;
-        }
-    }
-    return text;
+    return ascii_with_escapes(bytes);
 }
 
 std::filesystem::path path_from_arg(const char* arg) { return std::filesystem::path(wide_from(CP_UTF8, arg)); }
