@@ -41,7 +41,9 @@ done
 stub=$build/$tree/setup-stub.exe
 if [ ! -f "$stub" ]; then
   stub=$build/placeholder-stub.exe
-  printf 'MZ placeholder installer stub: build the %s tree for the real one\r\n' "$tree" >"$stub"
+  # "MZ", the header pointer at 0x3C to "PE\0\0" at 0x40: the headers pack requires of a Windows program.
+  { printf 'MZ%58s\x40\x00\x00\x00PE\x00\x00' ''
+    printf 'placeholder installer stub: build the %s tree for the real one\r\n' "$tree"; } >"$stub"
   echo "make-sample: $build/$tree/setup-stub.exe not built; packing onto placeholder $stub"
   # The placeholder carries no reader mark, which pack requires for stored blocks.
   options+=(--no-stored)

@@ -1,5 +1,5 @@
 # Sourced by scripts that run wine: the environment every wine command of this project uses (wine.env beside
-# this file holds the values), the wine launcher for this machine, wine_cmd and windows_path.
+# this file holds the values), the wine launcher for this machine, wine_cmd, wineserver_running and windows_path.
 # WINEPREFIX defaults to the prefix inside the build tree; callers may point it elsewhere.
 _here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 export WINEPREFIX="${WINEPREFIX:-$(dirname "$_here")/build/wineprefix}"
@@ -20,5 +20,14 @@ else
 fi
 unset _here _name _value
 wine_cmd() { env LC_ALL="$wine_locale" "$JT_WINE" "$@"; }
+# True when a wineserver serves the prefix (it works in a directory named after the prefix's device and inode).
+wineserver_running() {
+  local key pid
+  key=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null || echo 0 0))
+  for pid in $(pgrep wineserver || true); do
+    case $(readlink "/proc/$pid/cwd" 2>/dev/null || true) in */"$key") return 0 ;; esac
+  done
+  return 1
+}
 # A Linux path as wine programs see it, on drive Z:.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }

@@ -7,13 +7,7 @@
 set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
 
-# A wineserver works in a directory named after the prefix's device and inode.
-key=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null || echo 0 0))
-running=false
-for pid in $(pgrep wineserver || true); do
-  case $(readlink "/proc/$pid/cwd" 2>/dev/null || true) in */"$key") running=true ;; esac
-done
-if ! $running; then
+if ! wineserver_running; then
   wineserver -p >/dev/null 2>&1 </dev/null &
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 fi

@@ -1,4 +1,5 @@
-// Signed installers: the certificate table from the PE headers, and the trailer found before it.
+// Signed installers: the certificate table from the PE headers, the trailer found before it, and the padding
+// that a removed signature leaves behind.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -137,4 +138,53 @@ TEST(SignedInstaller, TrailerAtTheEndStillWinsOverTheHeaders) {
     ASSERT_TRUE(load(build_installer(stub, {std::vector<uint8_t>(30, 1)}, 5, 0x02), &l));
     EXPECT_EQ(l.count, 1);
     EXPECT_EQ(l.flags, 0x02);
+}
+
+TEST(SignatureRemoved, ZeroPaddingAtTheEndOfAnImageWithoutCertificatesReadsAsUnsigned) {
+    using Edit = std::function<void(std::vector<uint8_t>&)>;
+    auto zeros = [](size_t n) -> Edit { return [n](std::vector<uint8_t>& f) { f.insert(f.end(), n, 0); }; };
+    auto bytes = [](std::vector<uint8_t> tail) -> Edit {
+        return [tail](std::vector<uint8_t>& f) { f.insert(f.end(), tail.begin(), tail.end()); };
+    };
+    struct Case {
+        const char* what;
+        Edit edit;
+        bool read;
+    } cases[] = {
+        {"1 zero byte", zeros(1), true},
+        {"2 zero bytes", zeros(2), true},
+        {"3 zero bytes", zeros(3), true},
+        {"4 zero bytes", zeros(4), true},
+        {"5 zero bytes", zeros(5), true},
+        {"6 zero bytes", zeros(6), true},
+        {"7 zero bytes", zeros(7), true},
+        {"8 zero bytes", zeros(8), false},
+        {"a non-zero byte among zeros", bytes({0, 1, 0}), false},
+        {"a non-zero last byte", bytes({0, 0, 7}), false},
+        {"zeros after an image that is no PE", [](std::vector<uint8_t>& f) { f[0x3C] = 0xF0; f.insert(f.end(), 3, 0); }, false},
+        {"zeros after an image whose security entry names a table",
+         [](std::vector<uint8_t>& f) {
+             put_le32(&f, security_entry_at(), 100);
+             put_le32(&f, security_entry_at() + 4, 8);
+             f.insert(f.end(), 3, 0);
+         },
+         false},
+        // Padding before a certificate table is the signed form's, and after one nothing may follow.
+        {"padding, then a certificate table", [](std::vector<uint8_t>& f) { append_signature(&f, 5); }, true},
+        {"a certificate table, then zeros", [](std::vector<uint8_t>& f) { append_signature(&f, 5); f.insert(f.end(), 3, 0); }, false},
+    };
+    for (uint8_t flags : {uint8_t(0x00), uint8_t(0x81)}) {
+        for (const Case& c : cases) {
+            std::vector<uint8_t> file = installer(flags);
+            c.edit(file);
+            Loaded l;
+            ASSERT_EQ(load(file, &l), c.read) << c.what << ", flags " << int(flags);
+            if (!c.read) continue;
+            EXPECT_EQ(l.count, 2) << c.what;
+            EXPECT_EQ(l.total, 777u) << c.what;
+            EXPECT_EQ(l.flags, flags) << c.what;
+            EXPECT_EQ(std::vector<uint8_t>(l.blocks[0]->data, l.blocks[0]->data + l.blocks[0]->size),
+                      std::vector<uint8_t>(30, 1)) << c.what;
+        }
+    }
 }

@@ -6,16 +6,9 @@
 
 #include "payload/decode.h"
 #include "payload/records.h"
+#include "platform/error.h"
 #include "platform/file.h"
 #include "platform/os.h"
-
-namespace {
-
-// Paths grow when names are converted to UTF-8 (a code page 936 character takes up to 3 bytes there, a
-// stored one 2); the limit is on the install directory's bytes and the name's stored bytes.
-constexpr size_t NATIVE_PATH_CAP = 4096;
-
-}  // namespace
 
 void make_dir(const char* path) {
     os_trace_path("mkdir ", path);
@@ -49,6 +42,19 @@ namespace {
 
 // The next record, waiting for the decoder while the bytes it needs are still to come. WALK_TRUNCATED when
 // they never come: the stream ends, or its decoding failed or stopped.
+void report(ExtractFailure* failure, int what, const char* path, const Record* record) {
+    if (!failure) return;
+    failure->what = what;
+    snprintf(failure->path, sizeof failure->path, "%s", path ? path : "");
+    size_t name_len = 0;
+    if (record && record->name) {
+        // A name past the path limit is cut to the buffer: enough to tell which record it was.
+        name_len = record->name_len < sizeof failure->name ? record->name_len : sizeof failure->name - 1;
+        memcpy(failure->name, record->name, name_len);
+    }
+    failure->name[name_len] = '\0';
+}
+
 int next_available_record(const StreamSource& source, RecordCursor* cursor, Record* record) {
     for (;;) {
         const int result = next_record(cursor, record);
@@ -61,10 +67,14 @@ int next_available_record(const StreamSource& source, RecordCursor* cursor, Reco
 
 }  // namespace
 
-int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress) {
+int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress,
+                 ExtractFailure* failure) {
     char path[NATIVE_PATH_CAP];
     const size_t dir_len = strlen(install_dir);
-    if (dir_len > PATH_LIMIT) return EXTRACT_FAILED;
+    if (dir_len > PATH_LIMIT) {
+        report(failure, EXTRACT_FAILED_PATH, install_dir, nullptr);
+        return EXTRACT_FAILED;
+    }
     memcpy(path, install_dir, dir_len + 1);
 
     // Every directory prefix of the install directory, its last component included. In UTF-8 a separator
@@ -85,18 +95,30 @@ int extract_from(const StreamSource& source, const char* install_dir, const Prog
     int result;
     while ((result = next_available_record(source, &cursor, &record)) == WALK_RECORD) {
         if (dir_len + record.name_len > PATH_LIMIT ||
-            !os_join_payload_path(path, sizeof path, install_dir, record.name, record.name_len))
+            !os_join_payload_path(path, sizeof path, install_dir, record.name, record.name_len)) {
+            report(failure, EXTRACT_FAILED_PATH, install_dir, &record);
             return EXTRACT_FAILED;
+        }
         if (record.type == RECORD_DIR) {
             make_dir(path);
             continue;
         }
         const int status = write_file(path, record.data, record.data_len);
+        // Taken at once: the progress report below may make system calls of its own.
+        const int error = status == EXTRACT_OK ? 0 : os_last_error();
         progress_advance(progress, cursor.pos - mark);
         mark = cursor.pos;
-        if (status != EXTRACT_OK) return EXTRACT_FAILED;
+        if (status != EXTRACT_OK) {
+            report(failure, EXTRACT_FAILED_WRITE, path, &record);
+            if (failure) failure->system_error = error;
+            return EXTRACT_FAILED;
+        }
     }
-    if (result != WALK_END) return EXTRACT_FAILED;
+    if (result != WALK_END) {
+        report(failure, EXTRACT_FAILED_RECORD, nullptr, result == WALK_UNSAFE_NAME ? &record : nullptr);
+        if (failure) failure->walk = result;
+        return EXTRACT_FAILED;
+    }
     if (record.type != RECORD_END) printf("invalid type %d\n", int(record.type));
     printf("extra end\n");
     return EXTRACT_OK;
@@ -105,4 +127,14 @@ int extract_from(const StreamSource& source, const char* install_dir, const Prog
 int extract_records(const unsigned char* stream, int32_t length, const char* install_dir,
                     const ProgressSink* progress) {
     return extract_from(StreamSource{stream, length, nullptr, nullptr}, install_dir, progress);
+}
+
+const char* extract_failure_text(int what) {
+    switch (what) {
+    case EXTRACT_FAILED_DECODE: return "does not decode (damaged data, or out of memory)";
+    case EXTRACT_FAILED_RECORD: return "damaged record stream";
+    case EXTRACT_FAILED_PATH: return "path too long, or a name with no form on this system";
+    case EXTRACT_FAILED_WRITE: return "cannot be written";
+    default: return "extraction failed";
+    }
 }

@@ -15,6 +15,30 @@ constexpr int EXTRACT_FAILED = 1;
 // this many. On Windows the system's own path limit (MAX_PATH, for the wide calls without the long-path
 // prefix) refuses long paths well before it; this one bounds the engine's own buffers on every platform.
 constexpr size_t PATH_LIMIT = 1023;
+// Paths grow when names are converted to UTF-8 (a code page 936 character takes up to 3 bytes there, a stored
+// one 2); the limit above is on the install directory's bytes and the name's stored bytes.
+constexpr size_t NATIVE_PATH_CAP = 4096;
+
+// What an extraction failed at, for a caller that says more than the installer's one message (the vendor
+// tool). The installer passes no report; a report changes nothing in what extraction does.
+constexpr int EXTRACT_FAILED_DECODE = 1;  // the block does not decode (damaged data), or memory for it ran out
+constexpr int EXTRACT_FAILED_RECORD = 2;  // the record stream breaks its limits; walk says how
+constexpr int EXTRACT_FAILED_PATH = 3;    // install directory + name over PATH_LIMIT bytes, or no native form
+constexpr int EXTRACT_FAILED_WRITE = 4;   // a file could not be created or written whole
+
+// Filled by the extracting thread when extraction fails; untouched on success (the caller zeroes it first).
+struct ExtractFailure {
+    int what;                     // EXTRACT_FAILED_*; 0 while nothing failed
+    int32_t block;                // the failing block's index in directory order
+    int walk;                     // EXTRACT_FAILED_RECORD: the WALK_* result that ended the walk
+    int system_error;             // EXTRACT_FAILED_WRITE: os_last_error() right after the failed call
+    char path[NATIVE_PATH_CAP];   // the path being created (PATH: the install directory when the name has
+                                  // no place); empty for DECODE and RECORD
+    unsigned char name[PATH_LIMIT + 1];  // the record's stored name (code page 936), NUL-terminated; may be empty
+};
+
+// A few words saying what an EXTRACT_FAILED_* value means, for messages.
+const char* extract_failure_text(int what);
 
 // Sets progress's maximum to 3 x total (clamped to the 32-bit range), then decodes the blocks ahead on as many
 // threads as the machine has processors, within a budget of unpacked bytes in flight, and extracts their records
@@ -25,10 +49,10 @@ constexpr size_t PATH_LIMIT = 1023;
 // calls from any thread), extraction by the stream bytes up to each file record; progress may be null.
 // The first failure, in block order, returns EXTRACT_FAILED: no record of a later block is written, every
 // thread is joined and every buffer released; what was written stays. The blocks stay the caller's.
-// EXTRACT_OK also when count <= 0.
+// EXTRACT_OK also when count <= 0. failure, when not null, receives what failed (see ExtractFailure).
 // install_dir is UTF-8 (see platform/os.h) and ends with a separator.
 int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
-                    bool verified, const ProgressSink* progress);
+                    bool verified, const ProgressSink* progress, ExtractFailure* failure = nullptr);
 
 // What extraction reads: a block's record stream of length bytes, all there (wait_for null), or still being
 // decoded: wait_for(context, need) returns once at least need bytes are final (need <= length) and gives how
@@ -40,8 +64,10 @@ struct StreamSource {
     void* context;
 };
 
-// extract_records over a source, waiting for its bytes as the walk needs them.
-int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress);
+// extract_records over a source, waiting for its bytes as the walk needs them. failure, when not null,
+// receives what failed, all but the block's index.
+int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress,
+                 ExtractFailure* failure = nullptr);
 
 // Walks one record stream of length bytes: creates the install directory's prefixes, then each directory
 // and file. EXTRACT_FAILED when a file cannot be opened or written whole, or the stream breaks its limits:

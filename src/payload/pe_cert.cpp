@@ -1,4 +1,4 @@
-// Finds the certificate table that Authenticode signing appends to a PE image, from the image's headers.
+// Reads a PE image's headers: the program's signature, and the certificate table that Authenticode signing appends.
 #include "payload/pe_cert.h"
 
 namespace {
@@ -15,15 +15,12 @@ constexpr uint16_t PE32_MAGIC = 0x10B;
 constexpr uint16_t PE32_PLUS_MAGIC = 0x20B;
 constexpr uint32_t SECURITY_DIRECTORY = 4;
 
-}  // namespace
-
-bool pe_certificate_table(const unsigned char* head, size_t head_len, uint32_t file_size, uint32_t* table_offset) {
-    if (!head || head_len < DOS_PE_POINTER + 4 || head[0] != 'M' || head[1] != 'Z') return false;
-    // 64-bit sums: a pointer near 4 GiB must not wrap the bounds tests.
+// The security directory entry of a PE32 or PE32+ image whose headers lie within head: false when there is none.
+bool security_entry(const unsigned char* head, size_t head_len, uint32_t* offset, uint32_t* size) {
+    if (!pe_has_signature(head, head_len)) return false;
     const uint64_t pe = le32(head + DOS_PE_POINTER);
     const uint64_t optional = pe + 4 + COFF_HEADER_SIZE;
     if (optional + 2 > head_len) return false;
-    if (head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 || head[pe + 3] != 0) return false;
     const uint16_t optional_size = le16(head + pe + 4 + COFF_OPTIONAL_SIZE);
 
     // The data directories follow the fixed fields, whose size depends on the image's word size.
@@ -37,9 +34,29 @@ bool pe_certificate_table(const unsigned char* head, size_t head_len, uint32_t f
     if (le32(head + optional + count_at) <= SECURITY_DIRECTORY) return false;
 
     // Unlike every other directory entry, the security entry holds a file offset, not a memory address.
-    const uint64_t offset = le32(head + optional + entry_at);
-    const uint64_t size = le32(head + optional + entry_at + 4);
-    if (size == 0 || offset == 0 || offset + size != file_size) return false;
-    *table_offset = uint32_t(offset);
+    *offset = le32(head + optional + entry_at);
+    *size = le32(head + optional + entry_at + 4);
     return true;
+}
+
+}  // namespace
+
+bool pe_has_signature(const unsigned char* head, size_t head_len) {
+    if (!head || head_len < DOS_PE_POINTER + 4 || head[0] != 'M' || head[1] != 'Z') return false;
+    // 64-bit sums: a pointer near 4 GiB must not wrap the bounds tests.
+    const uint64_t pe = le32(head + DOS_PE_POINTER);
+    return pe + 4 <= head_len && head[pe] == 'P' && head[pe + 1] == 'E' && head[pe + 2] == 0 && head[pe + 3] == 0;
+}
+
+bool pe_certificate_table(const unsigned char* head, size_t head_len, uint32_t file_size, uint32_t* table_offset) {
+    uint32_t offset = 0, size = 0;
+    if (!security_entry(head, head_len, &offset, &size)) return false;
+    if (size == 0 || offset == 0 || uint64_t(offset) + size != file_size) return false;
+    *table_offset = offset;
+    return true;
+}
+
+bool pe_without_certificates(const unsigned char* head, size_t head_len) {
+    uint32_t offset = 0, size = 0;
+    return security_entry(head, head_len, &offset, &size) && offset == 0 && size == 0;
 }

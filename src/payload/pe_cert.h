@@ -1,4 +1,4 @@
-// The certificate table of a signed PE image: where Authenticode signing put it, read from the headers.
+// A PE image's headers: whether a file is a Windows program, and where Authenticode signing put its certificate table.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -14,3 +14,11 @@ constexpr size_t PE_HEAD_LIMIT = 4096;
 // False for anything else: not a PE image, headers beyond head_len, no entry, an empty entry, or a table
 // that does not end the file. Never reads past head + head_len.
 bool pe_certificate_table(const unsigned char* head, size_t head_len, uint32_t file_size, uint32_t* table_offset);
+
+// True when head (the file's first head_len bytes) starts like a Windows program: "MZ", and the DOS header's
+// pointer leading to "PE\0\0" within head. Says nothing of what follows the signature.
+bool pe_has_signature(const unsigned char* head, size_t head_len);
+
+// True when the headers are a PE32 or PE32+ image, as for pe_certificate_table, whose security entry is there
+// and empty (offset 0, size 0): an image never signed, or one whose signature was removed again.
+bool pe_without_certificates(const unsigned char* head, size_t head_len);

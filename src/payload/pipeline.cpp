@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "payload/decode.h"
@@ -169,7 +170,22 @@ void release_block(Pipeline* p, Job& job) {
     os_monitor_leave(p->monitor);
 }
 
-int extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inline_decoding) {
+// The failing block's index, and DECODE when its decoding failed, which a followed walk may have seen first
+// as a stream cut short.
+int block_failed(Pipeline* p, int32_t index, int what, ExtractFailure* failure) {
+    if (!failure) return EXTRACT_FAILED;
+    os_monitor_enter(p->monitor);
+    const bool decode_failed = p->jobs[index].state == FAILED;
+    os_monitor_leave(p->monitor);
+    if (decode_failed || what == EXTRACT_FAILED_DECODE) {
+        memset(failure, 0, sizeof *failure);
+        failure->what = EXTRACT_FAILED_DECODE;
+    }
+    failure->block = index;
+    return EXTRACT_FAILED;
+}
+
+int extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inline_decoding, ExtractFailure* failure) {
     for (int32_t i = 0; i < p->count; ++i) {
         Job& job = p->jobs[i];
         // Without a thread of its own, each block is decoded here, whole, before its records.
@@ -181,13 +197,15 @@ int extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inl
             if (claimed == i) run_decoder(p, i);
         }
         const bool follow = verified && !job.stored;
-        if (!await_block(p, i, follow)) return EXTRACT_FAILED;
+        if (!await_block(p, i, follow)) return block_failed(p, i, EXTRACT_FAILED_DECODE, failure);
         JobRef context{p, &job};
         const StreamSource source{job.stream, int32_t(job.unpacked), follow ? wait_for_bytes : nullptr, &context};
-        if (extract_from(source, install_dir, p->progress) != EXTRACT_OK) return EXTRACT_FAILED;
+        if (extract_from(source, install_dir, p->progress, failure) != EXTRACT_OK)
+            return block_failed(p, i, failure ? failure->what : 0, failure);
         // A followed block must also decode to its end, as a whole block would have: a failure after its last
         // record still fails the installation.
-        if (follow && wait_for_bytes(&context, int32_t(job.unpacked)) != int32_t(job.unpacked)) return EXTRACT_FAILED;
+        if (follow && wait_for_bytes(&context, int32_t(job.unpacked)) != int32_t(job.unpacked))
+            return block_failed(p, i, EXTRACT_FAILED_DECODE, failure);
         release_block(p, job);
     }
     return EXTRACT_OK;
@@ -201,7 +219,8 @@ PipelineLimits machine_pipeline_limits() {
 }
 
 int install_payload_within(const PipelineLimits& limits, const char* install_dir, PayloadBlock** blocks,
-                           int32_t count, uint32_t total_unpacked, bool verified, const ProgressSink* progress) {
+                           int32_t count, uint32_t total_unpacked, bool verified, const ProgressSink* progress,
+                           ExtractFailure* failure) {
     // 3 x total in 64 bits: a larger total than the format allows must not wrap to a negative range.
     const int64_t range = int64_t(total_unpacked) * 3;
     progress_set_maximum(progress, range > INT32_MAX ? INT32_MAX : int32_t(range));
@@ -213,6 +232,7 @@ int install_payload_within(const PipelineLimits& limits, const char* install_dir
     if (!p.monitor || !p.jobs) {
         if (p.monitor) os_monitor_free(p.monitor);
         delete[] p.jobs;
+        if (failure) failure->what = EXTRACT_FAILED_DECODE;  // no memory to decode with
         return EXTRACT_FAILED;
     }
     p.count = count;
@@ -236,7 +256,7 @@ int install_payload_within(const PipelineLimits& limits, const char* install_dir
     for (int t = 0; threads && t < wanted; ++t)
         if ((threads[started] = os_thread_start(decoder_thread, &p))) ++started;
 
-    const int status = extract_blocks(&p, install_dir, verified, started == 0);
+    const int status = extract_blocks(&p, install_dir, verified, started == 0, failure);
 
     os_monitor_enter(p.monitor);
     p.stop = true;
@@ -252,7 +272,7 @@ int install_payload_within(const PipelineLimits& limits, const char* install_dir
 }
 
 int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
-                    bool verified, const ProgressSink* progress) {
+                    bool verified, const ProgressSink* progress, ExtractFailure* failure) {
     return install_payload_within(machine_pipeline_limits(), install_dir, blocks, count, total_unpacked, verified,
-                                  progress);
+                                  progress, failure);
 }

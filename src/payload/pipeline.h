@@ -19,4 +19,5 @@ PipelineLimits machine_pipeline_limits();
 
 // install_payload with the given limits.
 int install_payload_within(const PipelineLimits& limits, const char* install_dir, PayloadBlock** blocks,
-                           int32_t count, uint32_t total_unpacked, bool verified, const ProgressSink* progress);
+                           int32_t count, uint32_t total_unpacked, bool verified, const ProgressSink* progress,
+                           ExtractFailure* failure = nullptr);

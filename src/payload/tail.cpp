@@ -7,7 +7,8 @@
 
 namespace {
 
-// Alignment padding Authenticode puts between the image's end and its certificate table.
+// Alignment padding Authenticode puts between the image's end and its certificate table; removing the
+// signature again leaves it at the file's end.
 constexpr int32_t MAX_CERT_PADDING = 7;
 // The directory offset lies at least this far before the payload's end: the reader's bound, which leaves
 // room for the first-block offset and the trailer.
@@ -51,29 +52,36 @@ bool blocks_reach_directory(const PayloadTail* tail) {
     return at == tail->dir_offset;
 }
 
-// A signed image: the trailer sits before the certificate table that ends the file, at *table.
-bool certificate_table_of(FILE* file, int32_t file_size, int32_t* table) {
+// What the PE headers in the file's first bytes say of a signature, for a file of file_size bytes.
+enum Signature { NOT_SIGNED, SIGNED, SIGNATURE_REMOVED };
+
+// SIGNED with the table's offset in *table when a certificate table ends the file; SIGNATURE_REMOVED when the
+// image's security entry is empty, as signing tools leave it when they remove a signature (and as an image
+// never signed has it); NOT_SIGNED for anything else, a file that is no PE image among it.
+Signature signature_of(FILE* file, int32_t file_size, int32_t* table) {
     unsigned char head[PE_HEAD_LIMIT];
     const size_t head_len = file_size < int32_t(sizeof head) ? size_t(file_size) : sizeof head;
     uint32_t offset = 0;
-    if (fseek(file, 0, SEEK_SET) != 0 || fread(head, 1, head_len, file) != head_len ||
-        !pe_certificate_table(head, head_len, uint32_t(file_size), &offset))
-        return false;
-    *table = int32_t(offset);
-    return true;
+    if (fseek(file, 0, SEEK_SET) != 0 || fread(head, 1, head_len, file) != head_len) return NOT_SIGNED;
+    if (pe_certificate_table(head, head_len, uint32_t(file_size), &offset)) {
+        *table = int32_t(offset);
+        return SIGNED;
+    }
+    return pe_without_certificates(head, head_len) ? SIGNATURE_REMOVED : NOT_SIGNED;
 }
 
-// Tries each padding before the table, fewest first; the reason of the place that got furthest otherwise.
-int find_before_certificates(FILE* file, int32_t table, PayloadTail* tail) {
+// Tries each padding of first_pad to MAX_CERT_PADDING zero bytes before end, fewest first; the reason of
+// the place that got furthest otherwise.
+int find_before_padding(FILE* file, int32_t end, int32_t first_pad, PayloadTail* tail) {
     unsigned char padding[MAX_CERT_PADDING];
-    const int32_t room = table < MAX_CERT_PADDING ? table : MAX_CERT_PADDING;
-    if (fseek(file, table - room, SEEK_SET) != 0 || fread(padding, 1, size_t(room), file) != size_t(room))
+    const int32_t room = end < MAX_CERT_PADDING ? end : MAX_CERT_PADDING;
+    if (fseek(file, end - room, SEEK_SET) != 0 || fread(padding, 1, size_t(room), file) != size_t(room))
         return READ_CANNOT_OPEN;
     int closest = READ_CANNOT_OPEN;
-    for (int32_t pad = 0; pad <= room; ++pad) {
+    for (int32_t pad = first_pad; pad <= room; ++pad) {
         if (pad > 0 && padding[room - pad] != 0) break;  // padding is zeros, and only zeros
         memset(tail, 0, sizeof *tail);
-        int result = read_tail_at(file, table - pad, tail);
+        int result = read_tail_at(file, end - pad, tail);
         if (result == READ_OK && !blocks_reach_directory(tail)) result = READ_BLOCKS_MISPLACED;
         if (result == READ_OK) return READ_OK;
         if (result > closest) closest = result;
@@ -136,12 +144,15 @@ int find_payload_tail(FILE* file, PayloadTail* tail) {
     const int plain = read_tail_at(file, int32_t(end), tail);
     if (plain == READ_OK) return READ_OK;
     int32_t table = 0;
-    if (!certificate_table_of(file, int32_t(end), &table)) {
-        memset(tail, 0, sizeof *tail);
-        return plain != READ_TOO_SMALL && ends_inside_tail(file, int32_t(end)) ? READ_CUT_SHORT : plain;
+    const Signature signature = signature_of(file, int32_t(end), &table);
+    if (signature == SIGNED) {
+        // A signed file's last bytes are its certificates: what they failed says nothing.
+        const int result = find_before_padding(file, table, 0, tail);
+        if (result != READ_OK) memset(tail, 0, sizeof *tail);
+        return result;
     }
-    // A signed file's last bytes are its certificates: what they failed says nothing.
-    const int result = find_before_certificates(file, table, tail);
-    if (result != READ_OK) memset(tail, 0, sizeof *tail);
-    return result;
+    // A removed signature leaves the padding that aligned its table; the trailer at the end was tried already.
+    if (signature == SIGNATURE_REMOVED && find_before_padding(file, int32_t(end), 1, tail) == READ_OK) return READ_OK;
+    memset(tail, 0, sizeof *tail);
+    return plain != READ_TOO_SMALL && ends_inside_tail(file, int32_t(end)) ? READ_CUT_SHORT : plain;
 }

@@ -7,7 +7,7 @@
 
 // The directory and trailer as found, with the bytes they were read from.
 struct PayloadTail {
-    int32_t end;             // file offset just past the trailer: the file size, unless a signature follows
+    int32_t end;             // file offset just past the trailer: the file size, unless a signature or its padding follows
     int32_t dir_offset;      // D, from the trailer
     int32_t size;            // end - D: directory, checksum table when there is one, and trailer (< 1024)
     int32_t first_block;     // B, from the directory
@@ -19,11 +19,14 @@ struct PayloadTail {
 
 // Finds the trailer of the open file: first as its last 9 bytes; when those fail the checks and the file is
 // a PE image whose certificate table ends the file, right before that table, after 0 to 7 zero bytes of
-// alignment padding (the fewest that pass). The checks, in order: the file holds at least 12 bytes,
-// 0 <= D <= end - 12, end - D < 1024, N > 0 with its size entries inside the directory, 0 < B < end;
-// a trailer before a certificate table must also have its blocks back to back from B up to D, since
-// padding zeros could otherwise pass for a flags byte.
-// READ_OK, or the reason no place passes: for a signed file the reason of the place that came closest.
+// alignment padding (the fewest that pass); when the file is a PE image with an empty security entry (a
+// signature removed again leaves its padding behind), before 1 to 7 zero bytes that end the file.
+// The checks, in order: the file holds at least 12 bytes, 0 <= D <= end - 12, end - D < 1024, N > 0 with
+// its size entries inside the directory, 0 < B < end;
+// a trailer before a certificate table or padding must also have its blocks back to back from B up to D,
+// since padding zeros could otherwise pass for a flags byte.
+// READ_OK, or the reason no place passes: for a signed file the reason of the place that came closest, for
+// any other the reason the last 9 bytes failed.
 int find_payload_tail(FILE* file, PayloadTail* tail);
 
 // Stored size of block i (0 <= i < count) from the directory.

@@ -2,7 +2,8 @@
 # A really signed installer: the sample product packed by mkinstaller onto the headless runner, signed by
 # osslsigncode with a throwaway self-signed certificate made here by openssl. The signature must verify,
 # mkinstaller must list, verify and extract the signed file, and the signed installer must install the
-# product under wine. A changed block byte then breaks the signature and the installer refuses the file.
+# product under wine. Removed again, the signature leaves padding that the reader passes over. A changed block
+# byte then breaks the signature and the installer refuses the file.
 #
 #   signed_installer_test.sh MKINSTALLER_EXE INSTALL_RUNNER_EXE SAMPLE_PROGRAM_DIR
 set -euo pipefail
@@ -15,6 +16,14 @@ trap 'rm -f "$desktop/霁桐收银端.lnk"; rm -rf "$scratch" 2>/dev/null || { s
 
 stage=$scratch/stage
 pack_sample "$mkinstaller" "$runner" "$programs" "$stage" "$scratch/setup.exe"
+# Signing pads the file to a multiple of 8 before its table: a file of such a size would get no padding,
+# and the removed signature below would leave nothing to read past. A small extra file changes the size.
+for n in 1 2 3 4 5 6 7 8; do
+  [ $(( $(stat -c %s "$scratch/setup.exe") % 8 )) -ne 0 ] && break
+  printf '%*s' "$n" '' >"$stage/padding.txt"
+  run "$mkinstaller" pack --stub "$(windows_path "$runner")" --out "$(windows_path "$scratch/setup.exe")" \
+    "$(windows_path "$stage")" >/dev/null
+done
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Jitong throwaway test signer" \
   -keyout "$scratch/key.pem" -out "$scratch/cert.pem" 2>/dev/null
@@ -48,6 +57,19 @@ for _ in $(seq 100); do [ -s "$scratch/launches.log" ] && break; sleep 0.1; done
 check "the cashier program was started" "$([ -s "$scratch/launches.log" ] && echo yes || echo no)" yes
 check "the signature still verifies after the run" \
   "$(osslsigncode verify -CAfile "$scratch/cert.pem" -in "$signed" >/dev/null 2>&1 && echo ok || echo failed)" ok
+
+# The signature removed again: the table goes, the security entry is emptied, the padding stays behind the
+# trailer, and the file reads as the unsigned installer it was.
+removed=$scratch/removed.exe
+osslsigncode remove-signature -in "$signed" -out "$removed" >/dev/null
+padding=$(( $(stat -c %s "$removed") - $(stat -c %s "$scratch/setup.exe") ))
+check "removing the signature left 1 to 7 bytes of padding" "$([ "$padding" -ge 1 ] && [ "$padding" -le 7 ] && echo yes || echo "no: $padding")" yes
+check "the padding is zeros" "$(tail -c "$padding" "$removed" | od -An -tx1 | tr -d ' 0\n')" ""
+list=$(run "$mkinstaller" list "$(windows_path "$removed")" | tr -d '\r')
+check "list names the padding" "$(printf '%s\n' "$list" | grep -c "^padding: the payload ends at $(stat -c %s "$scratch/setup.exe"); $padding zero bytes follow")" 1
+check "verify the unsigned file" "$(run "$mkinstaller" verify "$(windows_path "$removed")" >/dev/null && echo ok || echo failed)" ok
+run "$mkinstaller" extract "$(windows_path "$removed")" "$(windows_path "$scratch/unsigned-extracted")" >/dev/null
+check "extract of the unsigned file gives the packed tree" "$(diff -r "$stage" "$scratch/unsigned-extracted" && echo same)" same
 
 # One changed byte in the first block: the signature no longer matches, and the block's checksum refuses
 # the file before anything is written.

@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "container_writer.h"
 #include "exit_codes.h"
 #include "extract_command.h"
+#include "pack.h"
 #include "support/test_support.h"
 #include "tree_fixture.h"
 
@@ -60,6 +62,9 @@ TEST(Cli, ExitCodesAndMessages) {
         {{"list", f.stub}, MKI_DAMAGED, "mkinstaller: " + f.stub + ": "},
         {{"extract", f.stub, f.scratch / "out"}, MKI_DAMAGED, "mkinstaller: " + f.stub + ": "},
         {{"extract", f.installer, f.blocked + native_separator() + "sub"}, MKI_FAILED, "mkinstaller: " + f.blocked},
+        {{"extract", missing, f.scratch / "out"}, MKI_DAMAGED,
+         "mkinstaller: " + missing + ": cannot be opened or read: No such file or directory\n"},
+        {{"list", missing}, MKI_DAMAGED, "mkinstaller: " + missing + ": cannot be opened or read: No such file or directory\n"},
         {{"verify", f.installer}, MKI_OK, ""},
         {{"extract", f.installer, f.scratch / "out"}, MKI_OK, ""},
     };
@@ -93,6 +98,9 @@ TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
                                  "256K, 1M, 2M, 4M, 4M, 8M,\n      8M, 16M, 32M; level 9: 128M",
                                  "installing needs about N\n      MiB of memory",
                                  "\n        jitong-setup payload reader 1: lzma stored\n", "\n  0 ", "\n  1 ",
+                                 "--version", "not a Windows program", "already an installer: pass its program image",
+                                 "a program image from an older build that cannot read\n  stored blocks",
+                                 "FIFO", "must not lie in SRC_DIR", "WriteConsoleW", "UTF-8", "remove-signature",
                                  "\n  2 ", "\n  64 "})
             EXPECT_NE(run.out.find(word), std::string::npos) << spelling << " lacks " << word;
     }
@@ -107,6 +115,51 @@ TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
               "\xa6\xb8.txt and \xa6\xd8.txt, \xa7\xa5 and \xa7\xd5, \xa3\xc1 and \xa3\xe1"}}) {
         const std::string word = on_windows ? cp936 : utf8;
         EXPECT_NE(help.find(word), std::string::npos) << "help lacks " << utf8;
+    }
+}
+
+TEST(Cli, ExtractNamesWhatFailedAndWhy) {
+    Fixture f;
+    const std::string sep(1, native_separator());
+    auto installer_of = [&](const char* name, const std::vector<uint8_t>& stream) {
+        const std::string path = f.scratch / name;
+        write_file_bytes(path, build_installer(bytes_of("MZ"), {encode(stream)}, uint32_t(stream.size()), 0));
+        return path;
+    };
+    const std::string cut = installer_of("cut.exe", {1, 0, 2, '\\', 'd'});
+    const std::string unsafe = installer_of("unsafe.exe", stream_of({{"\\d", nullptr}, {"\\d\\..\\..\\x.txt", "x"}}));
+    std::vector<uint8_t> undecodable = build_installer(bytes_of("MZ"), {encode(stream_of({{"\\a.txt", "alpha"}}))}, 20, 0);
+    undecodable[2 + 9] ^= 0xFF;  // the first byte of the LZMA data must be 0
+    write_file_bytes(f.scratch / "undecodable.exe", undecodable);
+    const std::string into = f.blocked + sep + "sub";
+    struct Case {
+        const char* what;
+        std::string installer;
+        std::string start, end;  // of standard error; the system's own words lie between them
+    } cases[] = {
+        {"a file that cannot be written", f.installer,
+         "mkinstaller: " + into + sep + sep + "a.txt: cannot be written: ", " (block 0: \\a.txt)\n"},
+        {"a stream cut short", cut,
+         "mkinstaller: " + cut + ": block 0: damaged record stream: record stream cut short (a record runs past the "
+         "end, or no end record)\n", ""},
+        {"an unsafe name", unsafe,
+         "mkinstaller: " + unsafe + ": block 0: damaged record stream: unsafe name (would write outside the install "
+         "directory) (\\d\\..\\..\\x.txt)\n", ""},
+        {"a block that does not decode", f.scratch / "undecodable.exe",
+         "mkinstaller: " + f.scratch / "undecodable.exe" + ": block 0: does not decode (damaged data, or out of memory)\n",
+         ""},
+    };
+    for (const Case& c : cases) {
+        CliRun run = run_cli({"extract", c.installer, into});
+        EXPECT_EQ(run.status, MKI_FAILED) << c.what;
+        ASSERT_GE(run.err.size(), c.start.size() + c.end.size()) << c.what << ": " << run.err;
+        EXPECT_EQ(run.err.substr(0, c.start.size()), c.start) << c.what;
+        EXPECT_EQ(run.err.substr(run.err.size() - c.end.size()), c.end) << c.what;
+        if (c.end.empty()) {
+            EXPECT_EQ(run.err, c.start) << c.what;
+        } else {
+            EXPECT_GT(run.err.size(), c.start.size() + c.end.size()) << c.what << ": the system's reason";
+        }
     }
 }
 
@@ -126,6 +179,34 @@ TEST(Cli, ExtractTracesOnStdoutAndDrawsTheBarOnStderr) {
     const std::string full = "[" + std::string(40, '#') + "] 100.0%\n";
     ASSERT_GE(err.size(), full.size());
     EXPECT_EQ(err.substr(err.size() - full.size()), full);
+}
+
+TEST(Cli, PackDrawsTheBarWithBytesAndRateOnATerminalOnly) {
+    Fixture f;
+    PackOptions options;
+    options.stub = f.stub;
+    options.out = f.scratch / "again.exe";
+    options.source = f.src;
+    options.progress = true;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    pack_installer(options);
+    testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string full = "[" + std::string(40, '#') + "] 100.0%  0.0 MiB in, 0.0 MiB out, ";
+    const size_t last = err.rfind(full);
+    ASSERT_NE(last, std::string::npos) << err;
+    EXPECT_EQ(err.substr(err.size() - 7), " MiB/s\n") << err;
+    // Through the command line, whose stderr is no terminal here: no bar.
+    CliRun run = run_cli({"pack", "--stub", f.stub, "--out", f.scratch / "third.exe", f.src});
+    EXPECT_EQ(run.status, MKI_OK);
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(Cli, VersionIsTheToolsOwn) {
+    CliRun run = run_cli({"--version"});
+    EXPECT_EQ(run.status, MKI_OK);
+    EXPECT_EQ(run.out, "mkinstaller 1.3.0\n");
 }
 
 #ifdef MKINSTALLER_EXE

@@ -1,5 +1,4 @@
-// Stored blocks: which files pack stores, the layout it gives them, the stub it requires, and the installer
-// that comes out.
+// Stored blocks: which files pack stores, the layout it gives them, and the installer that comes out.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -137,35 +136,4 @@ TEST(Stored, PackLinesSayStoredForStoredBlocks) {
         "installing needs about 0.2 MiB of memory (0.1 MiB of payload read whole, and up to 0.1 MiB of blocks "
         "decoded at once within the installer's 128 MiB budget)\n";
     EXPECT_EQ(run.out, expected);
-}
-
-TEST(Stored, AStubThatCannotReadStoredBlocksIsRefusedUnlessNoStored) {
-    struct Case {
-        std::vector<std::string> options;
-        int status;
-        const char* reason;  // after "mkinstaller: STUB: "
-    } cases[] = {
-        {{}, MKI_FAILED,
-         "is a program image from an older build that cannot read stored blocks; rebuild it, or pack with --no-stored\n"},
-        {{"--no-stored"}, MKI_OK, ""},
-    };
-    for (const Case& c : cases) {
-        ScratchDir scratch;
-        const std::string src = scratch / "src", out = scratch / "setup.exe";
-        write_tree(src, {{"a.txt", "alpha"}});
-        const std::string stub = make_stub(fs::path(scratch.path()), false);
-        std::vector<std::string> args = {"pack", "--stub", stub, "--out", out, ALLOW_MISSING_PROGRAMS};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back(src);
-        CliRun run = run_cli(args);
-        EXPECT_EQ(run.status, c.status);
-        if (c.status == MKI_OK) {
-            EXPECT_EQ(run.err, "");
-            EXPECT_EQ(run_cli({"verify", out}).status, MKI_OK);
-        } else {
-            EXPECT_EQ(run.err, "mkinstaller: " + stub + ": " + c.reason);
-            EXPECT_FALSE(file_exists(out));
-            EXPECT_FALSE(file_exists(out + ".partial"));
-        }
-    }
 }

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// A stand-in program image of 512 bytes for the front of an installer, stub.exe in dir, carrying the mark of
-// an image that reads stored blocks unless reader_mark is off.
+// A stand-in program image of 512 bytes for the front of an installer, stub.exe in dir: "MZ" and "PE\0\0"
+// headers, carrying the mark of an image that reads stored blocks unless reader_mark is off.
 std::string make_stub(const std::filesystem::path& dir, bool reader_mark = true);
 
 // The option that packs a tree without the programs the installer starts, for tests about something else.

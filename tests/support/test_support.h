@@ -28,6 +28,9 @@ bool dir_exists(const std::string& path);
 // Whole content of a file; empty when it cannot be read.
 std::vector<uint8_t> read_file(const std::string& path);
 bool write_file_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// A named pipe (FIFO) at path; false where the file system has none (Windows) or it cannot be made.
+bool make_fifo(const std::string& path);
+bool is_fifo(const std::string& path);
 // Every entry below dir, relative, sorted, directories with a trailing '/'.
 std::vector<std::string> list_tree(const std::string& dir);
 

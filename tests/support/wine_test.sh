@@ -1,6 +1,7 @@
 # Sourced by the shell tests that run Windows programs: the wine environment and windows_path PATH
-# (wine-env.sh), check/finish (check.sh), and run PROGRAM ARGS... under wine (without wine's harmless
-# read-access noise). Expects top to be the project's root.
+# (wine-env.sh), check/finish (check.sh), run PROGRAM ARGS... under wine (without wine's harmless
+# read-access noise), and in_wine_locale for a run under another code page. Expects top to be the project's
+# root.
 . "$top/scripts/wine-env.sh"
 . "$top/tests/support/check.sh"
 run() { "$top/scripts/wine-run.sh" "$@" 2> >(grep -v '^wine: Read access denied' >&2); }
@@ -13,4 +14,24 @@ pack_sample() {
   cp -R "$top/sample/product/." "$stage/"
   cp "$3/霁桐收银端.exe" "$3/霁桐餐饮服务.exe" "$stage/"
   run "$1" pack --stub "$(windows_path "$2")" --out "$(windows_path "$5")" "$(windows_path "$stage")" >/dev/null
+}
+
+# in_wine_locale LOCALE PROGRAM ARGS...: one Windows program run in another locale, and so with another ANSI
+# code page (C.UTF-8: 1252, as on an English Windows). The prefix's wineserver keeps the code page it started
+# with: it is ended before and after, and one that served the tests before is started again in the project's
+# locale.
+in_wine_locale() {
+  local locale=$1 rc=0 persistent=false
+  shift
+  wineserver_running && persistent=true
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  env LC_ALL="$locale" "$JT_WINE" "$@" 2> >(grep -v '^wine: Read access denied' >&2) || rc=$?
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if $persistent; then
+    wineserver -p >/dev/null 2>&1 </dev/null &
+    wine_cmd wineboot >/dev/null 2>&1 </dev/null
+  fi
+  return $rc
 }

@@ -116,11 +116,42 @@ const char USAGE[] =
     "      bar there.\n"
     "  help, --help, -h\n"
     "      Prints this text.\n"
+    "  --version\n"
+    "      Prints the tool's version. An installer does not record which version built it: the format has\n"
+    "      no field for it (the bytes before the trailer are defined as none, and its flag bits are the\n"
+    "      installer's), so list shows none.\n"
+    "\n"
+    "Checks before any work (pack):\n"
+    "  OUT is checked first and its temporary, OUT.partial, created before the stub is read or anything\n"
+    "  is compressed, so a missing or unwritable folder fails at once with the system's reason. OUT must be\n"
+    "  a regular file or absent: a directory, FIFO, device or socket is refused and left as it is. OUT\n"
+    "  must not lie in SRC_DIR or below it (the installer would pack itself): that is refused, exit 1.\n"
+    "  OUT is replaced in one step (a rename) only when complete.\n"
+    "  STUB must be a Windows program (\"MZ\", and \"PE\\0\\0\" where its header pointer leads), refused\n"
+    "  as \"not a Windows program\" otherwise, with what its first bytes are; an installer is refused as\n"
+    "  \"already an installer: pass its program image\"; without the reader mark, and unless\n"
+    "  --no-stored is given, it is refused as \"a program image from an older build that cannot read\n"
+    "  stored blocks\". A directory or unreadable STUB is refused naming it with the system's reason.\n"
+    "  All of these are exit 1.\n"
+    "\n"
+    "Messages and names:\n"
+    "  Errors go to stderr as \"mkinstaller: FILE: reason\", with the system's reason where a system call\n"
+    "  failed. A failed extract names the file it could not write and why, or the block that does not\n"
+    "  decode or holds a damaged record. pack and extract draw a progress bar on stderr when it is a\n"
+    "  terminal (pack: bytes in, bytes out, rate), nothing on a pipe or file.\n"
+    "  On Windows the arguments are read as UTF-16, so paths in any script work whatever the ANSI code\n"
+    "  page; the tool's own messages and listings go to a console through WriteConsoleW and to a\n"
+    "  pipe or file as UTF-8 (stored names converted from code page 936). The trace lines of extract are\n"
+    "  the installer's, written as it writes them. Stored names are still code page 936: a name with no\n"
+    "  code page 936 form is refused by pack.\n"
+    "  An installer whose signature was removed again (osslsigncode remove-signature) ends in up to 7\n"
+    "  zero bytes of padding after its trailer; with an empty PE security entry it reads as unsigned, in\n"
+    "  the installer as in every command here.\n"
     "\n"
     "Exit status:\n"
     "  0   success\n"
     "  1   extraction failed (a file could not be written, or a block did not decode), or pack\n"
-    "      could not build the installer (a STUB without the mark among the reasons)\n"
+    "      could not build the installer (a refused STUB or OUT among the reasons)\n"
     "  2   the installer cannot be read or its payload is damaged\n"
     "  64  usage error\n";
 
@@ -238,27 +269,32 @@ int run(const std::vector<std::string>& args) {
     if (args.empty()) throw UsageError{"mkinstaller", "needs a command"};
     const std::string& command = args[0];
     if (command == "help" || command == "--help" || command == "-h") {
-        fputs(mkinstaller_usage(), stdout);
+        tool_print(stdout, "%s", mkinstaller_usage());
+        return MKI_OK;
+    }
+    if (command == "--version") {
+        tool_print(stdout, "mkinstaller %s\n", MKINSTALLER_VERSION);
         return MKI_OK;
     }
     if (command == "pack") {
-        const PackOptions options = parse_pack(args);
+        PackOptions options = parse_pack(args);
+        options.progress = is_terminal(stderr);
         try {
             pack_installer(options);
         } catch (const PackError& e) {
             fflush(stdout);
-            fprintf(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
+            tool_print(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
             return MKI_FAILED;
         }
         return MKI_OK;
     }
     if (command == "list" || command == "verify") {
         expect_args(args, 1, "INSTALLER");
-        return inspect_installer(args[1].c_str(), command == "list");
+        return inspect_installer(path_from_arg(args[1].c_str()), command == "list");
     }
     if (command == "extract") {
         expect_args(args, 2, "INSTALLER DIR");
-        return extract_installer(args[1].c_str(), args[2].c_str(), is_terminal(stderr));
+        return extract_installer(path_from_arg(args[1].c_str()), path_from_arg(args[2].c_str()), is_terminal(stderr));
     }
     throw UsageError{command, "unknown command (pack, list, verify, extract, help)"};
 }
@@ -275,11 +311,11 @@ int run_mkinstaller(const std::vector<std::string>& args) {
     try {
         status = run(args);
     } catch (const UsageError& e) {
-        fprintf(stderr, "mkinstaller: %s: %s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.reason.c_str());
+        tool_print(stderr, "mkinstaller: %s: %s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.reason.c_str());
         status = MKI_USAGE;
     } catch (const std::exception& e) {
         // Out of memory or a file system fault the commands did not foresee.
-        fprintf(stderr, "mkinstaller: %s\n", e.what());
+        tool_print(stderr, "mkinstaller: %s\n", e.what());
         status = MKI_FAILED;
     }
     fflush(stdout);

@@ -2,42 +2,79 @@
 #include "extract_command.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "exit_codes.h"
+#include "host.h"
+#include "input_file.h"
 #include "payload/extract.h"
 #include "payload/names.h"
 #include "payload/payload.h"
+#include "platform/error.h"
 #include "platform/os.h"
 #include "progress_bar.h"
 #include "read_status.h"
 
-int extract_installer(const char* installer, const char* dir, bool progress) {
+namespace {
+
+// The engine's report in words: "FILE: reason", naming the file written, or the installer and its block.
+std::string failure_message(const ExtractFailure& failure, const std::string& installer) {
+    const std::string block = "block " + std::to_string(failure.block) + ": ";
+    const std::string name = cp936_for_display(failure.name, strlen(reinterpret_cast<const char*>(failure.name)));
+    switch (failure.what) {
+    case EXTRACT_FAILED_WRITE: {
+        char reason[512];
+        os_error_text(failure.system_error, reason, sizeof reason);
+        return std::string(failure.path) + ": " + extract_failure_text(failure.what) + ": " + reason + " (" +
+               block + name + ")";
+    }
+    case EXTRACT_FAILED_PATH:
+        return std::string(failure.path) + ": " + block + name + ": " + extract_failure_text(failure.what);
+    case EXTRACT_FAILED_RECORD:
+        return installer + ": " + block + extract_failure_text(failure.what) + ": " + walk_result_text(failure.walk) +
+               (name.empty() ? "" : " (" + name + ")");
+    default:
+        return installer + ": " + block + extract_failure_text(failure.what);
+    }
+}
+
+}  // namespace
+
+int extract_installer(const std::filesystem::path& installer, const std::filesystem::path& dir, bool progress) {
+    const std::string shown = path_for_display(installer);
+    FILE* file = open_path(installer, "rb");
+    if (!file) {
+        tool_print(stderr, "mkinstaller: %s: %s: %s\n", shown.c_str(), read_result_text(READ_CANNOT_OPEN),
+                   system_reason().c_str());
+        return MKI_DAMAGED;
+    }
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
     ReadStatus why;
-    PayloadBlock** blocks = read_payload_file(installer, &count, &total, &flags, &why);
+    PayloadBlock** blocks = read_payload_stream(file, &count, &total, &flags, &why);
+    fclose(file);
     if (!blocks) {
-        fprintf(stderr, "mkinstaller: %s: %s\n", installer, read_status_message(why).c_str());
+        tool_print(stderr, "mkinstaller: %s: %s\n", shown.c_str(), read_status_message(why).c_str());
         return MKI_DAMAGED;
     }
     // Names are appended to the install directory as they are, and each begins with a separator.
-    std::string install_dir = dir;
+    std::string install_dir = path_for_engine(dir);
     if (!ends_with_separator(install_dir.c_str())) install_dir += os_separator();
 
     std::unique_ptr<TerminalProgress> bar(progress ? new TerminalProgress(stderr) : nullptr);
     const ProgressSink sink = bar ? bar->sink() : ProgressSink{};
+    std::unique_ptr<ExtractFailure> failure(new ExtractFailure{});
     const int status = install_payload(install_dir.c_str(), blocks, count, total, (flags & PAYLOAD_FLAG_CHECKSUMS) != 0,
-                                       bar ? &sink : nullptr);
+                                       bar ? &sink : nullptr, failure.get());
     if (bar) bar->finish(status == EXTRACT_OK);
     bar.reset();
     free_payload(blocks, count);
     fflush(stdout);
     if (status != EXTRACT_OK) {
-        fprintf(stderr, "mkinstaller: %s: extraction failed (a file could not be written, a block did not decode, "
-                        "or a record is damaged)\n", dir);
+        tool_print(stderr, "mkinstaller: %s\n", failure_message(*failure, shown).c_str());
         return MKI_FAILED;
     }
     return MKI_OK;

@@ -1,7 +1,11 @@
 // The extract command: an installer's payload installed under a directory exactly as the installer does it.
 #pragma once
+#include <filesystem>
 
-// read_payload_file, then install_payload with dir (a separator appended when it has none), then
-// free_payload. The installer's trace goes to stdout; with progress, a bar goes to stderr.
-// Returns MKI_OK, MKI_FAILED or MKI_DAMAGED, with a message on stderr for the last two.
-int extract_installer(const char* installer, const char* dir, bool progress);
+// Opens the installer, read_payload_stream, then install_payload with dir (a separator appended when it has
+// none; UTF-8 on Windows, as the engine takes paths there), then free_payload. The installer's trace goes to
+// stdout; with progress, a bar goes to stderr. Returns MKI_OK, MKI_FAILED or MKI_DAMAGED, with a message on
+// stderr for the last two: the installer and the system's reason when it cannot be opened; for a failed
+// extraction, the file that could not be written with the system's reason, or the block that does not
+// decode or holds a damaged record, from the engine's failure report.
+int extract_installer(const std::filesystem::path& installer, const std::filesystem::path& dir, bool progress);

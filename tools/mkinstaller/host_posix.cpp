@@ -1,6 +1,8 @@
-// The tool's platform layer for Linux: iconv between UTF-8 file names and code page 936, sysconf for memory.
+// The tool's platform layer for Linux: arguments and paths as bytes, iconv between UTF-8 names and code page 936.
 #include <iconv.h>
 #include <unistd.h>
+
+#include <cstdarg>
 
 #include "host.h"
 
@@ -36,22 +38,27 @@ std::string cp936_for_display(const unsigned char* name, size_t len) {
     std::string bytes(reinterpret_cast<const char*>(name), len);
     std::string text;
     if (convert("UTF-8", "CP936", bytes, &text)) return text;
-    text.clear();
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            text += char(c);
-        } else {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02X", c);
-            text += hex;
-        }
-    }
-    return text;
+    return ascii_with_escapes(bytes);
+}
+
+std::vector<std::string> command_line_args(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
 }
 
 std::filesystem::path path_from_arg(const char* arg) { return std::filesystem::path(arg); }
 
 std::string path_for_display(const std::filesystem::path& path) { return path.native(); }
+
+std::string path_for_engine(const std::filesystem::path& path) { return path.native(); }
+
+void tool_print(FILE* stream, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vfprintf(stream, format, args);
+    va_end(args);
+}
+
+FILE* open_path(const std::filesystem::path& path, const char* mode) { return fopen(path.c_str(), mode); }
 
 bool is_terminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
 

@@ -1,10 +1,9 @@
 // Tries a quick LZMA pass on a sample of each large file to find those that belong in stored blocks.
 #include "incompressible.h"
 
-#include <fstream>
-
 #include "block_encoder.h"
 #include "host.h"
+#include "input_file.h"
 #include "ordered_jobs.h"
 #include "pack_error.h"
 #include "payload/format.h"
@@ -31,17 +30,14 @@ uint64_t sample_size(const SourceEntry& file) {
 }
 
 std::vector<uint8_t> read_sample(const SourceEntry& file) {
-    std::ifstream in(file.path, std::ios::binary);
-    if (!in) throw PackError(path_for_display(file.path), "cannot be opened for reading");
+    const InputFile in = open_input(file.path);
     const bool whole = file.size <= SAMPLE_WHOLE;
     const uint64_t slices = whole ? 1 : SAMPLE_SLICES;
     const uint64_t slice = whole ? file.size : SAMPLE_SLICE;
     std::vector<uint8_t> sample(sample_size(file));
     for (uint64_t k = 0; k < slices; ++k) {
         const uint64_t at = whole ? 0 : k * (file.size - slice) / (slices - 1);
-        in.seekg(std::streamoff(at));
-        in.read(reinterpret_cast<char*>(sample.data() + k * slice), std::streamsize(slice));
-        if (uint64_t(in.gcount()) != slice)
+        if (!read_input_at(in.get(), file.path, at, sample.data() + k * slice, size_t(slice)))
             throw PackError(path_for_display(file.path), "changed size while it was being packed");
     }
     return sample;

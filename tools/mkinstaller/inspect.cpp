@@ -11,6 +11,7 @@
 
 #include "exit_codes.h"
 #include "host.h"
+#include "input_file.h"
 #include "name_key.h"
 #include "payload/decode.h"
 #include "payload/extract.h"
@@ -23,27 +24,31 @@
 namespace {
 
 void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t file_size) {
-    printf("directory at %d: first block at %d, %d blocks\n", tail.dir_offset, tail.first_block, tail.count);
+    tool_print(stdout, "directory at %d: first block at %d, %d blocks\n", tail.dir_offset, tail.first_block, tail.count);
     const bool checksums = tail_has_checksums(&tail);
     int64_t offset = tail.first_block;
     for (int32_t i = 0; i < tail.count; ++i) {
         const unsigned char* h = blocks[i]->data;
         const bool whole = blocks[i]->size >= BLOCK_HEADER_SIZE;
         const int props = whole ? block_properties(h) : -1;
-        printf("  block %d at %lld: stored %d, unpacked %u, properties %d ", i, (long long)offset, blocks[i]->size,
+        tool_print(stdout, "  block %d at %lld: stored %d, unpacked %u, properties %d ", i, (long long)offset, blocks[i]->size,
                whole ? block_unpacked_size(h) : 0, props);
-        if (props == BLOCK_PROPS_STORED) printf("(stored)");
-        else printf("(lc %d lp %d pb %d)", props % 9, props / 9 % 5, props / 45);
-        printf(", dictionary %u", whole ? block_dictionary_size(h) : 0);
-        if (checksums) printf(", crc32 %08X", unsigned(tail_checksum(&tail, i)));
-        printf("\n");
+        if (props == BLOCK_PROPS_STORED) tool_print(stdout, "(stored)");
+        else tool_print(stdout, "(lc %d lp %d pb %d)", props % 9, props / 9 % 5, props / 45);
+        tool_print(stdout, ", dictionary %u", whole ? block_dictionary_size(h) : 0);
+        if (checksums) tool_print(stdout, ", crc32 %08X", unsigned(tail_checksum(&tail, i)));
+        tool_print(stdout, "\n");
         offset += blocks[i]->size;
     }
-    if (checksums) printf("checksums: a CRC-32 for each block at %d\n", tail_checksum_offset(&tail));
-    else printf("checksums: none\n");
-    printf("trailer: directory at %d, total unpacked %u, flags %d\n", tail.dir_offset, tail.total_unpacked, tail.flags);
-    if (tail.end != file_size)
-        printf("signature: the payload ends at %d; the certificate table and its padding take the last %d bytes\n",
+    if (checksums) tool_print(stdout, "checksums: a CRC-32 for each block at %d\n", tail_checksum_offset(&tail));
+    else tool_print(stdout, "checksums: none\n");
+    tool_print(stdout, "trailer: directory at %d, total unpacked %u, flags %d\n", tail.dir_offset, tail.total_unpacked, tail.flags);
+    // A certificate table is longer than the 7 bytes of padding a removed one leaves behind.
+    if (tail.end != file_size && file_size - tail.end <= 7)
+        tool_print(stdout, "padding: the payload ends at %d; %d zero bytes follow, left by a removed signature\n", tail.end,
+               file_size - tail.end);
+    else if (tail.end != file_size)
+        tool_print(stdout, "signature: the payload ends at %d; the certificate table and its padding take the last %d bytes\n",
                tail.end, file_size - tail.end);
 }
 
@@ -54,7 +59,7 @@ struct Counts {
 // Walks one decoded stream; throws std::runtime_error with the reason at the first fault.
 void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool print, Counts* counts) {
     const std::string where = "block " + std::to_string(index) + ": ";
-    if (print) printf("block %d:\n", index);
+    if (print) tool_print(stdout, "block %d:\n", index);
     std::set<std::string> dirs;  // keys of the directories this block has created so far
     RecordCursor cursor;
     start_records(&cursor, stream, length);
@@ -70,8 +75,8 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
         }
         const std::string shown = cp936_for_display(r.name, r.name_len);
         if (print) {
-            if (r.type == RECORD_DIR) printf("  dir  %12s  %s\n", "", shown.c_str());
-            else printf("  file %12d  %s\n", r.data_len, shown.c_str());
+            if (r.type == RECORD_DIR) tool_print(stdout, "  dir  %12s  %s\n", "", shown.c_str());
+            else tool_print(stdout, "  file %12d  %s\n", r.data_len, shown.c_str());
         }
         // Directories are made one level at a time, so a missing parent makes the installer fail here.
         const size_t parent = parent_len(r.name, r.name_len);
@@ -87,8 +92,8 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
         }
     }
     if (print) {
-        if (r.type == RECORD_END) printf("  end\n");
-        else printf("  type %d (ends the stream)\n", r.type);
+        if (r.type == RECORD_END) tool_print(stdout, "  end\n");
+        else tool_print(stdout, "  type %d (ends the stream)\n", r.type);
     }
     if (r.type != RECORD_END)
         throw std::runtime_error(where + "stream ends with type " + std::to_string(r.type) + " at offset " +
@@ -111,17 +116,18 @@ void check_stored_block(int32_t index, const PayloadBlock& block) {
                                  "unpacked size " + std::to_string(block_unpacked_size(block.data)));
 }
 
-int damaged(const char* path, const std::string& reason) {
-    fprintf(stderr, "mkinstaller: %s: %s\n", path, reason.c_str());
+int damaged(const std::string& path, const std::string& reason) {
+    tool_print(stderr, "mkinstaller: %s: %s\n", path.c_str(), reason.c_str());
     return MKI_DAMAGED;
 }
 
 }  // namespace
 
-int inspect_installer(const char* path, bool print) {
+int inspect_installer(const std::filesystem::path& installer, bool print) {
+    const std::string path = path_for_display(installer);
     // The installer's own reader, which says why when it refuses.
-    FILE* file = fopen(path, "rb");
-    if (!file) return damaged(path, read_result_text(READ_CANNOT_OPEN));
+    FILE* file = open_path(installer, "rb");
+    if (!file) return damaged(path, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " + system_reason());
     PayloadTail tail;
     PayloadBlock** blocks = nullptr;
     const ReadStatus read = open_payload(file, &tail, &blocks);
@@ -158,7 +164,7 @@ int inspect_installer(const char* path, bool print) {
         return damaged(path, e.what());
     }
     free_payload(blocks, count);
-    printf("%s: ok: %d blocks, %zu directories, %zu files, %u bytes unpacked, flags %d\n", path, count, counts.dirs,
+    tool_print(stdout, "%s: ok: %d blocks, %zu directories, %zu files, %u bytes unpacked, flags %d\n", path.c_str(), count, counts.dirs,
            counts.files, tail.total_unpacked, tail.flags);
     return MKI_OK;
 }

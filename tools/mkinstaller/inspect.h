@@ -1,5 +1,6 @@
 // Reading an installer back: its layout, and every record of every block, checked without writing anything.
 #pragma once
+#include <filesystem>
 
 // Reads (the steps of read_payload_file: find_payload_tail, load_blocks, the checksum table when flagged),
 // decodes (decode_block) and walks (next_record) every block of the installer at path, signed or not, with
@@ -13,5 +14,6 @@
 // With print set (list), prints the directory with each block's properties ("stored" for a stored block)
 // and CRC-32, the checksum table's place, the trailer, where a signature begins, and every record on
 // stdout as it goes.
-// Returns MKI_OK, or MKI_DAMAGED with a message on stderr naming the file when the payload is unreadable or damaged.
-int inspect_installer(const char* path, bool print);
+// Returns MKI_OK, or MKI_DAMAGED with a message on stderr naming the file when the payload is unreadable or
+// damaged (with the system's reason when the file cannot be opened).
+int inspect_installer(const std::filesystem::path& path, bool print);

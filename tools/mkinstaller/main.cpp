@@ -3,5 +3,6 @@
 #include <vector>
 
 #include "cli.h"
+#include "host.h"
 
-int main(int argc, char** argv) { return run_mkinstaller(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) { return run_mkinstaller(command_line_args(argc, argv)); }

@@ -3,22 +3,25 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #include "container_writer.h"
 #include "host.h"
 #include "incompressible.h"
 #include "install_memory.h"
+#include "input_file.h"
 #include "installer_file.h"
 #include "ordered_jobs.h"
 #include "pack_error.h"
+#include "progress_bar.h"
 #include "payload/format.h"
 #include "payload/pipeline.h"
 #include "payload/reader_mark.h"
 #include "payload/tail.h"
 #include "product_check.h"
+#include "stub_image.h"
 
 namespace fs = std::filesystem;
 
@@ -33,29 +36,11 @@ struct PackedBlock {
     size_t dirs = 0, files = 0;
 };
 
-bool holds_reader_mark(const std::vector<uint8_t>& image) {
-    static const char mark[] = PAYLOAD_READER_MARK;
-    return std::search(image.begin(), image.end(), mark, mark + sizeof mark - 1) != image.end();
-}
-
-std::vector<uint8_t> read_stub(const PackOptions& options) {
-    const std::string shown = path_for_display(options.stub);
-    std::ifstream file(options.stub, std::ios::binary);
-    if (!file) throw PackError(shown, "cannot be opened for reading");
-    const std::vector<uint8_t> stub((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (stub.empty()) throw PackError(shown, "is empty; the stub is the installer's program image");
-    if (options.stored && !holds_reader_mark(stub))
-        throw PackError(shown, "is a program image from an older build that cannot read stored blocks; rebuild "
-                               "it, or pack with --no-stored");
-    return stub;
-}
-
 std::vector<uint8_t> read_whole(const fs::path& path, uint64_t expected) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw PackError(path_for_display(path), "cannot be opened for reading");
+    const InputFile in = open_input(path);
     std::vector<uint8_t> data(expected);
-    in.read(reinterpret_cast<char*>(data.data()), std::streamsize(expected));
-    if (uint64_t(in.gcount()) != expected || in.peek() != std::ifstream::traits_type::eof())
+    char beyond;
+    if (!read_input_at(in.get(), path, 0, data.data(), data.size()) || fread(&beyond, 1, 1, in.get()) != 0)
         throw PackError(path_for_display(path), "changed size while it was being packed");
     return data;
 }
@@ -97,10 +82,10 @@ uint64_t block_cost(const BlockPlan& plan, const EncodeOptions& encode) {
 }
 
 void print_block(size_t index, const PackedBlock& block, uint32_t unpacked) {
-    printf("block %zu: %zu directories, %zu files, %u bytes -> %zu bytes, ", index, block.dirs, block.files,
+    tool_print(stdout, "block %zu: %zu directories, %zu files, %u bytes -> %zu bytes, ", index, block.dirs, block.files,
            unsigned(unpacked), block.bytes.size());
-    if (block_properties(block.bytes.data()) == BLOCK_PROPS_STORED) printf("stored\n");
-    else printf("LZMA dictionary %u\n", unsigned(block_dictionary_size(block.bytes.data())));
+    if (block_properties(block.bytes.data()) == BLOCK_PROPS_STORED) tool_print(stdout, "stored\n");
+    else tool_print(stdout, "LZMA dictionary %u\n", unsigned(block_dictionary_size(block.bytes.data())));
 }
 
 unsigned job_threads(const PackOptions& options) {
@@ -130,7 +115,10 @@ uint64_t memory_budget() {
 }  // namespace
 
 void pack_installer(const PackOptions& options) {
-    const std::vector<uint8_t> stub = read_stub(options);
+    // The output first: a wrong OUT fails at once, not after minutes of compression.
+    check_output(options.out, options.source);
+    InstallerFile file(options.out);
+    const std::vector<uint8_t> stub = read_stub_image(options.stub, options.stored);
     const std::vector<SourceEntry> entries = walk_source_tree(options.source);
     if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
     if (options.require_programs) check_product_programs(options.source, entries, options.flags);
@@ -141,8 +129,13 @@ void pack_installer(const PackOptions& options) {
     const std::vector<BlockPlan> plan =
         plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums));
 
-    InstallerFile file(options.out);
     file.append(stub);
+    std::unique_ptr<TerminalProgress> bar(options.progress ? new TerminalProgress(stderr, true) : nullptr);
+    if (bar) {
+        uint64_t unpacked = 0;
+        for (const BlockPlan& block : plan) unpacked += block.unpacked;
+        bar->set_total(unpacked);
+    }
     std::vector<PackedBlock> packed(plan.size());
     std::vector<uint32_t> sizes, checksums;
     std::vector<BlockFootprint> footprints;
@@ -152,6 +145,7 @@ void pack_installer(const PackOptions& options) {
     jobs.cost = [&](size_t i) { return block_cost(plan[i], options.encode); };
     jobs.run = [&](size_t i) {
         packed[i] = pack_block(entries, plan[i], options);
+        if (bar) bar->add_block(plan[i].unpacked, packed[i].bytes.size());
         return uint64_t(packed[i].bytes.size());
     };
     jobs.take = [&](size_t i) {
@@ -169,7 +163,9 @@ void pack_installer(const PackOptions& options) {
     const int flags = options.flags | (options.checksums ? PAYLOAD_FLAG_CHECKSUMS : 0);
     file.append(payload_tail(uint32_t(stub.size()), sizes, total, uint8_t(flags), checksums));
     file.commit();
-    printf("wrote %s: %llu bytes, %zu blocks, %u bytes unpacked, flags %d\n", path_for_display(options.out).c_str(),
+    if (bar) bar->finish(true);
+    bar.reset();
+    tool_print(stdout, "wrote %s: %llu bytes, %zu blocks, %u bytes unpacked, flags %d\n", path_for_display(options.out).c_str(),
            (unsigned long long)file.size(), plan.size(), total, flags);
     print_install_memory(footprints);
 }

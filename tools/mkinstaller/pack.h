@@ -20,16 +20,19 @@ struct PackOptions {
     uint64_t block_size = 64ull << 20;
     unsigned jobs = 0;                      // blocks packed at once; 0: one per processor
     EncodeOptions encode;                   // level, dictionary (0 = auto), end marker
+    bool progress = false;                  // a bar on stderr (a terminal): bytes in, bytes out, rate
 };
 
-// Reads the stub and, unless options.stored is off, requires PAYLOAD_READER_MARK in its bytes; walks the
-// source, refusing it with every entry Windows could not install as it is (walk_source_tree); unless
-// options.require_programs is off, requires the programs the installer starts (check_product_programs); with options.stored, finds the files that LZMA does not shrink (find_unshrinkable_files) and plans
+// Checks options.out (check_output) and creates its temporary before anything else, so a wrong OUT fails
+// at once; reads and checks the stub (read_stub_image: a Windows program, no installer, and with
+// options.stored the reader mark); walks the source, refusing it with every entry Windows could not install as
+// it is (walk_source_tree); unless options.require_programs is off, requires the programs the installer starts
+// (check_product_programs); with options.stored, finds the files that LZMA does not shrink (find_unshrinkable_files) and plans
 // them into stored blocks after the LZMA blocks (plan_blocks), and stores any LZMA block whose data comes out
 // no smaller than its stream. Packs the blocks on up to options.jobs threads while the estimated memory of
 // the blocks in progress stays under half of usable_memory(); the output is the same for any number of jobs.
 // Writes options.out atomically (a temporary beside it, then a rename), with the checksum table and flag
 // 0x80 unless options.checksums is off, and reports each block on stdout in order, then the installer written
-// and the memory installing it takes (install_memory). Throws PackError naming
-// the file at fault: the stub without the mark, say, or a file that changed while it was being packed.
+// and the memory installing it takes (install_memory). Throws PackError naming the file at fault: the stub
+// refused, say, or a file that changed while it was being packed.
 void pack_installer(const PackOptions& options);

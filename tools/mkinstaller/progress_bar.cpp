@@ -15,12 +15,29 @@ char g_stdout_buffer[1 << 20];
 
 }  // namespace
 
-TerminalProgress::TerminalProgress(FILE* out) : out_(out) {
+TerminalProgress::TerminalProgress(FILE* out, bool bytes)
+    : out_(out), bytes_(bytes), start_(std::chrono::steady_clock::now()) {
     // On the same terminal, trace lines written as they come would land on the bar's line.
     if (is_terminal(stdout)) setvbuf(stdout, g_stdout_buffer, _IOFBF, sizeof g_stdout_buffer);
 }
 
-TerminalProgress::~TerminalProgress() { fflush(stdout); }
+TerminalProgress::~TerminalProgress() {
+    if (!finished_) finish(false);
+    fflush(stdout);
+}
+
+void TerminalProgress::set_total(uint64_t total) {
+    std::lock_guard<std::mutex> hold(lock_);
+    maximum_ = int64_t(total);
+}
+
+void TerminalProgress::add_block(uint64_t in, uint64_t out) {
+    std::lock_guard<std::mutex> hold(lock_);
+    position_ += int64_t(in);
+    written_ += out;
+    if (position_ > maximum_) position_ = maximum_;
+    draw(false);
+}
 
 ProgressSink TerminalProgress::sink() { return ProgressSink{this, sink_set_maximum, sink_advance}; }
 
@@ -40,6 +57,7 @@ void TerminalProgress::sink_advance(void* bar, int32_t delta) {
 
 void TerminalProgress::finish(bool success) {
     std::lock_guard<std::mutex> hold(lock_);
+    finished_ = true;
     if (success) position_ = maximum_;
     draw(true);
     fputc('\n', out_);
@@ -59,9 +77,15 @@ void TerminalProgress::draw(bool force) {
     memset(cells + filled, '-', size_t(BAR_CELLS - filled));
     cells[BAR_CELLS] = '\0';
     // Blank the bar's line, let the held trace through, then draw the bar below it.
-    fprintf(out_, "\r%*s\r", BAR_CELLS + 10, "");
+    fprintf(out_, "\r%*s\r", BAR_CELLS + (bytes_ ? 50 : 10), "");
     fflush(out_);
     fflush(stdout);
     fprintf(out_, "[%s] %5.1f%%", cells, tenths / 10.0);
+    if (bytes_) {
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        const double mib = 1024.0 * 1024.0;
+        fprintf(out_, "  %.1f MiB in, %.1f MiB out, %.1f MiB/s", position_ / mib, written_ / mib,
+                seconds > 0 ? position_ / mib / seconds : 0.0);
+    }
     fflush(out_);
 }

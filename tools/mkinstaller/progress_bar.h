@@ -1,4 +1,4 @@
-// A text progress bar on a terminal: the extraction's progress sink, drawn as one line.
+// A text progress bar on a terminal, drawn as one line: the extraction's progress sink, and pack's blocks.
 #pragma once
 #include <chrono>
 #include <cstdint>
@@ -13,10 +13,16 @@
 // held on stdout is released, so the bar always stays on the last line.
 class TerminalProgress {
 public:
-    explicit TerminalProgress(FILE* out);
-    // Shows the bar full on success, leaves it where it stopped otherwise; ends its line.
+    // With bytes, the bar is followed by the bytes read and written so far and the rate (pack's line).
+    explicit TerminalProgress(FILE* out, bool bytes = false);
+    // Shows the bar full on success, leaves it where it stopped otherwise; ends its line. The destructor
+    // does this (as a failure) when nobody did.
     void finish(bool success);
     ~TerminalProgress();
+
+    // Pack: the bytes to read in all, then each block as it is done (from any thread): bytes in, bytes out.
+    void set_total(uint64_t total);
+    void add_block(uint64_t in, uint64_t out);
 
     // The sink for install_payload; valid while this object lives.
     ProgressSink sink();
@@ -31,8 +37,12 @@ private:
 
     std::mutex lock_;
     FILE* out_;
+    bool bytes_;
+    bool finished_ = false;
     int64_t maximum_ = 100;
     int64_t position_ = 0;
+    uint64_t written_ = 0;
+    std::chrono::steady_clock::time_point start_;
     int last_tenths_ = -1;
     std::chrono::steady_clock::time_point last_draw_{};
 };

@@ -1,0 +1,11 @@
+// The system's own error of a failed call, kept as a number and put in the system's words for messages.
+#pragma once
+#include <cstddef>
+
+// The calling thread's error of the file call that just failed: errno on Linux, GetLastError() on Windows
+// (the C runtime's file calls end in Win32 calls, which set it). 0 when there is none.
+int os_last_error();
+
+// The error's text as the system gives it (strerror; FormatMessage on Windows, in UTF-8, without the final
+// period and line break), NUL-terminated in buf of cap bytes (cut short when longer).
+void os_error_text(int code, char* buf, size_t cap);

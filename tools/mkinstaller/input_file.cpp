@@ -1,0 +1,28 @@
+// Opens and reads pack's inputs, saying which file failed and why.
+#include "input_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#include "host.h"
+#include "pack_error.h"
+
+InputFile open_input(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw PackError(path_for_display(path),
+                        "cannot be read: " + std::make_error_code(std::errc::is_a_directory).message());
+    InputFile file(open_path(path, "rb"), fclose);
+    if (!file) throw PackError(path_for_display(path), "cannot be opened: " + system_reason());
+    return file;
+}
+
+bool read_input_at(FILE* file, const std::filesystem::path& path, uint64_t offset, void* out, size_t size) {
+    if (fseek(file, long(offset), SEEK_SET) != 0) throw PackError(path_for_display(path), "cannot be read: " + system_reason());
+    const size_t got = fread(out, 1, size, file);
+    if (got != size && ferror(file)) throw PackError(path_for_display(path), "cannot be read: " + system_reason());
+    return got == size;
+}
+
+std::string system_reason() { return strerror(errno); }
