@@ -23,9 +23,7 @@
 
 namespace {
 
-// The product's names and texts as code page 936 bytes: the payload's names and how this test names files.
-const std::string CASHIER_PROGRAM_936 = CASHIER_PROGRAM;
-const std::string SERVICE_PROGRAM_936 = SERVICE_PROGRAM;
+// The installation's texts as code page 936 bytes, how this test names files (the programs' names already are).
 const std::string CASHIER_SHORTCUT_936 = narrow936(CASHIER_SHORTCUT);
 const std::string SERVICE_SHORTCUT_936 = narrow936(SERVICE_SHORTCUT);
 const std::string SHORTCUT_DESCRIPTION_936 = narrow936(SHORTCUT_DESCRIPTION);
@@ -63,8 +61,8 @@ const Product& product() {
         const std::string samples = from_build_tree(SAMPLE_DIR);
         p.runner = must_read(from_build_tree(RUNNER_EXE));
         p.files = {
-            {std::string("\\") + CASHIER_PROGRAM_936, must_read(samples + "\\" + CASHIER_PROGRAM_936)},
-            {std::string("\\") + SERVICE_PROGRAM_936, must_read(samples + "\\" + SERVICE_PROGRAM_936)},
+            {std::string("\\") + CASHIER_PROGRAM, must_read(samples + "\\" + CASHIER_PROGRAM)},
+            {std::string("\\") + SERVICE_PROGRAM, must_read(samples + "\\" + SERVICE_PROGRAM)},
             {"\\readme.txt", bytes_of("first block\r\n")},
             {"\\data\\menu.txt", bytes_of("second block\r\n")},
             {"\\data\\" + MENU_DIR + "\\1.txt", random_bytes(5000, 3)},
@@ -383,13 +381,13 @@ TEST_P(WorkerFlags, LinksAndLaunchesAsTheOptionBitsSay) {
 
     ShortcutFields cashier = read_shortcut(cashier_shortcut);
     ASSERT_TRUE(cashier.loaded);
-    EXPECT_EQ(cashier.target, dir + CASHIER_PROGRAM_936);
+    EXPECT_EQ(cashier.target, dir + CASHIER_PROGRAM);
     EXPECT_EQ(cashier.work_dir, dir);
     EXPECT_EQ(cashier.description, SHORTCUT_DESCRIPTION_936);
     EXPECT_EQ(cashier.show_cmd, SW_SHOWNORMAL);
     ASSERT_EQ(file_exists(service_shortcut), c.service_shortcut);
     if (c.service_shortcut) {
-        EXPECT_EQ(read_shortcut(service_shortcut).target, dir + SERVICE_PROGRAM_936);
+        EXPECT_EQ(read_shortcut(service_shortcut).target, dir + SERVICE_PROGRAM);
     }
 
     // Each program runs from the install directory; the service (normal window) starts before the cashier
@@ -397,8 +395,8 @@ TEST_P(WorkerFlags, LinksAndLaunchesAsTheOptionBitsSay) {
     const std::string cwd = dir.substr(0, dir.size() - 1);
     std::vector<Launch> launches = read_launches(log);
     std::vector<std::string> expected, seen;
-    if (c.service_launch) expected.push_back(dir + SERVICE_PROGRAM_936 + " in " + cwd + " show 1");
-    expected.push_back(dir + CASHIER_PROGRAM_936 + " in " + cwd + " show 3");
+    if (c.service_launch) expected.push_back(dir + SERVICE_PROGRAM + " in " + cwd + " show 1");
+    expected.push_back(dir + CASHIER_PROGRAM + " in " + cwd + " show 3");
     for (const Launch& l : launches) seen.push_back(l.module + " in " + l.directory + " show " + std::to_string(l.show));
     EXPECT_EQ(seen, expected);
 }
@@ -478,10 +476,10 @@ TEST_F(Worker, RetryAfterAFailureStartsFromTheFirstBlock) {
     EXPECT_EQ(read_file(failing + "readme.txt"), bytes_of("first block\r\n"));
     EXPECT_FALSE(dir_exists(failing + "data\\" + MENU_DIR));
     expect_installed(chosen);
-    EXPECT_EQ(read_shortcut(cashier_shortcut).target, chosen + CASHIER_PROGRAM_936);
+    EXPECT_EQ(read_shortcut(cashier_shortcut).target, chosen + CASHIER_PROGRAM);
     std::vector<Launch> launches = read_launches(log);
     ASSERT_EQ(launches.size(), 1u);
-    EXPECT_EQ(launches[0].module, chosen + CASHIER_PROGRAM_936);
+    EXPECT_EQ(launches[0].module, chosen + CASHIER_PROGRAM);
     EXPECT_EQ(launches[0].show, SW_SHOWMAXIMIZED);
 }
 
