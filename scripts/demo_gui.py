@@ -179,13 +179,13 @@ class Demo:
         say()
         if os.path.exists(link):
             say("== desktop shortcut: %s" % link)
-            say("   target: %s" % (gui.shortcut_target(link) or "(lnkinfo could not read it)"))
+            say("   target: %s" % (gui.shortcut_fields(link).get("Local path") or "(lnkinfo could not read it)"))
         else:
             say("== no desktop shortcut at %s" % link)
         say()
         if os.path.exists(self.log):
             with open(self.log, "rb") as f:
-                lines = [l.split("\t") for l in f.read().decode("gbk").splitlines() if l]
+                lines = [l.split("\t") for l in f.read().decode("utf-8").splitlines() if l]
             for module, cwd, show, *_ in lines:
                 state = {"3": "maximised", "1": "normal"}.get(show, "show command " + show)
                 say("== started: %s" % module)
