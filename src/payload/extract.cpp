@@ -40,8 +40,7 @@ int write_file(const char* path, const unsigned char* data, int32_t length) {
 
 namespace {
 
-// The next record, waiting for the decoder while the bytes it needs are still to come. WALK_TRUNCATED when
-// they never come: the stream ends, or its decoding failed or stopped.
+// Fills the caller's failure report, when there is one: what failed, the path, the record's stored name.
 void report(ExtractFailure* failure, int what, const char* path, const Record* record) {
     if (!failure) return;
     failure->what = what;
@@ -55,6 +54,8 @@ void report(ExtractFailure* failure, int what, const char* path, const Record* r
     failure->name[name_len] = '\0';
 }
 
+// The next record, waiting for the decoder while the bytes it needs are still to come. WALK_TRUNCATED when
+// they never come: the stream ends, or its decoding failed or stopped.
 int next_available_record(const StreamSource& source, RecordCursor* cursor, Record* record) {
     for (;;) {
         const int result = next_record(cursor, record);

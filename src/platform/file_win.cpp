@@ -49,19 +49,12 @@ HANDLE open_waiting_out_holds(const wchar_t* path) {
 
 FILE* os_open_file(const char* path) {
     wchar_t wide[WIDE_PATH_CAP];
-    if (!utf16_from_utf8(path, wide, WIDE_PATH_CAP)) {
-        SetLastError(ERROR_INVALID_NAME);
-        return nullptr;
-    }
-    return _wfopen(wide, L"rb");
+    return wide_path(path, wide) ? _wfopen(wide, L"rb") : nullptr;
 }
 
 FILE* os_create_file(const char* path) {
     wchar_t wide[WIDE_PATH_CAP];
-    if (!utf16_from_utf8(path, wide, WIDE_PATH_CAP)) {
-        SetLastError(ERROR_INVALID_NAME);
-        return nullptr;
-    }
+    if (!wide_path(path, wide)) return nullptr;
     // Windows refuses a longer path itself; wine does not, so the limit is kept here for both alike.
     if (wcslen(wide) > WINDOWS_FILE_PATH_MAX) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);

@@ -28,6 +28,12 @@ bool utf16_from_utf8(const char* in, wchar_t* out, size_t cap) {
     return to_utf16(CP_UTF8, in, int(strlen(in)), out, cap);
 }
 
+bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH_CAP]) {
+    if (utf16_from_utf8(path, out, WIDE_PATH_CAP)) return true;
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+}
+
 bool utf16_from_cp936(const char* in, size_t len, wchar_t* out, size_t cap) {
     return to_utf16(CP_GBK, in, int(len), out, cap);
 }

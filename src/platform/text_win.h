@@ -16,6 +16,10 @@ bool utf16_from_utf8(const char* in, wchar_t* out, size_t cap);
 // or does not fit.
 bool utf8_from_utf16(const wchar_t* in, char* out, size_t cap);
 
+// A UTF-8 path for a wide call into out; false, with ERROR_INVALID_NAME as the thread's last error, when it
+// is not valid UTF-8 or longer than WIDE_PATH_CAP units.
+bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH_CAP]);
+
 // len bytes of code page 936 into out (cap units, NUL added). False, with out empty, when a byte sequence has
 // no character in code page 936 or the result does not fit.
 bool utf16_from_cp936(const char* in, size_t len, wchar_t* out, size_t cap);

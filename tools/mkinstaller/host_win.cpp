@@ -7,10 +7,10 @@
 #include <cstdarg>
 
 #include "host.h"
+#include "platform/text_win.h"
 
 namespace {
 
-constexpr UINT CP_GBK = 936;
 
 std::wstring wide_from(UINT code_page, const std::string& in) {
     if (in.empty()) return std::wstring();
