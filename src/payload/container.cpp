@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "payload/manifest.h"
 #include "payload/payload.h"
 #include "payload/tail.h"
 #include "platform/file.h"
@@ -41,6 +42,9 @@ const char* read_result_text(int result) {
     case READ_BLOCK_SHORT: return "cannot be read whole (the file ends inside it)";
     case READ_CHECKSUM_MISMATCH: return "checksum mismatch: its CRC-32 differs from the checksum table";
     case READ_OUT_OF_MEMORY: return "not enough memory to load the payload";
+    case READ_MANIFEST_OUT_OF_RANGE: return "the manifest's locator does not lead to the bytes right before block 0";
+    case READ_MANIFEST_CHECKSUM: return "manifest checksum mismatch: its CRC-32 differs from its locator's";
+    case READ_MANIFEST_DAMAGED: return "the manifest is damaged (an entry cut short, an unsafe name, or no end)";
     default: return "unknown reason";
     }
 }
@@ -112,29 +116,40 @@ int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** out, int32_
     return READ_OK;
 }
 
-ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks) {
+ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest) {
     *blocks = nullptr;
+    Manifest read{};
+    if (manifest) *manifest = read;
     const int found = find_payload_tail(file, tail);
     if (found != READ_OK) return status(found);
+    const int listed = read_manifest(file, tail, &read);
+    if (listed != READ_OK) return status(listed);
     int32_t bad = -1;
     const int loaded = load_blocks(file, tail, blocks, &bad);
-    if (loaded != READ_OK) return status(loaded, bad);
+    if (loaded != READ_OK) {
+        free_manifest(&read);
+        return status(loaded, bad);
+    }
     // Checked after loading, before anything is decoded or written.
     if (tail_has_checksums(tail)) {
         bad = first_bad_checksum(tail, *blocks);
         if (bad >= 0) {
             free_payload(*blocks, tail->count);
             *blocks = nullptr;
+            free_manifest(&read);
             return status(READ_CHECKSUM_MISMATCH, bad);
         }
     }
+    if (manifest) *manifest = read;
+    else free_manifest(&read);
     return status(READ_OK);
 }
 
-PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags, ReadStatus* why) {
+PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags, ReadStatus* why,
+                                   Manifest* manifest) {
     PayloadTail tail;
     PayloadBlock** blocks = nullptr;
-    const ReadStatus found = open_payload(file, &tail, &blocks);
+    const ReadStatus found = open_payload(file, &tail, &blocks, manifest);
     if (why) *why = found;
     if (found.result != READ_OK) return nullptr;
     *count = tail.count;
@@ -145,20 +160,20 @@ PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_u
 }
 
 PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags,
-                                 ReadStatus* why) {
+                                 ReadStatus* why, Manifest* manifest) {
     FILE* file = os_open_file(path);
     if (!file) {
         if (why) *why = status(READ_CANNOT_OPEN);
         return nullptr;
     }
-    PayloadBlock** blocks = read_payload_stream(file, count, total_unpacked, flags, why);
+    PayloadBlock** blocks = read_payload_stream(file, count, total_unpacked, flags, why, manifest);
     fclose(file);
     return blocks;
 }
 
-PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags) {
+PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags, Manifest* manifest) {
     char path[1024];
     memset(path, 0, sizeof path);
     if (!os_self_path(path, sizeof path)) return nullptr;
-    return read_payload_file(path, count, total_unpacked, flags);
+    return read_payload_file(path, count, total_unpacked, flags, nullptr, manifest);
 }

@@ -14,11 +14,21 @@ constexpr int32_t CHECKSUM_ENTRY_SIZE = 4;
 // Largest total unpacked size whose progress range (3x) still fits a signed 32-bit value.
 constexpr uint32_t PAYLOAD_MAX_TOTAL_UNPACKED = 715827882;
 
-// Option flag bits of the trailer. Bits 2-6 are reserved and 0; a reader ignores them.
+// Option flag bits of the trailer. Bits 2-5 are reserved and 0; a reader ignores them.
 constexpr int PAYLOAD_FLAG_SERVICE_SHORTCUT = 0x01;
 constexpr int PAYLOAD_FLAG_SERVICE_LAUNCH = 0x02;
+// A manifest locator ends the tail, right before the trailer. Without room for it there, the bit is a reserved one.
+constexpr int PAYLOAD_FLAG_MANIFEST = 0x40;
 // The checksum table follows the size entries. Without room for it there, the bit is a reserved one.
 constexpr int PAYLOAD_FLAG_CHECKSUMS = 0x80;
+
+// The manifest locator: file offset M of the manifest (4), its length L (4), its CRC-32 (4). The manifest lies
+// right before block 0 (M + L = B) and lists every directory and file of the record streams, in their order,
+// as their records do but without the files' data: type (1), name length (2), name, a file's data length (4);
+// the end record's type byte is its last byte.
+constexpr int32_t MANIFEST_LOCATOR_SIZE = 12;
+// Largest manifest a reader takes: ample for tens of thousands of entries, and a bound on a hostile locator.
+constexpr int32_t MANIFEST_LENGTH_LIMIT = 16 << 20;
 
 // The block header: unpacked size U (4, big-endian), then the five LZMA property bytes: the properties
 // byte (pb * 5 + lp) * 9 + lc, below 225, and the dictionary size (4, little-endian).

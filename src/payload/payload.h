@@ -26,6 +26,9 @@ constexpr int READ_BLOCK_SIZE_OUT_OF_RANGE = 10; // a size entry is negative or 
 constexpr int READ_BLOCK_SHORT = 11;             // a block cannot be read whole
 constexpr int READ_CHECKSUM_MISMATCH = 12;       // a block's CRC-32 differs from the checksum table
 constexpr int READ_OUT_OF_MEMORY = 13;
+constexpr int READ_MANIFEST_OUT_OF_RANGE = 14;   // the manifest's locator does not lead right before block 0
+constexpr int READ_MANIFEST_CHECKSUM = 15;       // the manifest's CRC-32 differs from its locator's
+constexpr int READ_MANIFEST_DAMAGED = 16;        // the manifest's entries are cut short or carry an unsafe name
 
 // What a read found: a READ_* result and, for the per-block ones (size, short, checksum), the block's index
 // in directory order; -1 otherwise.
@@ -34,6 +37,8 @@ struct ReadStatus {
     int32_t block;
 };
 
+struct Manifest;  // payload/manifest.h
+
 // A few words saying what a READ_* result means, for messages (the block number is the caller's to add).
 const char* read_result_text(int result);
 
@@ -41,17 +46,19 @@ const char* read_result_text(int result);
 // Returns an array of *count blocks (caller owns array, blocks and buffers; release with free_payload),
 // or null for every reason above (nothing is left allocated then); the checksum table, when there is one,
 // must match every block. *flags is the trailer's byte, with PAYLOAD_FLAG_CHECKSUMS kept only when a table was
-// there (and so matched). Out values mean something only on success.
-PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags);
+// there (and so matched). A manifest that the trailer announces is read and checked too (manifest.h), and
+// refused like a damaged block; when manifest is not null it receives it (empty when the payload has none; the
+// caller releases it with free_manifest). Out values mean something only on success.
+PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags, Manifest* manifest = nullptr);
 
 // As read_payload, for the installer file at path (UTF-8; the vendor tool and tests); why, when not null, receives
 // the reason (READ_OK on success).
 PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags,
-                                 ReadStatus* why = nullptr);
+                                 ReadStatus* why = nullptr, Manifest* manifest = nullptr);
 
 // As read_payload_file, for an installer already open for reading (positioned anywhere; left open).
 PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags,
-                                   ReadStatus* why = nullptr);
+                                   ReadStatus* why = nullptr, Manifest* manifest = nullptr);
 
 // Releases what read_payload returned: each buffer, each block, then the array. Null is fine.
 void free_payload(PayloadBlock** blocks, int32_t count);

@@ -126,6 +126,26 @@ bool tail_has_checksums(const PayloadTail* tail) {
     return DIRECTORY_HEADER_SIZE + entries <= int64_t(tail->size) - PAYLOAD_TRAILER_SIZE;
 }
 
+bool tail_has_manifest(const PayloadTail* tail) {
+    if (!(tail->flags & PAYLOAD_FLAG_MANIFEST)) return false;
+    const int64_t table = tail_has_checksums(tail) ? int64_t(CHECKSUM_ENTRY_SIZE) * tail->count : 0;
+    const int64_t used = DIRECTORY_HEADER_SIZE + int64_t(DIRECTORY_ENTRY_SIZE) * tail->count + table;
+    return used + MANIFEST_LOCATOR_SIZE <= int64_t(tail->size) - PAYLOAD_TRAILER_SIZE;
+}
+
+namespace {
+
+// The locator's field at index 0, 1 or 2, counted from the locator's start right before the trailer.
+uint32_t locator_field(const PayloadTail* tail, int index) {
+    return read_be32(tail->bytes + tail->size - PAYLOAD_TRAILER_SIZE - MANIFEST_LOCATOR_SIZE + 4 * index);
+}
+
+}  // namespace
+
+int32_t tail_manifest_offset(const PayloadTail* tail) { return int32_t(locator_field(tail, 0)); }
+int32_t tail_manifest_length(const PayloadTail* tail) { return int32_t(locator_field(tail, 1)); }
+uint32_t tail_manifest_checksum(const PayloadTail* tail) { return locator_field(tail, 2); }
+
 int32_t tail_checksum_offset(const PayloadTail* tail) {
     return tail->dir_offset + DIRECTORY_HEADER_SIZE + DIRECTORY_ENTRY_SIZE * tail->count;
 }

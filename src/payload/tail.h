@@ -36,13 +36,22 @@ int32_t tail_block_size(const PayloadTail* tail, int32_t i);
 // and the trailer. With the flag but no room, the flag is a reserved bit and there is no table.
 bool tail_has_checksums(const PayloadTail* tail);
 
+// True when the trailer's manifest flag is set and the 12-byte locator fits between the size entries (and the
+// checksum table, when there is one) and the trailer. With the flag but no room, the flag is a reserved bit.
+bool tail_has_manifest(const PayloadTail* tail);
+
+// The locator's fields (meaningful when tail_has_manifest): the manifest's file offset, length and CRC-32.
+int32_t tail_manifest_offset(const PayloadTail* tail);
+int32_t tail_manifest_length(const PayloadTail* tail);
+uint32_t tail_manifest_checksum(const PayloadTail* tail);
+
 // File offset of the checksum table (meaningful when tail_has_checksums).
 int32_t tail_checksum_offset(const PayloadTail* tail);
 
 // Checksum i of the table (big-endian CRC-32); the table must be there.
 uint32_t tail_checksum(const PayloadTail* tail, int32_t i);
 
-// CRC-32 (zlib's polynomial) of a block's stored bytes, its header included.
+// CRC-32 (zlib's polynomial) of a block's stored bytes, its header included; of the manifest's bytes too.
 uint32_t block_checksum(const unsigned char* data, int32_t size);
 
 // Index of the first block whose CRC-32 differs from the table, or -1 when all match.
@@ -56,7 +65,8 @@ int32_t first_bad_checksum(const PayloadTail* tail, PayloadBlock* const* blocks)
 // (-1 when none) and nothing is left allocated. Checksums are not looked at.
 int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** blocks, int32_t* bad_block);
 
-// find_payload_tail, load_blocks, then the checksum table when there is one: the whole reader, for callers
-// that need the tail too (the vendor tool's list and verify). READ_OK with *blocks as load_blocks gives them;
-// otherwise the first reason with its block, and nothing left allocated.
-ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks);
+// find_payload_tail, read_manifest (manifest.h), load_blocks, then the checksum table when there is one: the
+// whole reader, for callers that need the tail too (the vendor tool's list and verify). READ_OK with *blocks as
+// load_blocks gives them and, when manifest is not null, the manifest in it (empty when there is none; the
+// caller releases it with free_manifest); otherwise the first reason with its block, and nothing left allocated.
+ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest = nullptr);

@@ -97,7 +97,7 @@ TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
                                  "CONIN$, CONOUT$", "Unicode 14.0.0",
                                  "256K, 1M, 2M, 4M, 4M, 8M,\n      8M, 16M, 32M; level 9: 128M",
                                  "installing needs about N\n      MiB of memory",
-                                 "\n        jitong-setup payload reader 1: lzma stored\n", "\n  0 ", "\n  1 ",
+                                 "\n        jitong-setup payload reader 2: lzma stored manifest\n", "\n  0 ", "\n  1 ",
                                  "--version", "not a Windows program", "already an installer: pass its program image",
                                  "a program image from an older build that cannot read\n  stored blocks",
                                  "FIFO", "must not lie in SRC_DIR", "WriteConsoleW", "UTF-8", "remove-signature",

@@ -9,6 +9,7 @@
 #include "container_writer.h"
 #include "exit_codes.h"
 #include "payload/format.h"
+#include "payload/reader_mark.h"
 #include "support/test_support.h"
 #include "tree_fixture.h"
 
@@ -16,10 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string pack(const ScratchDir& scratch, const Tree& tree, std::vector<std::string> options = {}) {
+// Packs behind a stub of the given reader revision: today's (with the manifest), or one that reads stored blocks
+// but no manifest, which puts block 0 right after the stub's 512 bytes.
+std::string pack(const ScratchDir& scratch, const Tree& tree, std::vector<std::string> options = {},
+                 int revision = PAYLOAD_READER_MANIFEST) {
     write_tree(scratch / "src", tree);
     const std::string out = scratch / "setup.exe";
-    std::vector<std::string> args = {"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out,
+    std::vector<std::string> args = {"pack", "--stub", make_stub(fs::path(scratch.path()), revision), "--out", out,
                                      ALLOW_MISSING_PROGRAMS};
     args.insert(args.end(), options.begin(), options.end());
     args.push_back(scratch / "src");
@@ -60,21 +64,29 @@ TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
     ASSERT_EQ(payload.stored.size(), 2u);
     const std::vector<uint8_t> file = read_file(path);
     // Two size entries and, as pack writes by default, two CRC-32 values.
-    const size_t dir_offset = file.size() - 9 - 8 - 4 * 2 - 4 * 2;
+    const size_t dir_offset = file.size() - 9 - 12 - 8 - 4 * 2 - 4 * 2;
     // Names show as UTF-8 on every system, whatever its code page.
     const std::string menu = u8"菜单";
     EXPECT_EQ(payload.stored[0].size(), 9u + 19u) << "header and the stream of block 0";
+    // The manifest right after the stub: \a.txt (5 bytes), the directory \菜单, \菜单\b.csv (160 bytes), the end.
+    const std::vector<uint8_t> manifest = {
+        2, 0, 6, '\\', 'a', '.', 't', 'x', 't', 0, 0, 0, 5,
+        1, 0, 5, '\\', 0xB2, 0xCB, 0xB5, 0xA5,
+        2, 0, 11, '\\', 0xB2, 0xCB, 0xB5, 0xA5, '\\', 'b', '.', 'c', 's', 'v', 0, 0, 0, 160,
+        10};
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + 512, file.begin() + 552), manifest);
     auto block_line = [&](size_t i, const std::string& properties) {
-        const size_t at = 512 + (i == 0 ? 0 : payload.stored[0].size());
+        const size_t at = 552 + (i == 0 ? 0 : payload.stored[0].size());
         return "  block " + std::to_string(i) + " at " + std::to_string(at) + ": stored " + std::to_string(payload.stored[i].size()) +
                ", unpacked " + std::to_string(payload.streams[i].size()) + ", properties " + properties + ", crc32 " +
                crc_hex(payload.stored[i]) + "\n";
     };
     const std::string expected =
-        "directory at " + std::to_string(dir_offset) + ": first block at 512, 2 blocks\n" +
+        "manifest at 512: 40 bytes, crc32 " + crc_hex(manifest) + "\n" +
+        "directory at " + std::to_string(dir_offset) + ": first block at 552, 2 blocks\n" +
         block_line(0, "255 (stored), dictionary 0") + block_line(1, "93 (lc 3 lp 0 pb 2), dictionary 4096") + "checksums: a CRC-32 for each block at " + std::to_string(dir_offset + 16) + "\n" +
         "trailer: directory at " + std::to_string(dir_offset) + ", total unpacked " +
-        std::to_string(payload.total) + ", flags 128\n" +
+        std::to_string(payload.total) + ", flags 192\n" +
         "block 0:\n"
         "  file            5  \\a.txt\n"
         "  end\n"
@@ -82,7 +94,7 @@ TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
         "  dir                \\" + menu + "\n"
         "  file          160  \\" + menu + "\\b.csv\n"
         "  end\n" +
-        path + ": ok: 2 blocks, 1 directories, 2 files, " + std::to_string(payload.total) + " bytes unpacked, flags 128\n";
+        path + ": ok: 2 blocks, 1 directories, 2 files, " + std::to_string(payload.total) + " bytes unpacked, flags 192\n";
     CliRun run = run_cli({"list", path});
     EXPECT_EQ(run.status, MKI_OK) << run.err;
     EXPECT_EQ(run.out, expected);
@@ -92,7 +104,8 @@ TEST(Verify, FindsDamageThatBreaksDecodingOrRecords) {
     // Without the checksum table, as installers made before it: only decoding and the records show damage.
     ScratchDir scratch;
     const std::string good =
-        pack(scratch, {{"a.exe", "program"}, {"data/menu/m.csv", "1,rice"}, {"data/x.txt", "x"}}, {"--no-checksums"});
+        pack(scratch, {{"a.exe", "program"}, {"data/menu/m.csv", "1,rice"}, {"data/x.txt", "x"}}, {"--no-checksums"},
+             PAYLOAD_READER_STORED);
     const std::vector<uint8_t> bytes = read_file(good);
     const Payload payload = read_installer(good);
     const size_t block1 = 512 + payload.stored[0].size();
@@ -159,7 +172,7 @@ TEST(Verify, FindsStreamsThatDecodeButBreakTheFormat) {
 
 TEST(Verify, ChecksumsCatchEveryChangedBlockByteAndABrokenTable) {
     ScratchDir scratch;
-    const std::string good = pack(scratch, {{"a.exe", "program"}, {"data/m.csv", "1,rice"}});
+    const std::string good = pack(scratch, {{"a.exe", "program"}, {"data/m.csv", "1,rice"}}, {}, PAYLOAD_READER_STORED);
     const std::vector<uint8_t> bytes = read_file(good);
     const Payload payload = read_installer(good);
     ASSERT_EQ(payload.stored.size(), 2u);

@@ -10,6 +10,7 @@
 #include "exit_codes.h"
 #include "payload/extract.h"
 #include "payload/payload.h"
+#include "payload/reader_mark.h"
 #include "support/test_support.h"
 #include "tree_fixture.h"
 
@@ -46,9 +47,10 @@ struct Packed {
 };
 
 // Writes the tree and packs it with the extra options; the pack must succeed.
-void pack_tree(Packed* p, const Tree& tree, std::vector<std::string> options = {}) {
+void pack_tree(Packed* p, const Tree& tree, std::vector<std::string> options = {},
+               int revision = PAYLOAD_READER_MANIFEST) {
     write_tree(p->src(), tree);
-    p->stub = make_stub(p->root());
+    p->stub = make_stub(p->root(), revision);
     std::vector<std::string> args = {"pack", "--stub", p->stub, "--out", p->out()};
     args.insert(args.end(), options.begin(), options.end());
     args.push_back(p->src());
@@ -222,9 +224,9 @@ TEST(Pack, OptionsReachTheInstaller) {
         int flags;
         uint32_t dict;
     } cases[] = {
-        {{ALLOW_MISSING_PROGRAMS}, 0x80, 4096},
-        {{"--flags", "3", "--dict", "64K", "--level", "0", ALLOW_MISSING_PROGRAMS}, 0x83, 65536},
-        {{"--end-marker", "--flags", "2", "--no-checksums", ALLOW_MISSING_PROGRAMS}, 2, 4096},
+        {{ALLOW_MISSING_PROGRAMS}, 0xC0, 4096},
+        {{"--flags", "3", "--dict", "64K", "--level", "0", ALLOW_MISSING_PROGRAMS}, 0xC3, 65536},
+        {{"--end-marker", "--flags", "2", "--no-checksums", ALLOW_MISSING_PROGRAMS}, 0x42, 4096},
     };
     for (const Case& c : cases) {
         Packed p;
@@ -267,18 +269,19 @@ TEST(Pack, RefusesWhatTheInstallerCannotReproduce) {
              write_tree(src, {{"Readme.txt", "1"}, {"README.TXT", "2"}});
              return read_tree(src).size() == 2;
          }, "Readme.txt", "same name on Windows"},
-        {"more than 251 blocks without checksums", {"--block-size", "1", "--no-checksums", ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
+        // The manifest's locator takes 12 bytes of the tail: 248 and 124 blocks where 251 and 125 fit without it.
+        {"more than 248 blocks without checksums", {"--block-size", "1", "--no-checksums", ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
              Tree tree;
              for (int i = 0; i < 260; ++i) tree["f" + std::to_string(1000 + i)] = "x";
              write_tree(src, tree);
              return true;
-         }, "f1251", "251"},
-        {"more than 125 blocks with checksums", {"--block-size", "1", ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
+         }, "f1248", "at most 248"},
+        {"more than 124 blocks with checksums", {"--block-size", "1", ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
              Tree tree;
              for (int i = 0; i < 130; ++i) tree["f" + std::to_string(1000 + i)] = "x";
              write_tree(src, tree);
              return true;
-         }, "f1125", "at most 125"},
+         }, "f1124", "at most 124"},
         {"file of 2 GiB", {}, [](const fs::path& src) {
              write_tree(src, {{"huge.bin", ""}});
              fs::resize_file(src / "huge.bin", 0x80000000ull);  // sparse: nothing is written
@@ -316,14 +319,19 @@ TEST(Pack, RefusesWhatTheInstallerCannotReproduce) {
 }
 
 TEST(Pack, TheMostBlocksStillFitBeforeTheTrailer) {
-    // One loose file a block: 125 blocks with the checksum table, 251 without, and the tail under 1024 bytes.
+    // One loose file a block: 125 blocks with the checksum table, 251 without, and the tail under 1024 bytes;
+    // behind an image that reads the manifest, its 12-byte locator leaves room for 124 and 248.
     struct Case {
         std::vector<std::string> options;
+        int revision;
         int blocks;
         size_t tail;
+        size_t manifest;  // 13 bytes a file (type, length, "\\fNNNN", size), then the end record
     } cases[] = {
-        {{}, 125, 8 + 8 * 125 + 9},
-        {{"--no-checksums"}, 251, 8 + 4 * 251 + 9},
+        {{}, PAYLOAD_READER_STORED, 125, 8 + 8 * 125 + 9, 0},
+        {{"--no-checksums"}, PAYLOAD_READER_STORED, 251, 8 + 4 * 251 + 9, 0},
+        {{}, PAYLOAD_READER_MANIFEST, 124, 8 + 8 * 124 + 12 + 9, 13 * 124 + 1},
+        {{"--no-checksums"}, PAYLOAD_READER_MANIFEST, 248, 8 + 4 * 248 + 12 + 9, 13 * 248 + 1},
     };
     for (const Case& c : cases) {
         Tree tree;
@@ -331,12 +339,12 @@ TEST(Pack, TheMostBlocksStillFitBeforeTheTrailer) {
         Packed p;
         std::vector<std::string> options = {"--block-size", "1", "--level", "0", ALLOW_MISSING_PROGRAMS};
         options.insert(options.end(), c.options.begin(), c.options.end());
-        pack_tree(&p, tree, options);
+        pack_tree(&p, tree, options, c.revision);
         const Payload payload = read_installer(p.out());
         EXPECT_EQ(int(payload.stored.size()), c.blocks);
         size_t stored = 0;
         for (const auto& b : payload.stored) stored += b.size();
-        EXPECT_EQ(read_file(p.out()).size() - read_file(p.stub).size() - stored, c.tail);
+        EXPECT_EQ(read_file(p.out()).size() - read_file(p.stub).size() - stored - c.manifest, c.tail);
         EXPECT_LT(c.tail, 1024u);
         EXPECT_EQ(run_cli({"verify", p.out()}).status, MKI_OK);
     }

@@ -132,7 +132,7 @@ TEST(Stored, PackLinesSayStoredForStoredBlocks) {
         "block 1: 1 directories, 1 files, 88922 bytes -> " + std::to_string(payload.stored[1].size()) +
         " bytes, LZMA dictionary 131072\n"
         "block 2: 1 directories, 1 files, 100033 bytes -> 100042 bytes, stored\n"
-        "wrote " + out + ": " + std::to_string(read_file(out).size()) + " bytes, 3 blocks, 188970 bytes unpacked, flags 128\n"
+        "wrote " + out + ": " + std::to_string(read_file(out).size()) + " bytes, 3 blocks, 188970 bytes unpacked, flags 192\n"
         "installing needs about 0.2 MiB of memory (0.1 MiB of payload read whole, and up to 0.1 MiB of blocks "
         "decoded at once within the installer's 128 MiB budget)\n";
     EXPECT_EQ(run.out, expected);

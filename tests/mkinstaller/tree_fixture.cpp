@@ -15,13 +15,15 @@
 
 namespace fs = std::filesystem;
 
-std::string make_stub(const fs::path& dir, bool reader_mark) {
+std::string make_stub(const fs::path& dir, int reader_revision) {
     const fs::path path = dir / "stub.exe";
     // "MZ", the pointer at 0x3C to "PE\0\0" at 0x40, then the mark.
     std::string image(512, '\x90');
     image.replace(0, 2, "MZ");
     image.replace(0x3C, 8, std::string("\x40\0\0\0PE\0\0", 8));
-    if (reader_mark) image.replace(0x80, sizeof PAYLOAD_READER_MARK - 1, PAYLOAD_READER_MARK);
+    const std::string mark = reader_revision == PAYLOAD_READER_STORED ? "jitong-setup payload reader 1: lzma stored"
+                             : reader_revision ? PAYLOAD_READER_MARK : "";
+    image.replace(0x80, mark.size(), mark);
     std::ofstream(path, std::ios::binary) << image;
     return path.string();
 }

@@ -8,8 +8,10 @@
 #include <vector>
 
 // A stand-in program image of 512 bytes for the front of an installer, stub.exe in dir: "MZ" and "PE\0\0"
-// headers, carrying the mark of an image that reads stored blocks unless reader_mark is off.
-std::string make_stub(const std::filesystem::path& dir, bool reader_mark = true);
+// headers, carrying the reader mark of the given revision (PAYLOAD_READER_MANIFEST: today's image, which reads
+// stored blocks and the manifest; PAYLOAD_READER_STORED: an image that reads stored blocks but no manifest, so
+// pack writes the payload without one; 0: no mark, an image from before stored blocks).
+std::string make_stub(const std::filesystem::path& dir, int reader_revision = 2);
 
 // The option that packs a tree without the programs the installer starts, for tests about something else.
 constexpr const char* ALLOW_MISSING_PROGRAMS = "--allow-missing-programs";

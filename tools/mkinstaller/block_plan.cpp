@@ -157,9 +157,11 @@ void fold_directory_only_blocks(const std::vector<SourceEntry>& entries, std::ve
 
 }  // namespace
 
-int pack_max_blocks(bool checksums) {
-    // The tail stays under the limit: first-block offset, count and trailer, then 4 or 8 bytes a block.
-    const int room = PAYLOAD_TAIL_LIMIT - 1 - DIRECTORY_HEADER_SIZE - PAYLOAD_TRAILER_SIZE;
+int pack_max_blocks(bool checksums, bool manifest) {
+    // The tail stays under the limit: first-block offset, count, the manifest's locator and the trailer, then
+    // 4 or 8 bytes a block.
+    const int room = PAYLOAD_TAIL_LIMIT - 1 - DIRECTORY_HEADER_SIZE - PAYLOAD_TRAILER_SIZE -
+                     (manifest ? MANIFEST_LOCATOR_SIZE : 0);
     return room / (DIRECTORY_ENTRY_SIZE + (checksums ? CHECKSUM_ENTRY_SIZE : 0));
 }
 

@@ -5,9 +5,10 @@
 
 #include "tree_walk.h"
 
-// Most blocks an installer holds: directory, checksum table and trailer stay under 1024 bytes, and each
-// block takes a 4-byte size entry and, with checksums, a 4-byte CRC-32 (251 without, 125 with).
-int pack_max_blocks(bool checksums);
+// Most blocks an installer holds: directory, checksum table, manifest locator and trailer stay under 1024 bytes,
+// and each block takes a 4-byte size entry and, with checksums, a 4-byte CRC-32 (251 without, 125 with; with
+// the manifest's 12-byte locator 248 and 124).
+int pack_max_blocks(bool checksums, bool manifest);
 
 // One block of the plan: entry indices in stream order (the parent directories that the block repeats
 // included), the size of its record stream, end record included, and whether it is stored as it is.

@@ -19,15 +19,31 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-// The directory (first-block offset, count, stored sizes), the checksum table when checksums is not empty
-// (one CRC-32 per block; flags should then carry PAYLOAD_FLAG_CHECKSUMS), and the trailer (directory
-// offset, total unpacked size, option flags) that follow blocks of the given sizes stored back to back
-// from first_block.
-std::vector<uint8_t> payload_tail(uint32_t first_block, const std::vector<uint32_t>& block_sizes,
-                                  uint32_t total_unpacked, uint8_t flags, const std::vector<uint32_t>& checksums);
+// Builds the manifest: every directory and file of the record streams in their order, a directory once.
+class ManifestWriter {
+public:
+    void add_dir(const std::string& name);
+    void add_file(const std::string& name, uint32_t size);
+    // Appends the end record and returns the manifest; the writer is empty afterwards.
+    std::vector<uint8_t> finish();
 
-// stub + blocks back to back + directory (first-block offset, count, sizes) + the blocks' CRC-32 table when
-// flags has PAYLOAD_FLAG_CHECKSUMS + trailer (directory offset, total unpacked size, option flags).
+private:
+    std::vector<uint8_t> bytes_;
+    std::vector<std::string> dirs_;
+};
+
+// The directory (first-block offset, count, stored sizes), the checksum table when checksums is not empty
+// (one CRC-32 per block; flags should then carry PAYLOAD_FLAG_CHECKSUMS), the manifest's locator when manifest
+// is not empty (it lies right before first_block; flags should then carry PAYLOAD_FLAG_MANIFEST), and the
+// trailer (directory offset, total unpacked size, option flags) that follow blocks of the given sizes stored
+// back to back from first_block.
+std::vector<uint8_t> payload_tail(uint32_t first_block, const std::vector<uint32_t>& block_sizes,
+                                  uint32_t total_unpacked, uint8_t flags, const std::vector<uint32_t>& checksums,
+                                  const std::vector<uint8_t>& manifest = {});
+
+// stub + manifest (when not empty) + blocks back to back + directory (first-block offset, count, sizes) + the
+// blocks' CRC-32 table when flags has PAYLOAD_FLAG_CHECKSUMS + the manifest's locator when there is one (flags
+// gets PAYLOAD_FLAG_MANIFEST) + trailer (directory offset, total unpacked size, option flags).
 // All integers big-endian.
 std::vector<uint8_t> build_installer(const std::vector<uint8_t>& stub, const std::vector<std::vector<uint8_t>>& blocks,
-                                     uint32_t total_unpacked, uint8_t flags);
+                                     uint32_t total_unpacked, uint8_t flags, const std::vector<uint8_t>& manifest = {});

@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "container_writer.h"
 #include "exit_codes.h"
 #include "host.h"
 #include "input_file.h"
 #include "name_key.h"
 #include "payload/decode.h"
 #include "payload/extract.h"
+#include "payload/manifest.h"
 #include "payload/payload.h"
 #include "payload/records.h"
 #include "payload/tail.h"
@@ -24,6 +26,10 @@
 namespace {
 
 void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t file_size) {
+    if (tail_has_manifest(&tail))
+        tool_print(stdout, "manifest at %d: %d bytes, crc32 %08X\n", tail_manifest_offset(&tail),
+                   tail_manifest_length(&tail), unsigned(tail_manifest_checksum(&tail)));
+    else tool_print(stdout, "manifest: none\n");
     tool_print(stdout, "directory at %d: first block at %d, %d blocks\n", tail.dir_offset, tail.first_block, tail.count);
     const bool checksums = tail_has_checksums(&tail);
     int64_t offset = tail.first_block;
@@ -57,7 +63,8 @@ struct Counts {
 };
 
 // Walks one decoded stream; throws std::runtime_error with the reason at the first fault.
-void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool print, Counts* counts) {
+void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool print, Counts* counts,
+                ManifestWriter* listed) {
     const std::string where = "block " + std::to_string(index) + ": ";
     if (print) tool_print(stdout, "block %d:\n", index);
     std::set<std::string> dirs;  // keys of the directories this block has created so far
@@ -84,11 +91,14 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
             throw std::runtime_error(where + shown + ": its directory is not created earlier in the block");
         if (r.name_len > STORED_NAME_LIMIT)
             throw std::runtime_error(where + shown + ": name too long to fit beside any install directory");
+        const std::string name(reinterpret_cast<const char*>(r.name), r.name_len);
         if (r.type == RECORD_DIR) {
             dirs.insert(name_key(r.name, r.name_len));
             ++counts->dirs;
+            listed->add_dir(name);
         } else {
             ++counts->files;
+            listed->add_file(name, uint32_t(r.data_len));
         }
     }
     if (print) {
@@ -130,7 +140,8 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
     if (!file) return damaged(path, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " + system_reason());
     PayloadTail tail;
     PayloadBlock** blocks = nullptr;
-    const ReadStatus read = open_payload(file, &tail, &blocks);
+    Manifest manifest{};
+    const ReadStatus read = open_payload(file, &tail, &blocks, &manifest);
     const long file_size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
     fclose(file);
     if (read.result != READ_OK) return damaged(path, read_status_message(read));
@@ -138,6 +149,7 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
     if (print) print_layout(tail, blocks, int32_t(file_size));
 
     Counts counts;
+    ManifestWriter listed;
     uint64_t sum = 0;
     int64_t end = tail.first_block;
     try {
@@ -151,8 +163,13 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
             if (!stream) throw std::runtime_error("block " + std::to_string(i) + ": does not decode (damaged data)");
             const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));
             sum += uint32_t(length);
-            walk_block(i, stream.get(), length, print, &counts);
+            walk_block(i, stream.get(), length, print, &counts, &listed);
         }
+        // The installer checks room, paths and held files by the manifest: it must list what the blocks hold.
+        const std::vector<uint8_t> expected = listed.finish();
+        if (manifest.length > 0 && std::vector<uint8_t>(manifest.bytes, manifest.bytes + manifest.length) != expected)
+            throw std::runtime_error("the manifest does not list the directories and files the blocks hold, in "
+                                     "their order");
         if (sum != tail.total_unpacked)
             throw std::runtime_error("blocks unpack to " + std::to_string(sum) + " bytes, the trailer says " +
                                     std::to_string(tail.total_unpacked));
@@ -161,9 +178,11 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
     } catch (const std::runtime_error& e) {
         fflush(stdout);
         free_payload(blocks, count);
+        free_manifest(&manifest);
         return damaged(path, e.what());
     }
     free_payload(blocks, count);
+    free_manifest(&manifest);
     tool_print(stdout, "%s: ok: %d blocks, %zu directories, %zu files, %u bytes unpacked, flags %d\n", path.c_str(), count, counts.dirs,
            counts.files, tail.total_unpacked, tail.flags);
     return MKI_OK;

@@ -81,6 +81,18 @@ uint64_t block_cost(const BlockPlan& plan, const EncodeOptions& encode) {
     return 2 * stream + (plan.stored ? BLOCK_HEADER_SIZE + stream : encode_memory(plan.unpacked, encode));
 }
 
+// The manifest of the planned blocks: their directories and files in stream order.
+std::vector<uint8_t> build_manifest(const std::vector<SourceEntry>& entries, const std::vector<BlockPlan>& plan) {
+    ManifestWriter writer;
+    for (const BlockPlan& block : plan)
+        for (int index : block.records) {
+            const SourceEntry& e = entries[index];
+            if (e.is_dir) writer.add_dir(e.name);
+            else writer.add_file(e.name, uint32_t(e.size));
+        }
+    return writer.finish();
+}
+
 void print_block(size_t index, const PackedBlock& block, uint32_t unpacked) {
     tool_print(stdout, "block %zu: %zu directories, %zu files, %u bytes -> %zu bytes, ", index, block.dirs, block.files,
            unsigned(unpacked), block.bytes.size());
@@ -119,6 +131,8 @@ void pack_installer(const PackOptions& options) {
     check_output(options.out, options.source);
     InstallerFile file(options.out);
     const std::vector<uint8_t> stub = read_stub_image(options.stub, options.stored);
+    // A manifest only behind an image that reads it; an older image gets the payload it always had.
+    const bool manifest_wanted = reader_revision(stub) >= PAYLOAD_READER_MANIFEST;
     const std::vector<SourceEntry> entries = walk_source_tree(options.source);
     if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
     if (options.require_programs) check_product_programs(options.source, entries, options.flags);
@@ -127,9 +141,11 @@ void pack_installer(const PackOptions& options) {
     const std::vector<char> store =
         options.stored ? find_unshrinkable_files(entries, threads, budget) : std::vector<char>();
     const std::vector<BlockPlan> plan =
-        plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums));
+        plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums, manifest_wanted));
+    const std::vector<uint8_t> manifest = manifest_wanted ? build_manifest(entries, plan) : std::vector<uint8_t>();
 
     file.append(stub);
+    file.append(manifest);
     std::unique_ptr<TerminalProgress> bar(options.progress ? new TerminalProgress(stderr, true) : nullptr);
     if (bar) {
         uint64_t unpacked = 0;
@@ -160,8 +176,9 @@ void pack_installer(const PackOptions& options) {
     };
     run_ordered_jobs(jobs, threads, budget);
 
-    const int flags = options.flags | (options.checksums ? PAYLOAD_FLAG_CHECKSUMS : 0);
-    file.append(payload_tail(uint32_t(stub.size()), sizes, total, uint8_t(flags), checksums));
+    const int flags = options.flags | (options.checksums ? PAYLOAD_FLAG_CHECKSUMS : 0) |
+                      (manifest.empty() ? 0 : PAYLOAD_FLAG_MANIFEST);
+    file.append(payload_tail(uint32_t(stub.size() + manifest.size()), sizes, total, uint8_t(flags), checksums, manifest));
     file.commit();
     if (bar) bar->finish(true);
     bar.reset();

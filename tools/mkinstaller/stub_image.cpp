@@ -35,10 +35,6 @@ std::string not_a_program(const std::vector<uint8_t>& image) {
     return "";
 }
 
-bool holds_reader_mark(const std::vector<uint8_t>& image) {
-    static const char mark[] = PAYLOAD_READER_MARK;
-    return std::search(image.begin(), image.end(), mark, mark + sizeof mark - 1) != image.end();
-}
 
 std::vector<uint8_t> read_all(FILE* file, const std::string& shown) {
     std::vector<uint8_t> image;
@@ -51,6 +47,22 @@ std::vector<uint8_t> read_all(FILE* file, const std::string& shown) {
 
 }  // namespace
 
+int reader_revision(const std::vector<uint8_t>& image) {
+    static const char prefix[] = PAYLOAD_READER_MARK_PREFIX;
+    const auto prefix_end = prefix + sizeof prefix - 1;
+    int best = 0;
+    for (auto at = std::search(image.begin(), image.end(), prefix, prefix_end); at != image.end();
+         at = std::search(at + 1, image.end(), prefix, prefix_end)) {
+        // The revision's digits, then the colon that ends them.
+        int revision = 0;
+        auto p = at + (sizeof prefix - 1);
+        const auto digits = p;
+        while (p != image.end() && *p >= '0' && *p <= '9' && revision < 100000) revision = revision * 10 + (*p++ - '0');
+        if (p != digits && p != image.end() && *p == ':') best = std::max(best, revision);
+    }
+    return best;
+}
+
 std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool stored) {
     const std::string shown = path_for_display(stub);
     const InputFile file = open_input(stub);
@@ -62,12 +74,13 @@ std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool sto
     PayloadBlock** blocks = nullptr;
     if (open_payload(file.get(), &tail, &blocks).result == READ_OK) {
         free_payload(blocks, tail.count);
+        const int32_t image_size = tail_has_manifest(&tail) ? tail_manifest_offset(&tail) : tail.first_block;
         throw PackError(shown, "already an installer: pass its program image (its first " +
-                                   std::to_string(tail.first_block) + " bytes; a payload of " +
+                                   std::to_string(image_size) + " bytes; a payload of " +
                                    std::to_string(tail.count) + (tail.count == 1 ? " block" : " blocks") +
                                    " follows them)");
     }
-    if (stored && !holds_reader_mark(image))
+    if (stored && reader_revision(image) < PAYLOAD_READER_STORED)
         throw PackError(shown, "a program image from an older build that cannot read stored blocks (it lacks "
                                "the reader mark); rebuild it, or pack with --no-stored");
     return image;

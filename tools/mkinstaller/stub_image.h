@@ -10,5 +10,9 @@
 //   leads inside the file;
 // - "already an installer: pass its program image": the payload reader finds a payload in it (signed or not);
 // - only when stored blocks are wanted: "a program image from an older build that cannot read stored
-//   blocks", when PAYLOAD_READER_MARK is nowhere in its bytes.
+//   blocks", when no reader mark (PAYLOAD_READER_MARK_PREFIX and a revision) is in its bytes.
 std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool stored);
+
+// The highest revision of the reader mark in the image's bytes (PAYLOAD_READER_STORED, PAYLOAD_READER_MANIFEST,
+// or a later one), or 0 when it carries none.
+int reader_revision(const std::vector<uint8_t>& image);

@@ -1,0 +1,85 @@
+// Reads and walks the manifest that lists the installation before its blocks.
+#include "payload/manifest.h"
+
+#include <cstdlib>
+
+#include "payload/names.h"
+#include "payload/payload.h"
+#include "payload/records.h"
+
+void start_manifest(ManifestCursor* cursor, const Manifest& manifest) {
+    cursor->bytes = manifest.bytes;
+    cursor->length = manifest.length;
+    cursor->pos = 0;
+}
+
+int next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry) {
+    // 64-bit offsets, as the record walk has them.
+    const int64_t end = cursor->length;
+    int64_t pos = cursor->pos;
+    if (!cursor->bytes || pos >= end) return WALK_TRUNCATED;
+    const unsigned char* s = cursor->bytes;
+
+    entry->type = s[pos++];
+    entry->name = nullptr;
+    entry->name_len = 0;
+    entry->size = 0;
+    if (entry->type != RECORD_DIR && entry->type != RECORD_FILE) {
+        cursor->pos = int32_t(pos);
+        return WALK_END;
+    }
+    if (pos + RECORD_NAME_LENGTH_SIZE > end) return WALK_TRUNCATED;
+    entry->name_len = read_be16(s + pos);
+    pos += RECORD_NAME_LENGTH_SIZE;
+    if (pos + int64_t(entry->name_len) > end) return WALK_TRUNCATED;
+    entry->name = s + pos;
+    pos += int64_t(entry->name_len);
+    if (!payload_name_is_safe(entry->name, entry->name_len)) return WALK_UNSAFE_NAME;
+    if (entry->type == RECORD_FILE) {
+        if (pos + RECORD_DATA_LENGTH_SIZE > end) return WALK_TRUNCATED;
+        entry->size = read_be32(s + pos);
+        pos += RECORD_DATA_LENGTH_SIZE;
+    }
+    cursor->pos = int32_t(pos);
+    return WALK_RECORD;
+}
+
+int check_manifest(const unsigned char* bytes, int32_t length) {
+    ManifestCursor cursor{bytes, length, 0};
+    ManifestEntry entry;
+    int result;
+    while ((result = next_manifest_entry(&cursor, &entry)) == WALK_RECORD) {
+    }
+    return result == WALK_END && entry.type == RECORD_END && cursor.pos == length ? READ_OK : READ_MANIFEST_DAMAGED;
+}
+
+int read_manifest(FILE* file, const PayloadTail* tail, Manifest* manifest) {
+    manifest->bytes = nullptr;
+    manifest->length = 0;
+    if (!tail_has_manifest(tail)) return READ_OK;
+    const int32_t offset = tail_manifest_offset(tail);
+    const int32_t length = tail_manifest_length(tail);
+    if (offset <= 0 || length <= 0 || length > MANIFEST_LENGTH_LIMIT || int64_t(offset) + length != tail->first_block)
+        return READ_MANIFEST_OUT_OF_RANGE;
+    if (fseek(file, offset, SEEK_SET) != 0) return READ_CANNOT_OPEN;
+    unsigned char* bytes = static_cast<unsigned char*>(malloc(size_t(length)));
+    if (!bytes) return READ_OUT_OF_MEMORY;
+    int result = fread(bytes, 1, size_t(length), file) == size_t(length) ? READ_OK : READ_CANNOT_OPEN;
+    if (result == READ_OK && block_checksum(bytes, length) != tail_manifest_checksum(tail))
+        result = READ_MANIFEST_CHECKSUM;
+    if (result == READ_OK) result = check_manifest(bytes, length);
+    if (result != READ_OK) {
+        free(bytes);
+        return result;
+    }
+    manifest->bytes = bytes;
+    manifest->length = length;
+    return READ_OK;
+}
+
+void free_manifest(Manifest* manifest) {
+    if (!manifest) return;
+    free(manifest->bytes);
+    manifest->bytes = nullptr;
+    manifest->length = 0;
+}
