@@ -194,10 +194,11 @@ TEST(ExtractRecords, DoubleByteNamesEndingIn5CStayWhole) {
     EXPECT_EQ(list_tree(dir).size(), 2u);
 }
 
-TEST(ExtractRecords, FileThatCannotBeWrittenFailsAfterAdvancing) {
-    // Each case puts something in the way of "blocked" before extraction. /dev/full takes the open and
-    // refuses every byte, as a full disk does: a short file fails only at the flush on close, a long one
-    // already in fwrite.
+TEST(ExtractRecords, FileThatCannotBeWrittenFailsAfterAdvancingAndKeepsTheOldFile) {
+    // Each case puts something in the way of "sub/blocked" before extraction. A directory at its name lets
+    // the temporary be written whole and then refuses the replace. /dev/full at the temporary's name in "sub"
+    // takes the open and refuses every byte, as a full disk does: a short file fails only at the flush, a long
+    // one already in fwrite; the old "blocked" stays as it was.
     namespace fs = std::filesystem;
     struct Case {
         const char* what;
@@ -214,18 +215,29 @@ TEST(ExtractRecords, FileThatCannotBeWrittenFailsAfterAdvancing) {
         if (c.full_device && !fs::exists("/dev/full")) continue;  // not on Windows
         ScratchDir scratch;
         const std::string dir = scratch.path();
-        if (c.full_device)
-            fs::create_symlink("/dev/full", dir + "blocked");
-        else
-            fs::create_directory(dir + "blocked");
+        fs::create_directory(dir + "sub");
+        if (c.full_device) {
+            fs::create_symlink("/dev/full", dir + "sub/~jt$new.tmp");
+            ASSERT_TRUE(write_file_bytes(dir + "sub/blocked", bytes_of("old")));
+        } else {
+            fs::create_directory(dir + "sub/blocked");
+            ASSERT_TRUE(write_file_bytes(dir + "sub/blocked/inside", bytes_of("kept")));
+        }
         const std::string content(c.size, 'z');
-        std::vector<uint8_t> stream =
-            stream_of({{"\\first.txt", "1"}, {"\\blocked", content.c_str()}, {"\\last.txt", "2"}});
+        std::vector<uint8_t> stream = stream_of(
+            {{"\\first.txt", "1"}, {"\\sub", nullptr}, {"\\sub\\blocked", content.c_str()}, {"\\last.txt", "2"}});
         ProgressRecorder meter;
         Outcome r = extract(stream, dir, &meter);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(read_file(dir + "first.txt"), bytes_of("1"));
         EXPECT_FALSE(file_exists(dir + "last.txt"));
+        if (c.full_device) EXPECT_EQ(read_file(dir + "sub/blocked"), bytes_of("old"));
+        else EXPECT_EQ(read_file(dir + "sub/blocked/inside"), bytes_of("kept"));
+        // Neither the half-written temporary nor the complete one that could not take its name is left.
+        const std::vector<std::string> left =
+            c.full_device ? std::vector<std::string>{"first.txt", "sub/", "sub/blocked"}
+                          : std::vector<std::string>{"first.txt", "sub/", "sub/blocked/", "sub/blocked/inside"};
+        EXPECT_EQ(list_tree(dir), left);
         // Advanced past the failed record, not past the last one.
         EXPECT_EQ(meter.position(), int64_t(stream.size() - (1 + 2 + 9 + 4 + 1) - 1));
     }

@@ -1,6 +1,7 @@
 // Turns decoded record streams into directories and files under the install directory.
 #include "payload/extract.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,15 +28,56 @@ bool write_all(FILE* file, const unsigned char* data, int32_t length) {
     return remaining == 0;
 }
 
-int write_file(const char* path, const unsigned char* data, int32_t length) {
+namespace {
+
+// The temporary beside path into out (NATIVE_PATH_CAP bytes); false when path's own name is the temporary's.
+bool temporary_beside(const char* path, char* out) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\') name = p + 1;
+    if (strcmp(name, TEMPORARY_NAME) == 0) return false;
+    snprintf(out, NATIVE_PATH_CAP, "%.*s%s", int(name - path), path, TEMPORARY_NAME);
+    return true;
+}
+
+// Creates or truncates the file and writes length bytes to the disk; on failure *error is the failed call's.
+bool write_whole(const char* path, const unsigned char* data, int32_t length, bool flush, int* error) {
     // A file that a scanner holds for a moment is waited for there; one held for longer fails here.
     FILE* file = os_create_file(path);
-    if (!file) return EXTRACT_FAILED;
-    const bool written = write_all(file, data, length);
+    if (!file) {
+        *error = os_last_error();
+        return false;
+    }
+    bool ok = write_all(file, data, length) && (!flush || os_flush_file(file));
+    if (!ok) *error = os_last_error();
     // The tail of a file sits in the stream's buffer until the close: a full disk may only show there.
-    const bool closed = fclose(file) == 0;
+    if (fclose(file) != 0 && ok) {
+        *error = os_last_error();
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace
+
+int write_file(const char* path, const unsigned char* data, int32_t length, int* system_error) {
+    char temporary[NATIVE_PATH_CAP];
+    int error = 0;
+    bool ok;
+    if (!temporary_beside(path, temporary)) {
+        ok = write_whole(path, data, length, false, &error);
+    } else {
+        ok = write_whole(temporary, data, length, true, &error);
+        if (ok && !os_replace_file(temporary, path)) {
+            error = os_last_error();
+            ok = false;
+        }
+        // The old file keeps its name and bytes; the half-written or unplaced copy goes.
+        if (!ok) os_remove_file(temporary);
+    }
+    if (!ok && system_error) *system_error = error;
     // A truncated program file must not pass for an installed one.
-    return written && closed ? EXTRACT_OK : EXTRACT_FAILED;
+    return ok ? EXTRACT_OK : EXTRACT_FAILED;
 }
 
 namespace {
@@ -104,9 +146,8 @@ int extract_from(const StreamSource& source, const char* install_dir, const Prog
             make_dir(path);
             continue;
         }
-        const int status = write_file(path, record.data, record.data_len);
-        // Taken at once: the progress report below may make system calls of its own.
-        const int error = status == EXTRACT_OK ? 0 : os_last_error();
+        int error = 0;
+        const int status = write_file(path, record.data, record.data_len, &error);
         progress_advance(progress, cursor.pos - mark);
         mark = cursor.pos;
         if (status != EXTRACT_OK) {

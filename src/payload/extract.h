@@ -81,10 +81,21 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
 // Traces "mkdir <path>" and creates that one directory; the result is not looked at (an existing one is normal).
 void make_dir(const char* path);
 
-// Creates or truncates the file (os_create_file: on Windows a file another program holds for a moment is
-// waited for, about 2 s at most) and writes length bytes. EXTRACT_FAILED when it cannot be opened, or when
-// not every byte reached it (a write or the flush at close failed, as on a full disk); what was written stays.
-int write_file(const char* path, const unsigned char* data, int32_t length);
+// The temporary a file is written to before it takes its name, in the file's own folder. Short enough to fit
+// in any folder Windows lets the installer create (a folder's path leaves room for a name of 11 units), and
+// one per folder: files are written one at a time. A run that was killed may leave one behind;
+// remove_temporaries (preflight.h) clears them before the next installation writes.
+constexpr char TEMPORARY_NAME[] = "~jt$new.tmp";
+
+// Writes length bytes to the file at path so that it is never half-written: first to TEMPORARY_NAME in the
+// same folder (os_create_file: on Windows a file another program holds for a moment is waited for, about 2 s
+// at most), flushed to the disk, then moved over path in one step (os_replace_file, which also waits out a
+// brief hold and clears a read-only attribute). Until that step the old file at path stays as it was.
+// EXTRACT_FAILED when the temporary cannot be created, not every byte reaches the disk (a write, the flush or
+// the close failed, as on a full disk), or the replace fails; the temporary is then removed, path untouched,
+// and *system_error (when not null) receives os_last_error() of the call that failed. A file whose own name
+// is TEMPORARY_NAME is written in place.
+int write_file(const char* path, const unsigned char* data, int32_t length, int* system_error = nullptr);
 
 // fwrite the bytes in a loop until all are written or a call writes nothing. True when all were written
 // (also when length <= 0); false for null data with a positive length.

@@ -6,6 +6,14 @@
 // (the C runtime's file calls end in Win32 calls, which set it). 0 when there is none.
 int os_last_error();
 
+// What an error means for the installation's messages.
+constexpr int OS_ERROR_OTHER = 0;
+constexpr int OS_ERROR_HELD = 1;      // another program has the file open without sharing, or runs it
+constexpr int OS_ERROR_DENIED = 2;    // no permission (or, on Windows, a file being deleted)
+constexpr int OS_ERROR_FULL = 3;      // the disk is full
+constexpr int OS_ERROR_TOO_LONG = 4;  // the path is longer than the system takes
+int os_error_kind(int code);
+
 // The error's text as the system gives it (strerror; FormatMessage on Windows, in UTF-8, without the final
 // period and line break), NUL-terminated in buf of cap bytes (cut short when longer).
 void os_error_text(int code, char* buf, size_t cap);

@@ -24,3 +24,19 @@ FILE* os_open_file(const char* path);
 // still ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION for a file held longer); when the C runtime has no
 // stream left for the opened file, errno is EMFILE and the file stays created, empty. On Linux errno tells why.
 FILE* os_create_file(const char* path);
+
+// Writes the stream's buffer out and asks the system to put the file's bytes on the disk (fsync;
+// FlushFileBuffers on Windows), so that a file renamed into place after it survives a power cut whole.
+// False when either fails (os_last_error() says why). The stream stays the caller's.
+bool os_flush_file(FILE* file);
+
+// Moves the file at from over the name to in one step, replacing what is there: a reader sees the old file
+// or the new one, never a mix. Both lie in one folder. On Windows MoveFileExW with MOVEFILE_REPLACE_EXISTING
+// and MOVEFILE_WRITE_THROUGH; a read-only file at to loses its read-only attribute first (the product's files
+// are replaced whatever their attribute), and a file another program holds for a moment is waited for, as
+// os_create_file does. False when it fails (os_last_error() says why): from and to are then as they were,
+// but for to's read-only attribute.
+bool os_replace_file(const char* from, const char* to);
+
+// Removes the file at path; false when it cannot (os_last_error() says why; nothing there is a failure too).
+bool os_remove_file(const char* path);

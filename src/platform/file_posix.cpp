@@ -1,6 +1,15 @@
 // Files on Linux: the path's bytes as they are; nothing holds a file against writing, so creating one is fopen "wb".
+#include <cstdio>
+#include <unistd.h>
+
 #include "platform/file.h"
 
 FILE* os_open_file(const char* path) { return fopen(path, "rb"); }
 
 FILE* os_create_file(const char* path) { return fopen(path, "wb"); }
+
+bool os_flush_file(FILE* file) { return fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+bool os_replace_file(const char* from, const char* to) { return rename(from, to) == 0; }
+
+bool os_remove_file(const char* path) { return unlink(path) == 0; }

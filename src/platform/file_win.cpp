@@ -32,17 +32,35 @@ bool held_by_another_program(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-HANDLE open_waiting_out_holds(const wchar_t* path) {
-    HANDLE file = open_for_writing(path);
+// Calls attempt() until it succeeds, fails for another reason than a hold, or the budget is spent.
+template <class Attempt>
+bool waiting_out_holds(Attempt attempt) {
+    bool done = attempt();
     DWORD waited = 0;
     for (DWORD delay = FIRST_RETRY_DELAY_MS;
-         file == INVALID_HANDLE_VALUE && held_by_another_program(GetLastError()) && waited < RETRY_BUDGET_MS;
+         !done && held_by_another_program(GetLastError()) && waited < RETRY_BUDGET_MS;
          delay = std::min(delay * 2, LONGEST_RETRY_DELAY_MS)) {
         Sleep(delay);
         waited += delay;
-        file = open_for_writing(path);
+        done = attempt();
     }
+    return done;
+}
+
+HANDLE open_waiting_out_holds(const wchar_t* path) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    waiting_out_holds([&] {
+        file = open_for_writing(path);
+        return file != INVALID_HANDLE_VALUE;
+    });
     return file;
+}
+
+// MoveFileExW refuses to replace a read-only file; the product's own read-only file is replaced like any other.
+bool clear_read_only(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    return SetFileAttributesW(path, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) != 0;
 }
 
 }  // namespace
@@ -75,4 +93,30 @@ FILE* os_create_file(const char* path) {
         errno = EMFILE;
     }
     return stream;
+}
+
+bool os_flush_file(FILE* file) {
+    if (fflush(file) != 0) return false;
+    const intptr_t handle = _get_osfhandle(_fileno(file));
+    return handle != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle));
+}
+
+bool os_replace_file(const char* from, const char* to) {
+    wchar_t wide_from[WIDE_PATH_CAP], wide_to[WIDE_PATH_CAP];
+    if (!wide_path(from, wide_from) || !wide_path(to, wide_to)) return false;
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    const auto move = [&] { return MoveFileExW(wide_from, wide_to, flags) != 0; };
+    if (waiting_out_holds(move)) return true;
+    if (GetLastError() != ERROR_ACCESS_DENIED) return false;
+    // Only when the attribute was the obstacle is it worth another try; the error stays the first one otherwise.
+    if (!clear_read_only(wide_to)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return waiting_out_holds(move);
+}
+
+bool os_remove_file(const char* path) {
+    wchar_t wide[WIDE_PATH_CAP];
+    return wide_path(path, wide) && DeleteFileW(wide);
 }
