@@ -8,6 +8,8 @@
 #include <set>
 #include <string>
 
+#include <zlib.h>
+
 #include "container_writer.h"
 #include "payload/extract.h"
 #include "payload/payload.h"
@@ -62,16 +64,28 @@ private:
     std::string install_dir_;
 };
 
-// A valid installer: a 2048-byte stub and two real blocks; every field's offset is known.
+// The manifest of the fixture's two blocks, as pack writes it: 63 bytes.
+std::vector<uint8_t> fixture_manifest() {
+    ManifestWriter w;
+    w.add_file("\\app.exe", 10);
+    w.add_file("\\readme.txt", 9);
+    w.add_dir("\\data");
+    w.add_file("\\data\\menu.csv", 41);
+    return w.finish();
+}
+
+// A valid installer: a 2048-byte stub, the manifest when asked for, and two real blocks; every field's offset
+// is known.
 struct Fixture {
     std::vector<uint8_t> file;
     std::vector<std::vector<uint8_t>> blocks;
     size_t stub = 2048;
-    size_t dir = 0;      // directory offset
-    size_t trailer = 0;  // trailer offset
+    size_t manifest = 0;  // the manifest's length, right after the stub
+    size_t dir = 0;       // directory offset
+    size_t trailer = 0;   // trailer offset
     bool checksums;
 
-    explicit Fixture(bool with_checksums) : checksums(with_checksums) {
+    explicit Fixture(bool with_checksums, bool with_manifest = false) : checksums(with_checksums) {
         const std::vector<uint8_t> first = stream_of({{"\\app.exe", "MZ cashier"}, {"\\readme.txt", "read me\r\n"}});
         RecordStreamWriter w;
         w.add_dir("\\data");
@@ -81,12 +95,16 @@ struct Fixture {
         std::vector<uint8_t> stub_bytes(stub, 0xFF);  // a directory offset into the stub finds B = -1
         stub_bytes[0] = 'M';
         stub_bytes[1] = 'Z';
+        const std::vector<uint8_t> listed = with_manifest ? fixture_manifest() : std::vector<uint8_t>();
+        manifest = listed.size();
         file = build_installer(stub_bytes, blocks, uint32_t(first.size() + second.size()),
-                               with_checksums ? PAYLOAD_FLAG_CHECKSUMS : 0);
+                               with_checksums ? PAYLOAD_FLAG_CHECKSUMS : 0, listed);
         trailer = file.size() - 9;
-        dir = stub + blocks[0].size() + blocks[1].size();
+        dir = stub + manifest + blocks[0].size() + blocks[1].size();
     }
-    size_t block1() const { return stub + blocks[0].size(); }
+    size_t block0() const { return stub + manifest; }
+    size_t block1() const { return block0() + blocks[0].size(); }
+    size_t locator() const { return trailer - 12; }
 };
 
 using Edit = std::function<void(std::vector<uint8_t>&)>;
@@ -98,16 +116,64 @@ Edit be32_at(size_t at, uint32_t value) {
 }  // namespace
 
 TEST(MalformedInstaller, CutAtEveryOffsetIsRefused) {
-    for (bool checksums : {false, true}) {
-        const Fixture fx(checksums);
-        Bench bench;
-        // Every offset in the tail and the blocks, every 64th in the stub, and the empty file.
-        for (size_t cut = 0; cut < fx.file.size(); cut += cut < fx.stub ? 64 : 1) {
-            const std::vector<uint8_t> cut_file(fx.file.begin(), fx.file.begin() + cut);
-            EXPECT_STREQ(result_name(bench.run(cut_file)), result_name(REFUSED)) << "cut at " << cut << ", checksums " << checksums;
-            EXPECT_EQ(bench.outside(), "");
+    for (bool manifest : {false, true})
+        for (bool checksums : {false, true}) {
+            const Fixture fx(checksums, manifest);
+            Bench bench;
+            // Every offset in the tail, the blocks and the manifest, every 64th in the stub, and the empty file.
+            for (size_t cut = 0; cut < fx.file.size(); cut += cut < fx.stub ? 64 : 1) {
+                const std::vector<uint8_t> cut_file(fx.file.begin(), fx.file.begin() + cut);
+                EXPECT_STREQ(result_name(bench.run(cut_file)), result_name(REFUSED))
+                    << "cut at " << cut << ", checksums " << checksums << ", manifest " << manifest;
+                EXPECT_EQ(bench.outside(), "");
+            }
+            EXPECT_STREQ(result_name(bench.run(fx.file)), result_name(INSTALLED));
         }
-        EXPECT_STREQ(result_name(bench.run(fx.file)), result_name(INSTALLED));
+}
+
+TEST(MalformedInstaller, ManifestLocatorAndEntries) {
+    for (bool checksums : {false, true}) {
+        const Fixture fx(checksums, true);
+        ASSERT_EQ(fx.manifest, 63u);
+        const size_t at = fx.locator();
+        // Replaces the manifest's bytes from offset on and puts their CRC-32 in the locator, as a writer would.
+        auto rewritten = [&](size_t offset, std::vector<uint8_t> bytes) {
+            return [&fx, at, offset, bytes](std::vector<uint8_t>& f) {
+                std::copy(bytes.begin(), bytes.end(), f.begin() + std::ptrdiff_t(fx.stub + offset));
+                put_be32(&f, at + 8, uint32_t(crc32(0, f.data() + fx.stub, uInt(fx.manifest))));
+            };
+        };
+        struct Case {
+            const char* what;
+            Edit edit;
+            int result;
+        } cases[] = {
+            {"untouched", [](std::vector<uint8_t>&) {}, INSTALLED},
+            {"offset one byte late", be32_at(at, uint32_t(fx.stub + 1)), REFUSED},
+            {"offset one byte early", be32_at(at, uint32_t(fx.stub - 1)), REFUSED},
+            {"offset 0", be32_at(at, 0), REFUSED},
+            {"offset negative", be32_at(at, 0x80000000), REFUSED},
+            {"length one more", be32_at(at + 4, 64), REFUSED},
+            {"length one less", be32_at(at + 4, 62), REFUSED},
+            {"length 0", be32_at(at + 4, 0), REFUSED},
+            {"length 2 GiB - 1", be32_at(at + 4, 0x7FFFFFFF), REFUSED},
+            {"checksum flipped", [&](std::vector<uint8_t>& f) { f[at + 8] ^= 0x01; }, REFUSED},
+            {"a manifest byte flipped", [&](std::vector<uint8_t>& f) { f[fx.stub + 20] ^= 0x01; }, REFUSED},
+            // Entries that break the rules, their checksum made right.
+            {"an unsafe name", rewritten(3, bytes_of("\\..\\x")), REFUSED},
+            {"a name length past the end", rewritten(1, {0xFF, 0xFF}), REFUSED},
+            {"no end record", rewritten(62, {0}), REFUSED},
+            {"the end record too early", rewritten(41, {RECORD_END}), REFUSED},
+            // Without the flag the manifest is the stub's last bytes to every reader.
+            {"flag 0x40 cleared", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] &= uint8_t(~0x40); }, INSTALLED},
+        };
+        Bench bench;
+        for (const Case& c : cases) {
+            std::vector<uint8_t> file = fx.file;
+            c.edit(file);
+            EXPECT_STREQ(result_name(bench.run(file)), result_name(c.result)) << c.what << ", checksums " << checksums;
+            EXPECT_EQ(bench.outside(), "") << c.what;
+        }
     }
 }
 

@@ -4,14 +4,16 @@
 #include "payload/progress.h"
 
 // Set by the window on the UI thread before any worker starts; each function gets context back. A null
-// function means no window for that request: invalidate and end_dialog do nothing, message falls back to the
-// platform's box without an owner. A null progress.advance means nobody shows the progress.
+// function means no window for that request: invalidate and end_dialog do nothing, message and ask_retry fall
+// back to the platform's boxes without an owner. A null progress.advance means nobody shows the progress.
 struct WindowSeam {
     void* context;
     void (*invalidate)(void* context);                 // repaint the whole window, no erase; any thread
     void (*end_dialog)(void* context);                 // the dialog's cancel operation; any thread
     void (*message)(void* context, const wchar_t* text);  // modal box with one OK button; returns once dismissed
     ProgressSink progress;                             // the window's meter, for the extraction
+    // Modal box with Retry and Cancel; true for Retry. Returns once answered.
+    bool (*ask_retry)(void* context, const wchar_t* text);
 };
 
 // Replaces the seam; pass {} to go back to "no window".

@@ -5,13 +5,17 @@
 #include <cstring>
 #include <cwchar>
 
+#include "install/failure_reason.h"
+#include "install/held_programs.h"
 #include "install/install_state.h"
 #include "install/message.h"
 #include "install/product.h"
 #include "install/shell.h"
 #include "install/window_seam.h"
 #include "payload/extract.h"
+#include "payload/manifest.h"
 #include "payload/payload.h"
+#include "payload/preflight.h"
 #include "platform/text_win.h"
 
 namespace {
@@ -63,15 +67,77 @@ char* engine_dir(const wchar_t* install_dir) {
     return _strdup(utf8);
 }
 
-// Extracts the payload into install_dir; EXTRACT_FAILED when the directory has no UTF-8 form.
-int install_into(const wchar_t* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
-                 int flags) {
+// Room for a box's two lines: the first, a path of up to WIDE_PATH_CAP units and a few words around it.
+constexpr size_t BOX_TEXT_CAP = WIDE_PATH_CAP + 512;
+
+// What the worker ends with when it does not end the dialog.
+enum class Outcome { ready, installed, failed, cancelled };
+
+// Ending B: the idle screen is back before the box, so the user can pick another folder right after it.
+// The box's second line says why.
+void show_failure(const wchar_t* reason) {
+    g_installing = false;
+    invalidate_window();
+    wchar_t* text = static_cast<wchar_t*>(malloc(BOX_TEXT_CAP * sizeof(wchar_t)));
+    if (text && reason && reason[0]) two_lines(MESSAGE_FAILED, reason, text, BOX_TEXT_CAP);
+    show_message(text && reason && reason[0] ? text : MESSAGE_FAILED);
+    free(text);
+}
+
+// The pre-flight, asked again while the user closes what holds the files and answers Retry. Outcome::ready
+// when everything can go ahead; otherwise the failure or the cancel has been shown and nothing was changed.
+Outcome preflight_until_clear(const char* dir, const Manifest& manifest, PreflightReport* report, wchar_t* text) {
+    for (;;) {
+        const int checked = preflight(dir, manifest, report);
+        if (checked == PREFLIGHT_OK) return Outcome::ready;
+        if (checked != PREFLIGHT_HELD) {
+            preflight_reason(*report, text, BOX_TEXT_CAP);
+            show_failure(text);
+            return Outcome::failed;
+        }
+        // The progress screen stays behind the question; a program is never closed from here.
+        const char* held[PREFLIGHT_HELD_LISTED];
+        const int listed = report->held_count < PREFLIGHT_HELD_LISTED ? report->held_count : PREFLIGHT_HELD_LISTED;
+        for (int i = 0; i < listed; ++i) held[i] = report->held[i];
+        wchar_t programs[1024];
+        if (!programs_holding(held, listed, programs, sizeof programs / sizeof programs[0])) programs[0] = L'\0';
+        held_question(*report, programs, text, BOX_TEXT_CAP);
+        if (!ask_retry(text)) {
+            g_installing = false;
+            invalidate_window();
+            return Outcome::cancelled;
+        }
+    }
+}
+
+// Checks and extracts the payload into install_dir, and shows ending B or the cancel when it does not
+// install. No install directory, or one with no UTF-8 form, counts as a failed extraction.
+Outcome install_into(const wchar_t* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
+                     int flags, const Manifest& manifest) {
     char* dir = install_dir ? engine_dir(install_dir) : nullptr;
-    const int status = dir ? install_payload(dir, blocks, count, total_unpacked,
-                                             (flags & PAYLOAD_FLAG_CHECKSUMS) != 0, window_progress())
-                           : EXTRACT_FAILED;
+    PreflightReport* report = static_cast<PreflightReport*>(malloc(sizeof(PreflightReport)));
+    ExtractFailure* failure = static_cast<ExtractFailure*>(calloc(1, sizeof(ExtractFailure)));
+    wchar_t* text = static_cast<wchar_t*>(malloc(BOX_TEXT_CAP * sizeof(wchar_t)));
+    Outcome outcome = Outcome::failed;
+    if (!dir || !report || !failure || !text) {
+        show_failure(nullptr);
+    } else if (manifest.length == 0 ||
+               (outcome = preflight_until_clear(dir, manifest, report, text)) == Outcome::ready) {
+        // What a killed installation left behind goes before anything is written.
+        if (manifest.length > 0) remove_temporaries(dir, manifest);
+        const int status = install_payload(dir, blocks, count, total_unpacked, (flags & PAYLOAD_FLAG_CHECKSUMS) != 0,
+                                           window_progress(), failure);
+        outcome = status == EXTRACT_OK ? Outcome::installed : Outcome::failed;
+        if (status != EXTRACT_OK) {
+            extraction_reason(*failure, text, BOX_TEXT_CAP);
+            show_failure(text);
+        }
+    }
+    free(text);
+    free(failure);
+    free(report);
     free(dir);
-    return status;
+    return outcome;
 }
 
 }  // namespace
@@ -84,7 +150,8 @@ DWORD WINAPI install_worker(LPVOID) {
     int32_t count = 0;
     uint32_t total_unpacked = 0;
     int flags = 0;
-    PayloadBlock** blocks = read_payload(&count, &total_unpacked, &flags);
+    Manifest manifest{};
+    PayloadBlock** blocks = read_payload(&count, &total_unpacked, &flags, &manifest);
     if (!blocks) {
         // The progress screen stays behind the box until the user has read it.
         show_message(MESSAGE_DAMAGED);
@@ -94,13 +161,10 @@ DWORD WINAPI install_worker(LPVOID) {
         return 0;
     }
 
-    const int status = install_into(install_dir, blocks, count, total_unpacked, flags);
+    const Outcome outcome = install_into(install_dir, blocks, count, total_unpacked, flags, manifest);
     free_payload(blocks, count);
-    if (status != EXTRACT_OK) {
-        // The idle screen is back before the box, so the user can pick another folder right after it.
-        g_installing = false;
-        invalidate_window();
-        show_message(MESSAGE_FAILED);
+    free_manifest(&manifest);
+    if (outcome != Outcome::installed) {
         free(install_dir);
         return 0;
     }

@@ -32,6 +32,7 @@ InstallerDialog* dialog_of(void* context) { return static_cast<InstallerDialog*>
 void invalidate_dialog(void* dialog) { InvalidateRect(dialog_of(dialog)->hwnd(), nullptr, FALSE); }
 void end_dialog_from_any_thread(void* dialog) { dialog_of(dialog)->request_cancel(); }
 void message_over_dialog(void* dialog, const wchar_t* text) { show_message_box(dialog_of(dialog)->hwnd(), text); }
+bool ask_retry_over_dialog(void* dialog, const wchar_t* text) { return ask_retry_box(dialog_of(dialog)->hwnd(), text); }
 
 // What a click sets going; context is the dialog.
 bool start_worker(void*) { return start_install_worker(); }
@@ -96,7 +97,8 @@ BOOL InstallerDialog::OnInitDialog() {
 
     // The window's meter, registered as the engine's progress sink with the rest of the seam.
     ProgressMeter* meter = new ProgressMeter(0, 100);
-    set_window_seam(WindowSeam{this, invalidate_dialog, end_dialog_from_any_thread, message_over_dialog, meter->sink()});
+    set_window_seam(WindowSeam{this, invalidate_dialog, end_dialog_from_any_thread, message_over_dialog, meter->sink(),
+                               ask_retry_over_dialog});
     meter->set_geometry(20, 350, 553, 21);
     meter->show_label(false);
     g_meter = meter;

@@ -120,6 +120,8 @@ TEST(Cli, ExtractNamesWhatFailedAndWhy) {
         return path;
     };
     const std::string cut = installer_of("cut.exe", {1, 0, 2, '\\', 'd'});
+    // Without a manifest nothing is known before the blocks: the engine meets the obstacle and names it.
+    const std::string plain = installer_of("plain.exe", stream_of({{"\\a.txt", "alpha"}}));
     const std::string unsafe = installer_of("unsafe.exe", stream_of({{"\\d", nullptr}, {"\\d\\..\\..\\x.txt", "x"}}));
     std::vector<uint8_t> undecodable = build_installer(bytes_of("MZ"), {encode(stream_of({{"\\a.txt", "alpha"}}))}, 20, 0);
     undecodable[2 + 9] ^= 0xFF;  // the first byte of the LZMA data must be 0
@@ -130,8 +132,11 @@ TEST(Cli, ExtractNamesWhatFailedAndWhy) {
         std::string installer;
         std::string start, end;  // of standard error; the system's own words lie between them
     } cases[] = {
-        {"a file that cannot be written", f.installer,
+        {"a file that cannot be written", plain,
          "mkinstaller: " + into + sep + sep + "a.txt: cannot be written: ", " (block 0: \\a.txt)\n"},
+        {"a file in the way, found by the pre-flight", f.installer,
+         "mkinstaller: " + f.blocked + ": in the way: a file where a folder goes, or a folder where a file goes; "
+         "nothing was written\n", ""},
         {"a stream cut short", cut,
          "mkinstaller: " + cut + ": block 0: damaged record stream: record stream cut short (a record runs past the "
          "end, or no end record)\n", ""},

@@ -10,8 +10,10 @@
 #include "host.h"
 #include "input_file.h"
 #include "payload/extract.h"
+#include "payload/manifest.h"
 #include "payload/names.h"
 #include "payload/payload.h"
+#include "payload/preflight.h"
 #include "platform/error.h"
 #include "platform/os.h"
 #include "progress_bar.h"
@@ -40,6 +42,30 @@ std::string failure_message(const ExtractFailure& failure, const std::string& in
     }
 }
 
+// The pre-flight's finding in words: "PATH: reason", ending with the assurance that nothing was written.
+std::string preflight_message(const PreflightReport& report) {
+    std::string text;
+    if (report.check == PREFLIGHT_NO_ROOM) {
+        char numbers[160];
+        snprintf(numbers, sizeof numbers, ": the installation needs %.1f MiB, %.1f MiB are free", double(report.needed) / (1 << 20),
+                 double(report.available) / (1 << 20));
+        text = std::string(report.volume) + ": " + preflight_text(report.check) + numbers;
+    } else if (report.check == PREFLIGHT_HELD) {
+        text = std::string(preflight_text(report.check)) + ":";
+        for (int i = 0; i < report.held_count && i < PREFLIGHT_HELD_LISTED; ++i) text += std::string(" ") + report.held[i];
+        if (report.held_count > PREFLIGHT_HELD_LISTED)
+            text += " and " + std::to_string(report.held_count - PREFLIGHT_HELD_LISTED) + " more";
+    } else {
+        text = std::string(report.path) + ": " + preflight_text(report.check);
+        if (report.system_error) {
+            char reason[512];
+            os_error_text(report.system_error, reason, sizeof reason);
+            text += std::string(": ") + reason;
+        }
+    }
+    return text + "; nothing was written";
+}
+
 }  // namespace
 
 int extract_installer(const std::filesystem::path& installer, const std::filesystem::path& dir, bool progress) {
@@ -54,15 +80,33 @@ int extract_installer(const std::filesystem::path& installer, const std::filesys
     uint32_t total = 0;
     int flags = 0;
     ReadStatus why;
-    PayloadBlock** blocks = read_payload_stream(file, &count, &total, &flags, &why);
+    Manifest manifest{};
+    PayloadBlock** blocks = read_payload_stream(file, &count, &total, &flags, &why, &manifest);
     fclose(file);
     if (!blocks) {
         tool_print(stderr, "mkinstaller: %s: %s\n", shown.c_str(), read_status_message(why).c_str());
         return MKI_DAMAGED;
     }
-    // Names are appended to the install directory as they are, and each begins with a separator.
-    std::string install_dir = path_for_engine(dir);
+    // Names are appended to the install directory as they are, and each begins with a separator. Absolute, so
+    // that the pre-flight finds the folders above it.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(dir, ec);
+    std::string install_dir = path_for_engine(ec ? dir : absolute);
     if (!ends_with_separator(install_dir.c_str())) install_dir += os_separator();
+
+    // As the installer does: everything that can be known to fail is checked before the first write.
+    if (manifest.length > 0) {
+        std::unique_ptr<PreflightReport> report(new PreflightReport);
+        const int checked = preflight(install_dir.c_str(), manifest, report.get());
+        if (checked != PREFLIGHT_OK) {
+            free_payload(blocks, count);
+            free_manifest(&manifest);
+            tool_print(stderr, "mkinstaller: %s\n", preflight_message(*report).c_str());
+            return MKI_FAILED;
+        }
+        remove_temporaries(install_dir.c_str(), manifest);
+    }
+    free_manifest(&manifest);
 
     std::unique_ptr<TerminalProgress> bar(progress ? new TerminalProgress(stderr) : nullptr);
     const ProgressSink sink = bar ? bar->sink() : ProgressSink{};
