@@ -32,13 +32,14 @@ bool held_by_another_program(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-// Calls attempt() until it succeeds, fails for another reason than a hold, or the budget is spent.
+// Calls attempt() until it succeeds, fails for an error that held() does not take for a hold, or the budget
+// is spent.
 template <class Attempt>
-bool waiting_out_holds(Attempt attempt) {
+bool waiting_out_holds(Attempt attempt, bool (*held)(DWORD) = held_by_another_program) {
     bool done = attempt();
     DWORD waited = 0;
     for (DWORD delay = FIRST_RETRY_DELAY_MS;
-         !done && held_by_another_program(GetLastError()) && waited < RETRY_BUDGET_MS;
+         !done && held(GetLastError()) && waited < RETRY_BUDGET_MS;
          delay = std::min(delay * 2, LONGEST_RETRY_DELAY_MS)) {
         Sleep(delay);
         waited += delay;
@@ -55,6 +56,11 @@ HANDLE open_waiting_out_holds(const wchar_t* path) {
     });
     return file;
 }
+
+// A replace over a file another program has open fails with ERROR_ACCESS_DENIED as well as with a sharing
+// violation (wine gives the former), so a denied replace is waited out like a hold; a lasting denial still
+// fails after the same two seconds.
+bool replace_held(DWORD error) { return held_by_another_program(error) || error == ERROR_ACCESS_DENIED; }
 
 // MoveFileExW refuses to replace a read-only file; the product's own read-only file is replaced like any other.
 bool clear_read_only(const wchar_t* path) {
@@ -106,14 +112,9 @@ bool os_replace_file(const char* from, const char* to) {
     if (!wide_path(from, wide_from) || !wide_path(to, wide_to)) return false;
     const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
     const auto move = [&] { return MoveFileExW(wide_from, wide_to, flags) != 0; };
-    if (waiting_out_holds(move)) return true;
-    if (GetLastError() != ERROR_ACCESS_DENIED) return false;
-    // Only when the attribute was the obstacle is it worth another try; the error stays the first one otherwise.
-    if (!clear_read_only(wide_to)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    return waiting_out_holds(move);
+    if (move()) return true;
+    if (GetLastError() == ERROR_ACCESS_DENIED && clear_read_only(wide_to) && move()) return true;
+    return waiting_out_holds(move, replace_held);
 }
 
 bool os_remove_file(const char* path) {

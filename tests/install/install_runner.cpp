@@ -9,7 +9,12 @@
 // code page 936 bytes, a character without a form as '?'):
 //   attempt <n> <dir>
 //   event invalidate installing=<0|1>
-//   event message installing=<0|1> <text>          (the box is dismissed at once)
+//   event message installing=<0|1> <text>          (the box is dismissed at once; its first line)
+//   reason <text>                                   the box's second line, when it has one
+//   event retry installing=<0|1>                    the Retry/Cancel box, answered Cancel unless JT_RUNNER_RETRY
+//                                                   names a file: then the runner creates <file>.asked, waits
+//                                                   (at most 60 s) until the test removes <file>, and answers Retry
+//   question <text>                                 that box's text, its line breaks shown as " | "
 //   event end_dialog installing=<0|1>
 //   worker_end installing=<0|1>                     the worker returned without ending the dialog
 //   dialog_ended                                    the application would end here, and so does the runner
@@ -41,8 +46,26 @@ void on_end_dialog(void*) {
 }
 
 void on_message(void*, const wchar_t* text) {
-    printf("event message installing=%d %s\n", g_installing.load() ? 1 : 0, narrow936(text).c_str());
+    const std::string lines = narrow936(text);
+    const size_t cut = lines.find('\n');
+    printf("event message installing=%d %s\n", g_installing.load() ? 1 : 0, lines.substr(0, cut).c_str());
+    if (cut != std::string::npos) printf("reason %s\n", lines.substr(cut + 1).c_str());
     fflush(stdout);
+}
+
+bool on_ask_retry(void*, const wchar_t* text) {
+    std::string lines = narrow936(text);
+    for (size_t at; (at = lines.find('\n')) != std::string::npos;) lines.replace(at, 1, " | ");
+    printf("event retry installing=%d\nquestion %s\n", g_installing.load() ? 1 : 0, lines.c_str());
+    fflush(stdout);
+    char marker[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("JT_RUNNER_RETRY", marker, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH - 8) return false;
+    const std::string asked = std::string(marker) + ".asked";
+    HANDLE signal = CreateFileA(asked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (signal != INVALID_HANDLE_VALUE) CloseHandle(signal);
+    for (int i = 0; i < 3000 && GetFileAttributesA(marker) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(20);
+    return GetFileAttributesA(marker) == INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace
@@ -53,7 +76,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     g_dialog_ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    set_window_seam(WindowSeam{nullptr, on_invalidate, on_end_dialog, on_message, {}});
+    set_window_seam(WindowSeam{nullptr, on_invalidate, on_end_dialog, on_message, {}, on_ask_retry});
 
     for (int i = 1; i < argc; ++i) {
         printf("attempt %d %s\n", i, narrow936(argv[i]).c_str());

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -83,14 +84,30 @@ const Product& product() {
     return made;
 }
 
-std::vector<uint8_t> installer_bytes(uint8_t flags) {
+// The product's manifest, as pack writes it: its records in stream order, without their data.
+std::vector<uint8_t> product_manifest() {
     const Product& p = product();
-    return build_installer(p.runner, p.blocks, p.total_unpacked, flags);
+    ManifestWriter w;
+    for (int i = 0; i < 3; ++i) w.add_file(p.files[i].first, uint32_t(p.files[i].second.size()));
+    w.add_dir("\\data");
+    w.add_file(p.files[3].first, uint32_t(p.files[3].second.size()));
+    w.add_dir("\\data\\" + MENU_DIR);
+    w.add_file(p.files[4].first, uint32_t(p.files[4].second.size()));
+    return w.finish();
 }
 
-// What one attempt asked of the window, in order ("message installing=1 <text>", "dialog_ended", ...).
+// The runner with the product's payload; with the manifest, as pack writes it behind today's image.
+std::vector<uint8_t> installer_bytes(uint8_t flags, bool manifest = false) {
+    const Product& p = product();
+    return build_installer(p.runner, p.blocks, p.total_unpacked, flags,
+                           manifest ? product_manifest() : std::vector<uint8_t>());
+}
+
+// What one attempt asked of the window, in order ("message installing=1 <text>", "dialog_ended", ...), and the
+// texts beside it: a box's second line ("reason ...") and a Retry/Cancel box's text ("question ...").
 struct Attempt {
     std::vector<std::string> window;
+    std::vector<std::string> notes;
 };
 
 struct InstallerRun {
@@ -204,6 +221,8 @@ private:
                 if (line.rfind("event ", 0) == 0) run->attempts.back().window.push_back(line.substr(6));
                 else if (line.rfind("worker_end ", 0) == 0 || line == "dialog_ended")
                     run->attempts.back().window.push_back(line);
+                else if (line.rfind("reason ", 0) == 0 || line.rfind("question ", 0) == 0)
+                    run->attempts.back().notes.push_back(line);
             }
         }
     }
@@ -321,6 +340,7 @@ protected:
         remove_desktop_shortcuts();
         SetEnvironmentVariableA("JT_SAMPLE_LOG", log.c_str());
         SetEnvironmentVariableA("JT_SAMPLE_EXIT", "1");
+        SetEnvironmentVariableA("JT_RUNNER_RETRY", nullptr);
     }
     void TearDown() override { remove_desktop_shortcuts(); }
 
@@ -540,3 +560,132 @@ TEST_F(Worker, FileHeldThroughoutEndsInTheFailureMessage) {
     EXPECT_FALSE(file_exists(dir + "data\\" + MENU_DIR + "\\1.txt"));
     expect_no_shortcuts_and_no_launches();
 }
+
+namespace {
+
+// An earlier installation of every product file, each holding "earlier" (two folders created on the way).
+void earlier_installation(const std::string& dir) {
+    for (const std::string& folder : {dir, dir + "data", dir + "data\\" + MENU_DIR})
+        if (!CreateDirectoryA(folder.c_str(), nullptr)) throw std::runtime_error("cannot create " + folder);
+    for (auto& f : product().files)
+        if (!write_file_bytes(dir + f.first.substr(1), bytes_of("earlier")))
+            throw std::runtime_error("cannot write " + f.first);
+}
+
+// Entries below dir (code page 936 bytes), whatever the system's code page.
+size_t entries_below(const std::string& dir) {
+    size_t n = 0;
+    for (auto it = std::filesystem::recursive_directory_iterator(std::filesystem::path(wide936(dir)));
+         it != std::filesystem::recursive_directory_iterator(); ++it)
+        ++n;
+    return n;
+}
+
+// Every product file but the one held (held unreadable) still holds what earlier_installation wrote, and
+// nothing else is in dir.
+void expect_earlier_installation(const std::string& dir, const std::string& held = "") {
+    for (auto& f : product().files)
+        if (f.first != held) {
+            EXPECT_EQ(read_file(dir + f.first.substr(1)), bytes_of("earlier")) << f.first;
+        }
+    EXPECT_EQ(entries_below(dir), product().files.size() + 2);
+}
+
+}  // namespace
+
+TEST_F(Worker, WithAManifestEveryFileIsReplacedAndNoTemporaryStays) {
+    const std::string dir = scratch / PRODUCT_DIR + "\\";
+    earlier_installation(dir);
+    // A killed run's temporary, and a read-only file of the product, as a technician may have left them.
+    ASSERT_TRUE(write_file_bytes(dir + "data\\~jt$new.tmp", bytes_of("half")));
+    ASSERT_TRUE(SetFileAttributesA((dir + "readme.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    InstallerRun run = run_installer(write_installer(installer_bytes(0x00, true)), {dir});
+
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 1u);
+    EXPECT_EQ(run.attempts[0].window, ENDED_DIALOG);
+    expect_installed(dir);
+    EXPECT_EQ(entries_below(dir), product().files.size() + 2) << "no temporary left";
+}
+
+TEST_F(Worker, HeldFileIsNamedBeforeAnythingIsWrittenAndCancelChangesNothing) {
+    const std::string dir = scratch / PRODUCT_DIR + "\\";
+    earlier_installation(dir);
+    FileHolder holder(dir + "data\\menu.txt");
+    InstallerRun run = run_installer(write_installer(installer_bytes(0x00, true)), {dir});
+    holder.release();
+
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 1u);
+    // The question over the progress screen; Cancel brings the idle screen back, and no failure box follows.
+    EXPECT_EQ(run.attempts[0].window,
+              (std::vector<std::string>{"retry installing=1", "invalidate installing=0", "worker_end installing=0"}));
+    // Wine's Restart Manager names no program: the box names the file.
+    ASSERT_EQ(run.attempts[0].notes.size(), 1u);
+    EXPECT_NE(run.attempts[0].notes[0].find(dir + "data\\menu.txt"), std::string::npos) << run.attempts[0].notes[0];
+    expect_earlier_installation(dir);
+    expect_no_shortcuts_and_no_launches();
+}
+
+TEST_F(Worker, RetryOnceTheHolderLetGoInstallsEveryFileNew) {
+    const std::string dir = scratch / PRODUCT_DIR + "\\";
+    earlier_installation(dir);
+    const std::string marker = scratch / "retry-when-gone";
+    ASSERT_TRUE(write_file_bytes(marker, bytes_of("x")));
+    SetEnvironmentVariableA("JT_RUNNER_RETRY", marker.c_str());
+    FileHolder holder(dir + CASHIER_PROGRAM);
+    InstallerProcess installer(write_installer(installer_bytes(0x00, true)), {wide936(dir)});
+
+    // The question is up: nothing has been written yet. The technician closes the program and clicks Retry.
+    ASSERT_TRUE(comes_true([&] { return file_exists(marker + ".asked"); }));
+    expect_earlier_installation(dir, std::string("\\") + CASHIER_PROGRAM);
+    holder.release();
+    ASSERT_TRUE(DeleteFileA(marker.c_str()));
+
+    InstallerRun run = installer.finish();
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.attempts.size(), 1u);
+    EXPECT_EQ(run.attempts[0].window, (std::vector<std::string>{"retry installing=1", "end_dialog installing=0",
+                                                                "dialog_ended"}));
+    expect_installed(dir);
+}
+
+TEST_F(Worker, RefusalsOfThePreflightWriteNothingAndSayWhy) {
+    // Folders the pre-flight refuses, each with the second line of its box.
+    struct Case {
+        const char* what;
+        std::string dir;
+        std::string reason;  // a part of the second line, code page 936
+    } cases[] = {
+        // 200 units of folder: the menu folder's file passes Windows' 259.
+        {"paths too long", scratch / std::string(200, 'p') + "\\" + PRODUCT_DIR + "\\", narrow936(L"路径太长")},
+        {"a file where the menu folder goes", scratch / "blocked\\", narrow936(L"挡住了安装")},
+    };
+    ASSERT_TRUE(CreateDirectoryA(cases[1].dir.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((cases[1].dir + "data").c_str(), nullptr));
+    ASSERT_TRUE(write_file_bytes(cases[1].dir + "data\\" + MENU_DIR, bytes_of("in the way")));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const size_t before = dir_exists(c.dir) ? entries_below(c.dir) : 0;
+        InstallerRun run = run_installer(write_installer(installer_bytes(0x00, true)), {c.dir});
+        ASSERT_EQ(run.attempts.size(), 1u);
+        EXPECT_EQ(run.attempts[0].window, ENDING_B);
+        ASSERT_EQ(run.attempts[0].notes.size(), 1u);
+        EXPECT_NE(run.attempts[0].notes[0].find(c.reason), std::string::npos) << run.attempts[0].notes[0];
+        EXPECT_EQ(dir_exists(c.dir) ? entries_below(c.dir) : 0u, before);
+    }
+    expect_no_shortcuts_and_no_launches();
+}
+
+TEST_F(Worker, DamagedManifestIsADamagedInstaller) {
+    std::vector<uint8_t> bytes = installer_bytes(0x00, true);
+    bytes[product().runner.size() + 5] ^= 0x01;  // a byte of the manifest's first name
+    const std::string dir = scratch / PRODUCT_DIR + "\\";
+    InstallerRun run = run_installer(write_installer(bytes), {dir});
+    ASSERT_EQ(run.attempts.size(), 1u);
+    EXPECT_EQ(run.attempts[0].window,
+              (std::vector<std::string>{std::string("message installing=1 ") + MESSAGE_DAMAGED_936,
+                                        "invalidate installing=0", "worker_end installing=0"}));
+    EXPECT_FALSE(dir_exists(dir));
+}
+
