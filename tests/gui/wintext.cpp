@@ -12,6 +12,7 @@
 //
 //   wintext restore HWND    restores a minimised window (what a taskbar click would do; there is no
 //                           taskbar on the test display)
+//   wintext close HWND      asks a window to close, as its close box would (WM_CLOSE)
 #include <windows.h>
 
 #include <cstdlib>
@@ -99,6 +100,10 @@ int main(int argc, char** argv) {
         if (!IsWindow(window)) return 1;
         ShowWindowAsync(window, SW_RESTORE);
         return 0;
+    }
+    if (argc == 3 && lstrcmpA(argv[1], "close") == 0) {
+        HWND window = HWND(ULONG_PTR(strtoul(argv[2], nullptr, 10)));
+        return IsWindow(window) && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
     }
     EnumWindows(on_top, 0);
     return 0;
