@@ -161,6 +161,34 @@ TEST(Cli, ExtractNamesWhatFailedAndWhy) {
     }
 }
 
+TEST(Cli, ExtractChecksBeforeItWrites) {
+    // The installer's pre-flight, by the manifest: each refusal names its path and writes nothing.
+    Fixture f;
+    const std::string sep(1, native_separator());
+    // One component longer than any system takes (Linux: 255 bytes; Windows: 259 units for a whole path).
+    const std::string too_long = f.scratch / "dest" + sep + std::string(300, 'x');
+    ASSERT_TRUE(write_file_bytes(f.scratch / "taken", bytes_of("x")));
+    struct Case {
+        const char* what;
+        std::string dest;
+        std::string err;
+    } cases[] = {
+        {"a destination too long for the system", too_long,
+         "mkinstaller: " + too_long + ": path too long for the system, or a name with no form on this system; "
+         "nothing was written\n"},
+        {"a destination below a file", f.scratch / "taken" + sep + "dest",
+         "mkinstaller: " + f.scratch / "taken" + ": in the way: a file where a folder goes, or a folder where a file "
+         "goes; nothing was written\n"},
+    };
+    for (const Case& c : cases) {
+        CliRun run = run_cli({"extract", f.installer, c.dest});
+        EXPECT_EQ(run.status, MKI_FAILED) << c.what;
+        EXPECT_EQ(run.err, c.err) << c.what;
+        EXPECT_EQ(run.out, "") << c.what << ": nothing traced, nothing made";
+        EXPECT_FALSE(dir_exists(f.scratch / "dest")) << c.what;
+    }
+}
+
 TEST(Cli, ExtractTracesOnStdoutAndDrawsTheBarOnStderr) {
     Fixture f;
     const std::string dest = f.scratch / "dest";
