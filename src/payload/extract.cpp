@@ -7,6 +7,7 @@
 
 #include "payload/decode.h"
 #include "payload/records.h"
+#include "platform/disk.h"
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/os.h"
@@ -67,7 +68,12 @@ int write_file(const char* path, const unsigned char* data, int32_t length, int*
     if (!temporary_beside(path, temporary)) {
         ok = write_whole(path, data, length, false, &error);
     } else {
-        ok = write_whole(temporary, data, length, true, &error);
+        // The old file's bytes are at stake only when there is one: then the new ones reach the disk before the
+        // replace, so that even a power cut leaves one or the other whole. A new file goes without the flush,
+        // which costs a disk round trip for every file (a kill leaves the system's cache, and so the file, whole).
+        uint64_t old_size = 0;
+        const bool replaces = os_entry_kind(path, &old_size) != ENTRY_NONE;
+        ok = write_whole(temporary, data, length, replaces, &error);
         if (ok && !os_replace_file(temporary, path)) {
             error = os_last_error();
             ok = false;
