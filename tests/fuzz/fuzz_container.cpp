@@ -4,14 +4,27 @@
 #include <cstdlib>
 
 #include "installer_input.h"
+#include "payload/manifest.h"
 #include "payload/payload.h"
+#include "payload/records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
-    PayloadBlock** blocks = read_installer_input(data, size, &count, &total, &flags);
+    Manifest manifest{};
+    PayloadBlock** blocks = read_installer_input(data, size, &count, &total, &flags, &manifest);
     if (!blocks) return 0;
+    // A manifest handed on lies inside the file, walks to its end record with safe names only.
+    if (manifest.length < 0 || manifest.length > int32_t(size) || check_manifest(manifest.bytes, manifest.length) !=
+                                                                      (manifest.length ? READ_OK : READ_MANIFEST_DAMAGED))
+        abort();
+    ManifestCursor cursor;
+    start_manifest(&cursor, manifest);
+    ManifestEntry entry;
+    while (next_manifest_entry(&cursor, &entry) == WALK_RECORD)
+        if (!entry.name || entry.name_len == 0) abort();
+    free_manifest(&manifest);
     // What the reader hands on is taken from the file: never more blocks or bytes than the file holds.
     int64_t sum = 0;
     for (int32_t i = 0; i < count; ++i) {

@@ -1,5 +1,6 @@
-// libFuzzer target: a whole installer read and installed through the decoding pipeline, two threads and a budget
-// small enough that blocks wait for each other; anything created outside the install directory is a finding.
+// libFuzzer target: a whole installer read, checked by its manifest as the installer does before it writes, and
+// installed through the decoding pipeline, two threads and a budget small enough that blocks wait for each
+// other; anything created outside the install directory is a finding.
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "installer_input.h"
 #include "payload/payload.h"
 #include "payload/pipeline.h"
+#include "payload/preflight.h"
 
 namespace fs = std::filesystem;
 
@@ -52,9 +54,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
-    PayloadBlock** blocks = read_installer_input(data, size, &count, &total, &flags);
+    Manifest manifest{};
+    PayloadBlock** blocks = read_installer_input(data, size, &count, &total, &flags, &manifest);
     if (!blocks) return 0;
-    if (small_enough(blocks, count)) {
+    bool go_ahead = true;
+    if (manifest.length > 0) {
+        static PreflightReport report;
+        const int checked = preflight(g_install_dir.c_str(), manifest, &report);
+        if (checked < PREFLIGHT_OK || checked > PREFLIGHT_DENIED) abort();
+        // A refusal writes nothing: the install directory stays empty.
+        if (checked != PREFLIGHT_OK && fs::directory_iterator(g_install_dir) != fs::directory_iterator()) abort();
+        go_ahead = checked == PREFLIGHT_OK;
+        if (go_ahead) remove_temporaries(g_install_dir.c_str(), manifest);
+    }
+    free_manifest(&manifest);
+    if (go_ahead && small_enough(blocks, count)) {
         const bool verified = (flags & PAYLOAD_FLAG_CHECKSUMS) != 0;
         const int status = install_payload_within(LIMITS, g_install_dir.c_str(), blocks, count, total, verified, nullptr);
         if (status != EXTRACT_OK && status != EXTRACT_FAILED) abort();

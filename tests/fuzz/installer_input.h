@@ -3,16 +3,17 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "payload/manifest.h"
 #include "payload/payload.h"
 
 // read_payload_stream over the input bytes; null for an empty input, which fmemopen refuses (the empty file is a
-// unit test's case), and for every input the reader refuses.
+// unit test's case), and for every input the reader refuses. manifest, when not null, receives the manifest.
 inline PayloadBlock** read_installer_input(const uint8_t* data, size_t size, int32_t* count, uint32_t* total,
-                                           int* flags) {
+                                           int* flags, Manifest* manifest = nullptr) {
     if (size == 0) return nullptr;
     FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
     if (!file) return nullptr;
-    PayloadBlock** blocks = read_payload_stream(file, count, total, flags);
+    PayloadBlock** blocks = read_payload_stream(file, count, total, flags, nullptr, manifest);
     fclose(file);
     return blocks;
 }

@@ -50,6 +50,7 @@ struct Variant {
     const Tree* tree;
     std::vector<std::string> options;
     bool sign;
+    bool older_image = false;  // behind an image that reads stored blocks but no manifest
 };
 
 void write_bytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
@@ -61,11 +62,12 @@ void write_bytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
     }
 }
 
-// A minimal PE image that carries the reader mark after its headers, as a stub pack accepts for stored blocks.
-std::vector<uint8_t> stub_image() {
+// A minimal PE image that carries a reader mark after its headers: today's (stored blocks and the manifest), or
+// the older one that reads stored blocks only.
+std::vector<uint8_t> stub_image(bool older) {
     std::vector<uint8_t> image = minimal_pe(512);
-    static const char mark[] = PAYLOAD_READER_MARK;
-    std::copy(mark, mark + sizeof mark - 1, image.end() - 64);
+    const std::string mark = older ? PAYLOAD_READER_MARK_PREFIX "1: lzma stored" : PAYLOAD_READER_MARK;
+    std::copy(mark.begin(), mark.end(), image.end() - 64);
     return image;
 }
 
@@ -85,7 +87,8 @@ int main(int argc, char** argv) {
     const fs::path work = fs::temp_directory_path() / ("make-seeds-" + std::to_string(getpid()));
     for (const char* target : {"container", "decode", "extract"}) fs::create_directories(out / target);
     fs::create_directories(work);
-    write_bytes(work / "stub.exe", stub_image());
+    write_bytes(work / "stub.exe", stub_image(false));
+    write_bytes(work / "older-stub.exe", stub_image(true));
 
     std::set<std::vector<uint8_t>> written;  // blocks and streams that several variants share, once
     auto seed = [&](const char* target, const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -99,12 +102,14 @@ int main(int argc, char** argv) {
         {"tiny-end-marker", &TINY, {"--end-marker", "--no-stored", "--allow-missing-programs"}, false},
         {"tiny-stored", &TINY, {"--allow-missing-programs"}, false},  // too small for LZMA to shrink: stored
         {"tiny-signed-no-checksums", &TINY, {"--no-checksums", "--allow-missing-programs"}, true},
+        {"product-without-manifest", &PRODUCT, {}, false, true},
     };
     for (const Variant& v : variants) {
         const fs::path src = work / v.name;
         write_tree(src, *v.tree);
         const fs::path installer = work / (std::string(v.name) + ".exe");
-        std::vector<std::string> args = {"pack", "--stub", (work / "stub.exe").string(), "--out", installer.string()};
+        const fs::path stub = work / (v.older_image ? "older-stub.exe" : "stub.exe");
+        std::vector<std::string> args = {"pack", "--stub", stub.string(), "--out", installer.string()};
         args.insert(args.end(), v.options.begin(), v.options.end());
         args.push_back(src.string());
         if (run_mkinstaller(args) != 0) return 1;
