@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 
-#include "payload/names.h"
 #include "payload/payload.h"
 #include "payload/records.h"
 
@@ -28,13 +27,8 @@ int next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry) {
         cursor->pos = int32_t(pos);
         return WALK_END;
     }
-    if (pos + RECORD_NAME_LENGTH_SIZE > end) return WALK_TRUNCATED;
-    entry->name_len = read_be16(s + pos);
-    pos += RECORD_NAME_LENGTH_SIZE;
-    if (pos + int64_t(entry->name_len) > end) return WALK_TRUNCATED;
-    entry->name = s + pos;
-    pos += int64_t(entry->name_len);
-    if (!payload_name_is_safe(entry->name, entry->name_len)) return WALK_UNSAFE_NAME;
+    const int named = read_record_name(s, end, &pos, &entry->name, &entry->name_len);
+    if (named != WALK_RECORD) return named;
     if (entry->type == RECORD_FILE) {
         if (pos + RECORD_DATA_LENGTH_SIZE > end) return WALK_TRUNCATED;
         entry->size = read_be32(s + pos);

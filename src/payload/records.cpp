@@ -9,6 +9,17 @@ void start_records(RecordCursor* cursor, const unsigned char* stream, int32_t le
     cursor->pos = 0;
 }
 
+int read_record_name(const unsigned char* bytes, int64_t end, int64_t* pos, const unsigned char** name,
+                     size_t* name_len) {
+    if (*pos + RECORD_NAME_LENGTH_SIZE > end) return WALK_TRUNCATED;
+    *name_len = read_be16(bytes + *pos);
+    *pos += RECORD_NAME_LENGTH_SIZE;
+    if (*pos + int64_t(*name_len) > end) return WALK_TRUNCATED;
+    *name = bytes + *pos;
+    *pos += int64_t(*name_len);
+    return payload_name_is_safe(*name, *name_len) ? WALK_RECORD : WALK_UNSAFE_NAME;
+}
+
 int next_record(RecordCursor* cursor, Record* record) {
     // 64-bit offsets: a length field near 4 GiB must not wrap the bounds tests.
     const int64_t end = cursor->length;
@@ -26,13 +37,8 @@ int next_record(RecordCursor* cursor, Record* record) {
         return WALK_END;
     }
 
-    if (pos + RECORD_NAME_LENGTH_SIZE > end) return WALK_TRUNCATED;
-    record->name_len = read_be16(s + pos);
-    pos += RECORD_NAME_LENGTH_SIZE;
-    if (pos + int64_t(record->name_len) > end) return WALK_TRUNCATED;
-    record->name = s + pos;
-    pos += int64_t(record->name_len);
-    if (!payload_name_is_safe(record->name, record->name_len)) return WALK_UNSAFE_NAME;
+    const int named = read_record_name(s, end, &pos, &record->name, &record->name_len);
+    if (named != WALK_RECORD) return named;
 
     if (record->type == RECORD_FILE) {
         if (pos + RECORD_DATA_LENGTH_SIZE > end) return WALK_TRUNCATED;

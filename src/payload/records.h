@@ -29,6 +29,12 @@ constexpr int WALK_UNSAFE_NAME = 3;  // the name fails payload_name_is_safe
 
 void start_records(RecordCursor* cursor, const unsigned char* stream, int32_t length);
 
+// The name of a directory or file record that starts at *pos, after its type byte, in bytes[0, end): its length
+// and bytes, which must lie before end and be a safe name. *pos moves past it; WALK_RECORD, WALK_TRUNCATED or
+// WALK_UNSAFE_NAME. Shared by the record walk and the manifest's.
+int read_record_name(const unsigned char* bytes, int64_t end, int64_t* pos, const unsigned char** name,
+                     size_t* name_len);
+
 // Reads the type byte at the cursor and, for a directory or file, the whole record, which must lie inside
 // the stream and carry a safe name. The cursor moves past what was read: past the record for WALK_RECORD,
 // past the ending type byte for WALK_END (so pos == length when it was the stream's last byte).
