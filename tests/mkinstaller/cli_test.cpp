@@ -124,7 +124,9 @@ TEST(Cli, ExtractNamesWhatFailedAndWhy) {
     std::vector<uint8_t> undecodable = build_installer(bytes_of("MZ"), {encode(stream_of({{"\\a.txt", "alpha"}}))}, 20, 0);
     undecodable[2 + 9] ^= 0xFF;  // the first byte of the LZMA data must be 0
     write_file_bytes(f.scratch / "undecodable.exe", undecodable);
-    const std::string into = f.blocked + sep + "sub";
+    // A folder where the first file goes: the file cannot be written there.
+    const std::string into = f.scratch / "into";
+    fs::create_directories(fs::path(into) / "a.txt");
     struct Case {
         const char* what;
         std::string installer;

@@ -109,7 +109,8 @@ TEST(Output, IsCheckedBeforeTheStubIsReadOrAnythingPacked) {
         {"a directory", folder, stub, "mkinstaller: " + folder + ": is a directory" + tail},
         // The stub is missing too: the output is what is reported, so it was looked at first.
         {"a missing folder", nowhere, scratch / "missing.exe",
-         "mkinstaller: " + nowhere + ": cannot be written: " + nowhere + ".partial: No such file or directory\n"},
+         "mkinstaller: " + nowhere + ": cannot be written: its temporary file beside it cannot be created: No such file "
+         "or directory\n"},
         {"in the source directory", src + sep + "setup.exe", stub,
          "mkinstaller: " + src + sep + "setup.exe: lies inside SRC_DIR " + src +
              ", where the installer would pack itself; write it elsewhere\n"},

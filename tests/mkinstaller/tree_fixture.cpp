@@ -15,14 +15,18 @@
 
 namespace fs = std::filesystem;
 
+std::vector<uint8_t> stub_bytes(bool reader_mark) {
+    // The headers of a PE32 image with one section, then the mark after them.
+    std::vector<uint8_t> image = minimal_pe(512);
+    static const char mark[] = PAYLOAD_READER_MARK;
+    if (reader_mark) std::copy(mark, mark + sizeof mark - 1, image.begin() + 0x1C0);
+    return image;
+}
+
 std::string make_stub(const fs::path& dir, bool reader_mark) {
     const fs::path path = dir / "stub.exe";
-    // "MZ", the pointer at 0x3C to "PE\0\0" at 0x40, then the mark.
-    std::string image(512, '\x90');
-    image.replace(0, 2, "MZ");
-    image.replace(0x3C, 8, std::string("\x40\0\0\0PE\0\0", 8));
-    if (reader_mark) image.replace(0x80, sizeof PAYLOAD_READER_MARK - 1, PAYLOAD_READER_MARK);
-    std::ofstream(path, std::ios::binary) << image;
+    const std::vector<uint8_t> image = stub_bytes(reader_mark);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
     return path.string();
 }
 

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-// A stand-in program image of 512 bytes for the front of an installer, stub.exe in dir: "MZ" and "PE\0\0"
-// headers, carrying the mark of an image that reads stored blocks unless reader_mark is off.
+// A stand-in program image of 512 bytes for the front of an installer, stub.exe in dir: a well-formed PE32
+// image (minimal_pe), carrying the mark of an image that reads stored blocks unless reader_mark is off.
 std::string make_stub(const std::filesystem::path& dir, bool reader_mark = true);
+// The bytes make_stub writes.
+std::vector<uint8_t> stub_bytes(bool reader_mark = true);
 
 // The option that packs a tree without the programs the installer starts, for tests about something else.
 constexpr const char* ALLOW_MISSING_PROGRAMS = "--allow-missing-programs";

@@ -117,11 +117,22 @@ uint64_t memory_budget() {
 void pack_installer(const PackOptions& options) {
     // The output first: a wrong OUT fails at once, not after minutes of compression.
     check_output(options.out, options.source);
+    refuse_same_file(options.out, options.stub);
     InstallerFile file(options.out);
-    const std::vector<uint8_t> stub = read_stub_image(options.stub, options.stored);
+    ProgramImage image;
+    std::vector<uint8_t> stub = read_stub_image(options.stub, options.stored, &image);
     const std::vector<SourceEntry> entries = walk_source_tree(options.source);
     if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
+    for (const SourceEntry& e : entries)
+        if (!e.is_dir) refuse_same_file(options.out, e.path);
     if (options.require_programs) check_product_programs(options.source, entries, options.flags);
+    // The image goes in with its CheckSum field 0, and gets the whole file's checksum at the end.
+    std::fill_n(stub.begin() + long(image.checksum_at), 4, uint8_t(0));
+    PeChecksum whole(image.checksum_at);
+    auto append = [&](const std::vector<uint8_t>& bytes) {
+        file.append(bytes);
+        whole.add(bytes.data(), bytes.size());
+    };
     const unsigned threads = job_threads(options);
     const uint64_t budget = memory_budget();
     const std::vector<char> store =
@@ -129,7 +140,7 @@ void pack_installer(const PackOptions& options) {
     const std::vector<BlockPlan> plan =
         plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums));
 
-    file.append(stub);
+    append(stub);
     std::unique_ptr<TerminalProgress> bar(options.progress ? new TerminalProgress(stderr, true) : nullptr);
     if (bar) {
         uint64_t unpacked = 0;
@@ -151,7 +162,7 @@ void pack_installer(const PackOptions& options) {
     jobs.take = [&](size_t i) {
         const PackedBlock block = std::move(packed[i]);
         print_block(i, block, plan[i].unpacked);
-        file.append(block.bytes);
+        append(block.bytes);
         sizes.push_back(uint32_t(block.bytes.size()));
         footprints.push_back({block.bytes.size(), plan[i].unpacked,
                               block_properties(block.bytes.data()) == BLOCK_PROPS_STORED});
@@ -161,7 +172,10 @@ void pack_installer(const PackOptions& options) {
     run_ordered_jobs(jobs, threads, budget);
 
     const int flags = options.flags | (options.checksums ? PAYLOAD_FLAG_CHECKSUMS : 0);
-    file.append(payload_tail(uint32_t(stub.size()), sizes, total, uint8_t(flags), checksums));
+    append(payload_tail(uint32_t(stub.size()), sizes, total, uint8_t(flags), checksums));
+    const uint32_t checksum = whole.value();
+    file.overwrite(image.checksum_at, {uint8_t(checksum), uint8_t(checksum >> 8), uint8_t(checksum >> 16),
+                                       uint8_t(checksum >> 24)});
     file.commit();
     if (bar) bar->finish(true);
     bar.reset();

@@ -51,7 +51,7 @@ std::vector<uint8_t> read_all(FILE* file, const std::string& shown) {
 
 }  // namespace
 
-std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool stored) {
+std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool stored, ProgramImage* program) {
     const std::string shown = path_for_display(stub);
     const InputFile file = open_input(stub);
     const std::vector<uint8_t> image = read_all(file.get(), shown);
@@ -67,6 +67,8 @@ std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool sto
                                    std::to_string(tail.count) + (tail.count == 1 ? " block" : " blocks") +
                                    " follows them)");
     }
+    const std::string malformed = program_image_problem(image.data(), image.size(), program);
+    if (!malformed.empty()) throw PackError(shown, "not a well-formed Windows program: " + malformed);
     if (stored && !holds_reader_mark(image))
         throw PackError(shown, "a program image from an older build that cannot read stored blocks (it lacks "
                                "the reader mark); rebuild it, or pack with --no-stored");
