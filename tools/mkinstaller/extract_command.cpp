@@ -57,7 +57,7 @@ std::string destination_problem(const std::filesystem::path& dir) {
             return at == absolute ? what + ": is not a directory; extract installs into a directory"
                                   : path_for_display(dir) + ": cannot be created: " + what + " is not a directory";
         }
-        if (ec && ec != std::errc::no_such_file_or_directory)
+        if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
             return path_for_display(dir) + ": cannot be created: " + path_for_display(at) + ": " + ec.message();
         if (at == at.parent_path()) return "";
     }

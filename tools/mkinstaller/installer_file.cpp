@@ -61,13 +61,15 @@ InstallerFile::InstallerFile(const fs::path& out) : out_(out) {
         snprintf(suffix, sizeof suffix, ".partial-%08x", unsigned(random()));
         temp_ = out;
         temp_ += suffix;
+        // Armed first, so that no interruption falls between the creation and the arming.
+        remove_on_interrupt(temp_);
         file_ = create_new_file(temp_);
         if (!file_ && errno != EEXIST) break;
     }
+    if (!file_) remove_on_interrupt(fs::path());
     if (!file_)
         throw PackError(path_for_display(out_), "cannot be written: its temporary file beside it cannot be "
                                                     "created: " + system_reason());
-    remove_on_interrupt(temp_);
 }
 
 InstallerFile::~InstallerFile() {
