@@ -352,3 +352,40 @@ TEST(Pack, TwoPacksToOneOutputLeaveOneWholeInstaller) {
     }
 }
 #endif
+
+#ifdef MKINSTALLER_EXE
+TEST(Pack, OnAPipeWritesPlainProgressLinesWhileItWorks) {
+    Packed p;
+    write_file_bytes(p.src + "/noise.bin", random_bytes(24 << 20, 12));
+    int pipe_ends[2];
+    ASSERT_EQ(pipe(pipe_ends), 0);
+    const std::string out = p.scratch / "piped.exe";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, SIG_DFL);
+        dup2(pipe_ends[1], 2);
+        close(pipe_ends[0]);
+        if (!freopen("/dev/null", "w", stdout)) _exit(126);
+        execl(MKINSTALLER_EXE, MKINSTALLER_EXE, "pack", "--stub", p.stub.c_str(), "--out", out.c_str(), "--no-stored",
+              "--jobs", "1", ALLOW_MISSING_PROGRAMS, p.src.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipe_ends[1]);
+    // The first line, read as it comes: it must come while the pack still works, not at its end.
+    std::string line;
+    char c;
+    while (read(pipe_ends[0], &c, 1) == 1 && c != '\n') line += c;
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(pipe_ends[0]);
+    EXPECT_TRUE(WIFSIGNALED(status)) << "the pack was still working when its first line came: " << line;
+    ASSERT_EQ(line.rfind("pack: ", 0), 0u) << line;
+    double percent = -1, in = -1, written = -1, rate = -1;
+    ASSERT_EQ(sscanf(line.c_str(), "pack: %lf%% %lf MiB in, %lf MiB out, %lf MiB/s", &percent, &in, &written, &rate), 4)
+        << line;
+    EXPECT_LT(percent, 100.0) << line;
+    EXPECT_GT(in, 0.0) << line << ": the encoder's progress within the block";
+    EXPECT_FALSE(file_exists(out));
+}
+#endif

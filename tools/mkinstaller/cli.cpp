@@ -279,6 +279,7 @@ int run(const std::vector<std::string>& args) {
     if (command == "pack") {
         PackOptions options = parse_pack(args);
         options.progress = is_terminal(stderr);
+        options.progress_lines = !options.progress;
         try {
             pack_installer(options);
         } catch (const PackError& e) {

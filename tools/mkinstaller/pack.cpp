@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <thread>
@@ -56,7 +57,8 @@ std::vector<uint8_t> build_stream(const std::vector<SourceEntry>& entries, const
 }
 
 // Runs on a worker thread: reads the block's files, then encodes or stores the stream.
-PackedBlock pack_block(const std::vector<SourceEntry>& entries, const BlockPlan& plan, const PackOptions& options) {
+PackedBlock pack_block(const std::vector<SourceEntry>& entries, const BlockPlan& plan, const PackOptions& options,
+                       const std::function<void(uint64_t)>& progress) {
     const std::vector<uint8_t> stream = build_stream(entries, plan);
     const std::string first = path_for_display(entries[plan.records.front()].path);
     if (stream.size() != plan.unpacked) throw PackError(first, "block size differs from its plan");
@@ -65,7 +67,7 @@ PackedBlock pack_block(const std::vector<SourceEntry>& entries, const BlockPlan&
         block.bytes = stored_block(stream);
     } else {
         std::string error;
-        if (!encode_block(stream, options.encode, &block.bytes, &error)) throw PackError(first, error);
+        if (!encode_block(stream, options.encode, &block.bytes, &error, progress)) throw PackError(first, error);
         // LZMA data no smaller than the stream: the stream itself is as small and only copied when installed.
         if (options.stored && block.bytes.size() - BLOCK_HEADER_SIZE >= stream.size()) block.bytes = stored_block(stream);
     }
@@ -141,7 +143,9 @@ void pack_installer(const PackOptions& options) {
         plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums));
 
     append(stub);
-    std::unique_ptr<TerminalProgress> bar(options.progress ? new TerminalProgress(stderr, true) : nullptr);
+    std::unique_ptr<TerminalProgress> bar(options.progress || options.progress_lines
+                                              ? new TerminalProgress(stderr, true, !options.progress)
+                                              : nullptr);
     if (bar) {
         uint64_t unpacked = 0;
         for (const BlockPlan& block : plan) unpacked += block.unpacked;
@@ -155,8 +159,17 @@ void pack_installer(const PackOptions& options) {
     jobs.count = plan.size();
     jobs.cost = [&](size_t i) { return block_cost(plan[i], options.encode); };
     jobs.run = [&](size_t i) {
-        packed[i] = pack_block(entries, plan[i], options);
-        if (bar) bar->add_block(plan[i].unpacked, packed[i].bytes.size());
+        // The bar moves while the block is encoded, by the stream bytes the encoder has taken in.
+        uint64_t shown = 0;
+        std::function<void(uint64_t)> progress;
+        if (bar)
+            progress = [&](uint64_t in) {
+                if (in <= shown) return;
+                bar->add_block(in - shown, 0);
+                shown = in;
+            };
+        packed[i] = pack_block(entries, plan[i], options, progress);
+        if (bar) bar->add_block(plan[i].unpacked - std::min<uint64_t>(shown, plan[i].unpacked), packed[i].bytes.size());
         return uint64_t(packed[i].bytes.size());
     };
     jobs.take = [&](size_t i) {
