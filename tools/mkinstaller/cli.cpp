@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <set>
 
 #include "exit_codes.h"
 #include "extract_command.h"
@@ -211,46 +213,115 @@ uint64_t size_option(const std::string& name, const std::string& value, uint64_t
     return n;
 }
 
-PackOptions parse_pack(const std::vector<std::string>& args) {
+// The dictionary size LZMA's properties can say, which the encoder rounds up to: 2^n or 3 x 2^n bytes.
+uint32_t stored_dict_size(uint32_t asked) {
+    for (int n = 12; n < 31; ++n) {
+        if ((1u << n) >= asked) return 1u << n;
+        if ((3u << (n - 1)) >= asked) return 3u << (n - 1);
+    }
+    return asked;
+}
+
+// One command's arguments in order: options (--name value, --name=value), then after "--" only operands.
+class ArgReader {
+public:
+    explicit ArgReader(const std::vector<std::string>& args) : args_(args) {}
+
+    // The next argument, false at the end. *name is set for an option (with its value split off when it came
+    // as --name=value), *operand otherwise.
+    bool next(std::string* name, std::string* operand) {
+        name->clear();
+        operand->clear();
+        inline_value_.reset();
+        if (++i_ >= args_.size()) return false;
+        const std::string& a = args_[i_];
+        if (!options_over_ && a == "--") {
+            options_over_ = true;
+            return next(name, operand);
+        }
+        if (options_over_ || a.size() < 2 || a[0] != '-') {
+            *operand = a;
+            return true;
+        }
+        const size_t equals = a.find('=');
+        if (a.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            *name = a.substr(0, equals);
+            inline_value_ = a.substr(equals + 1);
+        } else {
+            *name = a;
+        }
+        return true;
+    }
+    // The current option's value; each single-value option may come once.
+    std::string value(const std::string& name) {
+        if (!seen_.insert(name).second) throw UsageError{name, "given twice; give it once"};
+        if (inline_value_) return *inline_value_;
+        if (i_ + 1 >= args_.size()) throw UsageError{name, "needs a value"};
+        return args_[++i_];
+    }
+    // The current option as a switch: it takes no value.
+    void no_value(const std::string& name) {
+        if (inline_value_) throw UsageError{name, "takes no value"};
+    }
+
+private:
+    const std::vector<std::string>& args_;
+    size_t i_ = 0;
+    bool options_over_ = false;
+    std::optional<std::string> inline_value_;
+    std::set<std::string> seen_;
+};
+
+bool asks_for_help(const std::string& name) { return name == "--help" || name == "-h"; }
+
+PackOptions parse_pack(const std::vector<std::string>& args, bool* help) {
     PackOptions options;
     bool have_stub = false, have_out = false, have_source = false;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw UsageError{a, "needs a value"};
-            return args[++i];
-        };
-        if (a == "--stub") {
-            options.stub = path_from_arg(value().c_str());
+    ArgReader reader(args);
+    std::string a, operand;
+    while (reader.next(&a, &operand)) {
+        if (a.empty()) {
+            if (have_source) throw UsageError{operand, "only one SRC_DIR"};
+            options.source = path_from_arg(operand.c_str());
+            have_source = true;
+        } else if (asks_for_help(a)) {
+            *help = true;
+            return options;
+        } else if (a == "--stub") {
+            options.stub = path_from_arg(reader.value(a).c_str());
             have_stub = true;
         } else if (a == "--out") {
-            options.out = path_from_arg(value().c_str());
+            options.out = path_from_arg(reader.value(a).c_str());
             have_out = true;
         } else if (a == "--flags") {
-            options.flags = int(size_option(a, value(), 0, 3, "0-3"));
+            options.flags = int(size_option(a, reader.value(a), 0, 3, "0-3"));
         } else if (a == "--block-size") {
-            options.block_size = size_option(a, value(), 1, 0x7FFFFFFF, "1 to 2G-1 bytes");
+            options.block_size = size_option(a, reader.value(a), 1, 0x7FFFFFFF, "1 to 2G-1 bytes");
         } else if (a == "--level") {
-            options.encode.level = int(size_option(a, value(), 0, 9, "0-9"));
+            options.encode.level = int(size_option(a, reader.value(a), 0, 9, "0-9"));
         } else if (a == "--dict") {
-            options.encode.dict_size = uint32_t(size_option(a, value(), 4096, 128u << 20, "4K-128M bytes"));
+            const std::string value = reader.value(a);
+            const uint32_t asked = uint32_t(size_option(a, value, 4096, 128u << 20, "4K-128M bytes"));
+            options.encode.dict_size = stored_dict_size(asked);
+            if (options.encode.dict_size != asked)
+                tool_print(stdout, "--dict %s: %u bytes, rounded up to %u: LZMA stores a dictionary size of 2^n or "
+                                   "3 x 2^n bytes\n", value.c_str(), unsigned(asked), unsigned(options.encode.dict_size));
         } else if (a == "--end-marker") {
+            reader.no_value(a);
             options.encode.end_marker = true;
         } else if (a == "--no-checksums") {
+            reader.no_value(a);
             options.checksums = false;
         } else if (a == "--no-stored") {
+            reader.no_value(a);
             options.stored = false;
         } else if (a == "--allow-missing-programs") {
+            reader.no_value(a);
             options.require_programs = false;
         } else if (a == "--jobs") {
-            options.jobs = unsigned(size_option(a, value(), 1, 256, "1-256"));
-        } else if (a.size() > 1 && a[0] == '-') {
-            throw UsageError{a, "unknown option"};
-        } else if (have_source) {
-            throw UsageError{a, "only one SRC_DIR"};
+            options.jobs = unsigned(size_option(a, reader.value(a), 1, 256, "1-256"));
         } else {
-            options.source = path_from_arg(a.c_str());
-            have_source = true;
+            throw UsageError{a, "unknown option"};
         }
     }
     if (!have_stub) throw UsageError{"pack", "needs --stub STUB"};
@@ -259,14 +330,38 @@ PackOptions parse_pack(const std::vector<std::string>& args) {
     return options;
 }
 
-void expect_args(const std::vector<std::string>& args, size_t count, const char* shape) {
-    for (size_t i = 1; i < args.size(); ++i)
-        if (args[i].size() > 1 && args[i][0] == '-') throw UsageError{args[i], "unknown option"};
-    if (args.size() != count + 1) throw UsageError{args[0], std::string("takes ") + shape};
+// The operands of list, verify or extract, which take no options; empty when help was asked for.
+std::vector<std::string> operands(const std::vector<std::string>& args, size_t count, const char* shape) {
+    ArgReader reader(args);
+    std::vector<std::string> found;
+    std::string a, operand;
+    while (reader.next(&a, &operand)) {
+        if (asks_for_help(a)) return {};
+        if (!a.empty()) throw UsageError{a, "unknown option"};
+        found.push_back(operand);
+    }
+    if (found.size() != count) throw UsageError{args[0], std::string("takes ") + shape};
+    return found;
+}
+
+// The part of the help about one command, with the exit codes.
+std::string command_help(const std::string& command) {
+    const std::string text = mkinstaller_usage();
+    const std::string start = "\n  " + command + " ";
+    const size_t from = text.find(start);
+    size_t to = text.find("\n  ", text.find('\n', from + 1));
+    while (to != std::string::npos && text.compare(to + 3, 1, " ") == 0) to = text.find("\n  ", to + 1);
+    std::string help = "Usage: mkinstaller " + text.substr(from + 3, to - from - 3) + "\n";
+    if (command == "pack") {
+        const size_t checks = text.find("\nChecks before any work (pack):");
+        help += text.substr(checks, text.find("\n\n", checks + 1) - checks) + "\n";
+    }
+    help += text.substr(text.find("\nExit status:"));
+    return help;
 }
 
 int run(const std::vector<std::string>& args) {
-    if (args.empty()) throw UsageError{"mkinstaller", "needs a command"};
+    if (args.empty()) throw UsageError{"", "needs a command (pack, list, verify, extract, help)"};
     const std::string& command = args[0];
     if (command == "help" || command == "--help" || command == "-h") {
         tool_print(stdout, "%s", mkinstaller_usage());
@@ -277,7 +372,12 @@ int run(const std::vector<std::string>& args) {
         return MKI_OK;
     }
     if (command == "pack") {
-        PackOptions options = parse_pack(args);
+        bool help = false;
+        PackOptions options = parse_pack(args, &help);
+        if (help) {
+            tool_print(stdout, "%s", command_help(command).c_str());
+            return MKI_OK;
+        }
         options.progress = is_terminal(stderr);
         options.progress_lines = !options.progress;
         try {
@@ -290,12 +390,20 @@ int run(const std::vector<std::string>& args) {
         return MKI_OK;
     }
     if (command == "list" || command == "verify") {
-        expect_args(args, 1, "INSTALLER");
-        return inspect_installer(path_from_arg(args[1].c_str()), command == "list");
+        const std::vector<std::string> given = operands(args, 1, "INSTALLER");
+        if (given.empty()) {
+            tool_print(stdout, "%s", command_help(command).c_str());
+            return MKI_OK;
+        }
+        return inspect_installer(path_from_arg(given[0].c_str()), command == "list");
     }
     if (command == "extract") {
-        expect_args(args, 2, "INSTALLER DIR");
-        return extract_installer(path_from_arg(args[1].c_str()), path_from_arg(args[2].c_str()), is_terminal(stderr));
+        const std::vector<std::string> given = operands(args, 2, "INSTALLER DIR");
+        if (given.empty()) {
+            tool_print(stdout, "%s", command_help(command).c_str());
+            return MKI_OK;
+        }
+        return extract_installer(path_from_arg(given[0].c_str()), path_from_arg(given[1].c_str()), is_terminal(stderr));
     }
     throw UsageError{command, "unknown command (pack, list, verify, extract, help)"};
 }
@@ -312,7 +420,8 @@ int run_mkinstaller(const std::vector<std::string>& args) {
     try {
         status = run(args);
     } catch (const UsageError& e) {
-        tool_print(stderr, "mkinstaller: %s: %s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.reason.c_str());
+        tool_print(stderr, "mkinstaller: %s%s%s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.what.empty() ? "" : ": ",
+                   e.reason.c_str());
         status = MKI_USAGE;
     } catch (const std::exception& e) {
         // Out of memory or a file system fault the commands did not foresee.

@@ -163,7 +163,11 @@ private:
 
 std::vector<SourceEntry> walk_source_tree(const fs::path& root) {
     std::error_code ec;
-    if (!fs::is_directory(root, ec)) throw PackError(path_for_display(root), "is not a directory");
+    const fs::file_status status = fs::status(root, ec);
+    if (!fs::exists(status))
+        throw PackError(path_for_display(root), "cannot be packed: " +
+                                                    (ec ? ec.message() : std::string("No such file or directory")));
+    if (!fs::is_directory(status)) throw PackError(path_for_display(root), "is not a directory; SRC_DIR is a folder");
     Walker walker;
     walker.walk_dir(root, "", 0, -1);
     if (walker.problems.empty()) return std::move(walker.entries);
