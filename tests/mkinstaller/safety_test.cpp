@@ -203,6 +203,24 @@ TEST(Pack, ReportsEveryUnreadableFileTogetherBeforeCompressing) {
     EXPECT_EQ(starting_with(scratch.path(), "setup.exe"), std::vector<std::string>{});
 }
 
+TEST(Pack, ReportsTheStubAndTheTreeTogether) {
+    ScratchDir scratch;
+    const std::string src = scratch / "src";
+    write_tree(src, {{"a.txt", "alpha"}, {"con.txt", "device"}});
+    const std::string stub = scratch / "empty.exe";
+    write_file_bytes(stub, {});
+    const std::string out = scratch / "setup.exe";
+    CliRun run = run_cli({"pack", "--stub", stub, "--out", out, ALLOW_MISSING_PROGRAMS, src});
+    EXPECT_EQ(run.status, MKI_FAILED);
+    const std::string first = "mkinstaller: " + stub + ": not a Windows program: the file is empty\n";
+    const std::string second = "mkinstaller: " + src + ": 1 problem with the tree; Windows could not install it as it is:\n  " +
+                               src + native_separator() + "con.txt: ";
+    EXPECT_EQ(run.err.substr(0, first.size()), first) << run.err;
+    EXPECT_EQ(run.err.substr(first.size(), second.size()), second) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(starting_with(scratch.path(), "setup.exe"), std::vector<std::string>{});
+}
+
 TEST(Verify, ChecksTheProgramImageAndTheWholeFile) {
     Packed p(Tree{{"a.txt", "alpha"}, {"d/b.txt", std::string(300, 'b')}});
     const std::vector<uint8_t> good = read_file(p.installer);

@@ -414,6 +414,10 @@ int run(const std::vector<std::string>& args) {
             fflush(stdout);
             tool_print(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
             return MKI_FAILED;
+        } catch (const PackErrors& errors) {
+            fflush(stdout);
+            for (const PackError& e : errors.all()) tool_print(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
+            return MKI_FAILED;
         }
         return MKI_OK;
     }

@@ -121,13 +121,28 @@ void pack_installer(const PackOptions& options) {
     check_output(options.out, options.source);
     refuse_same_file(options.out, options.stub);
     InstallerFile file(options.out);
+    // The stub and the tree are both checked before anything is compressed, and what is wrong with either is
+    // reported together.
+    std::vector<PackError> problems;
     ProgramImage image;
-    std::vector<uint8_t> stub = read_stub_image(options.stub, options.stored, &image);
-    const std::vector<SourceEntry> entries = walk_source_tree(options.source);
-    if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
-    for (const SourceEntry& e : entries)
-        if (!e.is_dir) refuse_same_file(options.out, e.path);
-    if (options.require_programs) check_product_programs(options.source, entries, options.flags);
+    std::vector<uint8_t> stub;
+    try {
+        stub = read_stub_image(options.stub, options.stored, &image);
+    } catch (const PackError& e) {
+        problems.push_back(e);
+    }
+    std::vector<SourceEntry> entries;
+    try {
+        entries = walk_source_tree(options.source);
+        if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
+        for (const SourceEntry& e : entries)
+            if (!e.is_dir) refuse_same_file(options.out, e.path);
+        if (options.require_programs) check_product_programs(options.source, entries, options.flags);
+    } catch (const PackError& e) {
+        problems.push_back(e);
+    }
+    if (problems.size() == 1) throw problems.front();
+    if (!problems.empty()) throw PackErrors(std::move(problems));
     // The image goes in with its CheckSum field 0, and gets the whole file's checksum at the end.
     std::fill_n(stub.begin() + long(image.checksum_at), 4, uint8_t(0));
     PeChecksum whole(image.checksum_at);

@@ -36,5 +36,6 @@ struct PackOptions {
 // 0x80 unless options.checksums is off, and reports each block on stdout in order, then the installer written
 // and the memory installing it takes (install_memory). With options.progress, a bar on stderr that moves while
 // each block is encoded; else with options.progress_lines, TerminalProgress's plain lines. Throws PackError naming the file at fault: the stub
-// refused, say, or a file that changed while it was being packed.
+// refused, say, or a file that changed while it was being packed; PackErrors when both the stub and the tree are
+// refused (each is checked before anything is compressed).
 void pack_installer(const PackOptions& options);
