@@ -206,15 +206,15 @@ TEST(Pack, ReportsEveryUnreadableFileTogetherBeforeCompressing) {
 TEST(Pack, ReportsTheStubAndTheTreeTogether) {
     ScratchDir scratch;
     const std::string src = scratch / "src";
-    write_tree(src, {{"a.txt", "alpha"}, {"con.txt", "device"}});
+    write_tree(src, {{"a.txt", "alpha"}});  // without the cashier program
     const std::string stub = scratch / "empty.exe";
     write_file_bytes(stub, {});
     const std::string out = scratch / "setup.exe";
-    CliRun run = run_cli({"pack", "--stub", stub, "--out", out, ALLOW_MISSING_PROGRAMS, src});
+    CliRun run = run_cli({"pack", "--stub", stub, "--out", out, src});
     EXPECT_EQ(run.status, MKI_FAILED);
     const std::string first = "mkinstaller: " + stub + ": not a Windows program: the file is empty\n";
     const std::string second = "mkinstaller: " + src + ": 1 problem with the tree; Windows could not install it as it is:\n  " +
-                               src + native_separator() + "con.txt: ";
+                               src + native_separator() + CASHIER_UTF8 + ": is missing; ";
     EXPECT_EQ(run.err.substr(0, first.size()), first) << run.err;
     EXPECT_EQ(run.err.substr(first.size(), second.size()), second) << run.err;
     EXPECT_EQ(run.out, "");
