@@ -1,6 +1,7 @@
 // What the tool does with harmful input: destinations, outputs that are inputs, links, special files, damaged images.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -126,11 +127,15 @@ TEST(Output, TemporaryIsCreatedOnlyWhereNothingIs) {
     ScratchDir scratch;
     const std::string victim = scratch / "victim.txt", link = scratch / "link";
     write_file_bytes(victim, bytes_of("precious"));
+    errno = 0;
+    EXPECT_EQ(create_new_file(victim), nullptr) << "a file that is there";
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(text_of(victim), "precious");
     std::error_code ec;
     fs::create_symlink(victim, link, ec);
     if (ec) GTEST_SKIP() << "no symbolic links here";
     fs::create_symlink(scratch / "nowhere", scratch / "dangling", ec);
-    for (const std::string& path : {link, scratch / "dangling", victim}) {
+    for (const std::string& path : {link, scratch / "dangling"}) {
         errno = 0;
         FILE* file = create_new_file(path);
         EXPECT_EQ(file, nullptr) << path;
