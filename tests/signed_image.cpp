@@ -34,6 +34,14 @@ std::vector<uint8_t> minimal_pe(size_t size, bool plus) {
     image[optional_header_at()] = 0x0B;
     image[optional_header_at() + 1] = plus ? 0x02 : 0x01;
     put_le32(&image, optional_header_at() + (plus ? 108 : 92), 16);  // NumberOfRvaAndSizes
+    put_le32(&image, optional_header_at() + 60, 0x200);               // SizeOfHeaders
+    // One section, ".text", with no data in the file.
+    image[pe + 6] = 1;
+    const size_t section = optional_header_at() + optional_size;
+    for (size_t i = section; i < section + 40; ++i) image[i] = 0;
+    for (size_t i = 0; i < 5; ++i) image[section + i] = uint8_t(".text"[i]);
+    put_le32(&image, section + 8, 0x1000);   // VirtualSize
+    put_le32(&image, section + 12, 0x1000);  // VirtualAddress
     return image;
 }
 

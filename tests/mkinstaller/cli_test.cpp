@@ -41,7 +41,7 @@ TEST(Cli, ExitCodesAndMessages) {
         int status;
         std::string err;  // the start of standard error
     } cases[] = {
-        {{}, MKI_USAGE, "mkinstaller: mkinstaller: needs a command"},
+        {{}, MKI_USAGE, "mkinstaller: needs a command (pack, list, verify, extract, help)\n"},
         {{"frobnicate"}, MKI_USAGE, "mkinstaller: frobnicate: unknown command"},
         {{"pack", "--out", f.installer, f.src}, MKI_USAGE, "mkinstaller: pack: needs --stub"},
         {{"pack", "--stub", f.stub, f.src}, MKI_USAGE, "mkinstaller: pack: needs --out"},
@@ -85,6 +85,74 @@ TEST(Cli, ExitCodesAndMessages) {
     EXPECT_EQ(run_cli({"verify", f.installer}).status, MKI_OK);
 }
 
+TEST(Cli, OptionFormsAndRepeats) {
+    Fixture f;
+    const std::string out = f.scratch / "forms.exe";
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // all of standard error
+    } cases[] = {
+        {"--name=value for every value", {"pack", "--stub=" + f.stub, "--out=" + out, "--level=5", "--flags=1",
+                                          "--block-size=1M", "--jobs=2", "--dict=64K", f.src}, MKI_OK, ""},
+        {"-- ends the options", {"pack", "--stub", f.stub, "--out", out, "--", f.src}, MKI_OK, ""},
+        {"a repeated --out", {"pack", "--stub", f.stub, "--out", out, "--out", f.stub, f.src}, MKI_USAGE,
+         "mkinstaller: --out: given twice; give it once\nTry 'mkinstaller --help'.\n"},
+        {"a repeated --stub", {"pack", "--stub", f.stub, "--stub=" + f.stub, "--out", out, f.src}, MKI_USAGE,
+         "mkinstaller: --stub: given twice; give it once\nTry 'mkinstaller --help'.\n"},
+        {"a repeated --flags", {"pack", "--flags", "1", "--stub", f.stub, "--out", out, "--flags", "2", f.src}, MKI_USAGE,
+         "mkinstaller: --flags: given twice; give it once\nTry 'mkinstaller --help'.\n"},
+        {"a switch with a value", {"pack", "--no-stored=yes", "--stub", f.stub, "--out", out, f.src}, MKI_USAGE,
+         "mkinstaller: --no-stored: takes no value\nTry 'mkinstaller --help'.\n"},
+        {"an option after --", {"pack", "--stub", f.stub, "--out", out, "--", "--level"}, MKI_FAILED,
+         "mkinstaller: --level: cannot be packed: No such file or directory\n"},
+        {"a missing SRC_DIR", {"pack", "--stub", f.stub, "--out", out, f.scratch / "none"}, MKI_FAILED,
+         "mkinstaller: " + f.scratch / "none" + ": cannot be packed: No such file or directory\n"},
+        {"a file as SRC_DIR", {"pack", "--stub", f.stub, "--out", out, f.blocked}, MKI_FAILED,
+         "mkinstaller: " + f.blocked + ": is not a directory; SRC_DIR is a folder\n"},
+        {"verify with --", {"verify", "--", f.installer}, MKI_OK, ""},
+        {"extract's operands after --", {"extract", "--", f.installer, f.scratch / "dest"}, MKI_OK, ""},
+    };
+    for (const Case& c : cases) {
+        CliRun run = run_cli(c.args);
+        EXPECT_EQ(run.status, c.status) << c.what << "\n" << run.err;
+        EXPECT_EQ(run.err, c.err) << c.what;
+    }
+    // A dictionary the format cannot say is rounded up, and the output says so.
+    CliRun run = run_cli({"pack", "--stub", f.stub, "--out", out, "--dict", "5000", f.src});
+    EXPECT_EQ(run.status, MKI_OK) << run.err;
+    EXPECT_EQ(run.out.rfind("--dict 5000: 5000 bytes, rounded up to 6144: LZMA stores a dictionary size of 2^n or "
+                            "3 x 2^n bytes\n", 0), 0u) << run.out;
+    EXPECT_EQ(run_cli({"pack", "--stub", f.stub, "--out", out, "--dict", "8K", f.src}).out.find("rounded"),
+              std::string::npos);
+}
+
+TEST(Cli, EachCommandHasItsOwnHelp) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string start;
+        const char* has;
+        const char* lacks;
+    } cases[] = {
+        {{"pack", "--help"}, "Usage: mkinstaller pack --stub STUB --out OUT [OPTIONS] SRC_DIR\n", "Checks before any work",
+         "extract INSTALLER DIR"},
+        {{"pack", "-h", "--level", "99"}, "Usage: mkinstaller pack --stub STUB", "--block-size", "list INSTALLER"},
+        {{"list", "--help"}, "Usage: mkinstaller list INSTALLER\n", "Prints the block directory", "--block-size"},
+        {{"verify", "-h"}, "Usage: mkinstaller verify INSTALLER\n", "Reads, decodes and walks", "--block-size"},
+        {{"extract", "--help"}, "Usage: mkinstaller extract INSTALLER DIR\n", "exactly as the installer does", "--flags"},
+    };
+    for (const Case& c : cases) {
+        CliRun run = run_cli(c.args);
+        EXPECT_EQ(run.status, MKI_OK) << c.args[0];
+        EXPECT_EQ(run.err, "") << c.args[0];
+        EXPECT_EQ(run.out.substr(0, c.start.size()), c.start) << run.out;
+        EXPECT_NE(run.out.find(c.has), std::string::npos) << c.args[0];
+        EXPECT_NE(run.out.find("\nExit status:\n"), std::string::npos) << c.args[0];
+        EXPECT_EQ(run.out.find(c.lacks), std::string::npos) << c.args[0];
+    }
+}
+
 TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
     for (const char* spelling : {"--help", "help", "-h"}) {
         CliRun run = run_cli({spelling});
@@ -126,7 +194,9 @@ TEST(Cli, ExtractNamesWhatFailedAndWhy) {
     std::vector<uint8_t> undecodable = build_installer(bytes_of("MZ"), {encode(stream_of({{"\\a.txt", "alpha"}}))}, 20, 0);
     undecodable[2 + 9] ^= 0xFF;  // the first byte of the LZMA data must be 0
     write_file_bytes(f.scratch / "undecodable.exe", undecodable);
-    const std::string into = f.blocked + sep + "sub";
+    // A folder where the first file goes: the file cannot be written there.
+    const std::string into = f.scratch / "into";
+    fs::create_directories(fs::path(into) / "a.txt");
     struct Case {
         const char* what;
         std::string installer;
@@ -134,9 +204,9 @@ TEST(Cli, ExtractNamesWhatFailedAndWhy) {
     } cases[] = {
         {"a file that cannot be written", plain,
          "mkinstaller: " + into + sep + sep + "a.txt: cannot be written: ", " (block 0: \\a.txt)\n"},
-        {"a file in the way, found by the pre-flight", f.installer,
-         "mkinstaller: " + f.blocked + ": in the way: a file where a folder goes, or a folder where a file goes; "
-         "nothing was written\n", ""},
+        {"the same folder in the way, found by the pre-flight", f.installer,
+         "mkinstaller: " + into + sep + "a.txt: in the way: a file where a folder goes, or a folder where a file "
+         "goes; nothing was written\n", ""},
         {"a stream cut short", cut,
          "mkinstaller: " + cut + ": block 0: damaged record stream: record stream cut short (a record runs past the "
          "end, or no end record)\n", ""},
@@ -167,7 +237,6 @@ TEST(Cli, ExtractChecksBeforeItWrites) {
     const std::string sep(1, native_separator());
     // One component longer than any system takes (Linux: 255 bytes; Windows: 259 units for a whole path).
     const std::string too_long = f.scratch / "dest" + sep + std::string(300, 'x');
-    ASSERT_TRUE(write_file_bytes(f.scratch / "taken", bytes_of("x")));
     struct Case {
         const char* what;
         std::string dest;
@@ -176,9 +245,6 @@ TEST(Cli, ExtractChecksBeforeItWrites) {
         {"a destination too long for the system", too_long,
          "mkinstaller: " + too_long + ": path too long for the system, or a name with no form on this system; "
          "nothing was written\n"},
-        {"a destination below a file", f.scratch / "taken" + sep + "dest",
-         "mkinstaller: " + f.scratch / "taken" + ": in the way: a file where a folder goes, or a folder where a file "
-         "goes; nothing was written\n"},
     };
     for (const Case& c : cases) {
         CliRun run = run_cli({"extract", f.installer, c.dest});

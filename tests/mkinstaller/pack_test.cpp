@@ -79,10 +79,14 @@ TEST(Pack, ExtractionGivesBackTheSourceTree) {
     EXPECT_EQ(read_tree(dest), read_tree(p.src()));
     EXPECT_EQ(run_cli({"verify", p.out()}).status, MKI_OK);
 
-    // The installer in front is untouched.
+    // The installer in front is untouched but for its PE checksum field (at 0x80 + 24 + 64), which now covers
+    // the whole file.
     const std::vector<uint8_t> installer = read_file(p.out());
-    const std::vector<uint8_t> stub = read_file(p.stub);
+    std::vector<uint8_t> stub = read_file(p.stub);
     ASSERT_GT(installer.size(), stub.size());
+    EXPECT_EQ(std::vector<uint8_t>(stub.begin() + 0xD8, stub.begin() + 0xDC), (std::vector<uint8_t>{0, 0, 0, 0}));
+    EXPECT_NE(std::vector<uint8_t>(installer.begin() + 0xD8, installer.begin() + 0xDC), (std::vector<uint8_t>{0, 0, 0, 0}));
+    std::copy(installer.begin() + 0xD8, installer.begin() + 0xDC, stub.begin() + 0xD8);
     EXPECT_TRUE(std::equal(stub.begin(), stub.end(), installer.begin()));
 }
 

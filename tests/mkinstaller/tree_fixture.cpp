@@ -15,16 +15,19 @@
 
 namespace fs = std::filesystem;
 
+std::vector<uint8_t> stub_bytes(int reader_revision) {
+    // The headers of a PE32 image with one section, then the mark after them.
+    std::vector<uint8_t> image = minimal_pe(512);
+    const std::string mark = reader_revision == PAYLOAD_READER_STORED ? PAYLOAD_READER_MARK_PREFIX "1: lzma stored"
+                             : reader_revision ? PAYLOAD_READER_MARK : "";
+    std::copy(mark.begin(), mark.end(), image.begin() + 0x1C0);
+    return image;
+}
+
 std::string make_stub(const fs::path& dir, int reader_revision) {
     const fs::path path = dir / "stub.exe";
-    // "MZ", the pointer at 0x3C to "PE\0\0" at 0x40, then the mark.
-    std::string image(512, '\x90');
-    image.replace(0, 2, "MZ");
-    image.replace(0x3C, 8, std::string("\x40\0\0\0PE\0\0", 8));
-    const std::string mark = reader_revision == PAYLOAD_READER_STORED ? "jitong-setup payload reader 1: lzma stored"
-                             : reader_revision ? PAYLOAD_READER_MARK : "";
-    image.replace(0x80, mark.size(), mark);
-    std::ofstream(path, std::ios::binary) << image;
+    const std::vector<uint8_t> image = stub_bytes(reader_revision);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
     return path.string();
 }
 

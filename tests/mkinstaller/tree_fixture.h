@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
-// A stand-in program image of 512 bytes for the front of an installer, stub.exe in dir: "MZ" and "PE\0\0"
-// headers, carrying the reader mark of the given revision (PAYLOAD_READER_MANIFEST: today's image, which reads
-// stored blocks and the manifest; PAYLOAD_READER_STORED: an image that reads stored blocks but no manifest, so
-// pack writes the payload without one; 0: no mark, an image from before stored blocks).
+// A stand-in program image of 512 bytes for the front of an installer, stub.exe in dir: a well-formed PE32
+// image (minimal_pe), carrying the reader mark of the given revision (PAYLOAD_READER_MANIFEST: today's image,
+// which reads stored blocks and the manifest; PAYLOAD_READER_STORED: an image that reads stored blocks but no
+// manifest, so pack writes the payload without one; 0: no mark, an image from before stored blocks).
 std::string make_stub(const std::filesystem::path& dir, int reader_revision = 2);
+// The bytes make_stub writes.
+std::vector<uint8_t> stub_bytes(int reader_revision = 2);
 
 // The option that packs a tree without the programs the installer starts, for tests about something else.
 constexpr const char* ALLOW_MISSING_PROGRAMS = "--allow-missing-programs";

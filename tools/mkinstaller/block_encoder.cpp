@@ -43,8 +43,24 @@ uint64_t encode_memory(size_t stream_size, const EncodeOptions& options) {
     return uint64_t(dictionary_for(stream_size, options)) * 23 / 2 + BLOCK_HEADER_SIZE + output_capacity(stream_size);
 }
 
+namespace {
+
+// The SDK's progress interface first, so that the SDK's pointer to it is a pointer to the whole.
+struct EncodeProgress {
+    ICompressProgress sdk;
+    const std::function<void(uint64_t)>* report;
+};
+
+SRes on_encode_progress(void* self, UInt64 in, UInt64) {
+    const auto* progress = static_cast<EncodeProgress*>(self);
+    if (in != UInt64(-1)) (*progress->report)(in);
+    return SZ_OK;
+}
+
+}  // namespace
+
 bool encode_block(const std::vector<uint8_t>& stream, const EncodeOptions& options, std::vector<uint8_t>* out,
-                  std::string* error) {
+                  std::string* error, const std::function<void(uint64_t)>& progress) {
     if (stream.size() >= 0x80000000u) {
         *error = "block of 2 GiB or more";
         return false;
@@ -63,8 +79,10 @@ bool encode_block(const std::vector<uint8_t>& stream, const EncodeOptions& optio
     out->assign(BLOCK_HEADER_SIZE + cap, 0);
     SizeT props_size = BLOCK_PROPS_SIZE;
     SizeT dest_len = cap;
+    EncodeProgress report{{on_encode_progress}, &progress};
     SRes res = LzmaEncode(out->data() + BLOCK_HEADER_SIZE, &dest_len, stream.data(), stream.size(), &props,
-                          out->data() + BLOCK_PROPS_OFFSET, &props_size, props.writeEndMark, nullptr, &g_alloc, &g_alloc);
+                          out->data() + BLOCK_PROPS_OFFSET, &props_size, props.writeEndMark,
+                          progress ? &report.sdk : nullptr, &g_alloc, &g_alloc);
     if (res != SZ_OK || props_size != BLOCK_PROPS_SIZE) {
         *error = res == SZ_ERROR_MEM ? "out of memory in the LZMA encoder" : "LZMA encoder failed (" + std::to_string(res) + ")";
         return false;

@@ -1,6 +1,7 @@
 // Forms one block from a record stream: header (unpacked size, properties, dictionary), then LZMA data or the stream.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,10 @@ uint32_t auto_dict_size(size_t unpacked, int level);
 uint64_t encode_memory(size_t stream_size, const EncodeOptions& options);
 
 // Compresses stream into out (9-byte header + LZMA data). False with a reason in error when the SDK fails
-// or the stream is 2 GiB or more.
+// or the stream is 2 GiB or more. While it works, progress (when set) hears how many bytes of the stream it
+// has taken in so far, on the calling thread.
 bool encode_block(const std::vector<uint8_t>& stream, const EncodeOptions& options, std::vector<uint8_t>* out,
-                  std::string* error);
+                  std::string* error, const std::function<void(uint64_t)>& progress = nullptr);
 
 // The stream as a stored block: unpacked size, properties byte BLOCK_PROPS_STORED, dictionary field 0, then
 // the stream itself. For data that LZMA does not shrink.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <set>
 
 #include "exit_codes.h"
 #include "extract_command.h"
@@ -26,6 +28,9 @@ const char USAGE[] =
     "and a 9-byte trailer.\n"
     "An installer signed afterwards (Authenticode) is read as the installer reads it: the trailer is\n"
     "found before the certificate table that signing appends.\n"
+    "\n"
+    "Options: --name value or --name=value; -- ends the options (an operand may then begin with -);\n"
+    "each option that takes a value may be given once. COMMAND --help prints that command's part.\n"
     "\n"
     "Commands:\n"
     "  pack --stub STUB --out OUT [OPTIONS] SRC_DIR\n"
@@ -59,7 +64,9 @@ const char USAGE[] =
     "                            a single larger file gets a block of its own\n"
     "        --level 0-9         LZMA compression level (default 9)\n"
     "        --dict BYTES        LZMA dictionary size, 4K-128M (default: the level's, capped by the\n"
-    "                            smallest power of two holding the block, at least 4K; see below)\n"
+    "                            smallest power of two holding the block, at least 4K; see below);\n"
+    "                            LZMA stores 2^n or 3 x 2^n bytes: another size is rounded up, and\n"
+    "                            pack says so first\n"
     "        --end-marker        end each LZMA stream with an end marker (default: none)\n"
     "        --no-stored         no stored blocks: every block in LZMA, as installers made before\n"
     "                            stored blocks existed; then any STUB is accepted\n"
@@ -103,8 +110,8 @@ const char USAGE[] =
     "      Prints the block directory (first-block offset, count, each block's stored and unpacked\n"
     "      size, properties byte with lc/lp/pb or \"stored\", dictionary and CRC-32), whether there\n"
     "      is a checksum table, where a signature's certificate table begins, the trailer (directory\n"
-    "      offset, total unpacked size, flags) and every record (type, size, name), then checks as\n"
-    "      verify does.\n"
+    "      offset, total unpacked size, flags), every record (type, size, name) and the program image\n"
+    "      (PE32 or PE32+, its sections, its PE checksum), checking as verify does.\n"
     "  verify INSTALLER\n"
     "      Reads, decodes and walks every block without writing anything, with the checks of an\n"
     "      installation (bounds, safe names, directories before their contents, a final type byte),\n"
@@ -113,11 +120,24 @@ const char USAGE[] =
     "      total, each stored block holding exactly its unpacked size after its header and 0 as its\n"
     "      dictionary. With the checksum table every block's CRC-32 must match, as the installer\n"
     "      requires; without it a changed byte that still decodes to well-formed records goes\n"
-    "      unnoticed.\n"
+    "      unnoticed by the blocks' checks. Flag bit 7 cleared over a table is named, as are any other\n"
+    "      bytes between the directory and the trailer.\n"
+    "      The program image: a well-formed Windows program (\"MZ\", \"PE\\0\\0\" where its pointer leads,\n"
+    "      a PE32 or PE32+ optional header, at least one section, headers and every section's data\n"
+    "      inside the image), with the reader mark when a block is stored. The whole file: pack sets\n"
+    "      the image's PE checksum field to the whole file's PE checksum (as Windows computes it, and\n"
+    "      as signing tools set it again), so any changed byte is caught; a field of 0 is no checksum\n"
+    "      and is said on the ok line.\n"
     "  extract INSTALLER DIR\n"
     "      Installs the payload under DIR exactly as the installer does, overwriting files of the\n"
     "      same names; the installer's trace on stdout and, when stderr is a terminal, a progress\n"
-    "      bar there.\n"
+    "      bar there. DIR must be a folder or a path where one can be made: an empty DIR (exit 64) and\n"
+    "      a file, or a path below a file (exit 1), are refused naming it, before anything is read or\n"
+    "      written. With the installer's manifest, extract then checks what the installer checks before\n"
+    "      it writes (exit 1, naming the path or the drive, and nothing written): every path within\n"
+    "      the system's limits, nothing of the wrong kind in the way, room on the drive, a probe file\n"
+    "      in DIR, and no file to be replaced held by another program. Each file is written beside\n"
+    "      its name (~jt$new.tmp) and moved over it in one step.\n"
     "  help, --help, -h\n"
     "      Prints this text.\n"
     "  --version\n"
@@ -126,23 +146,37 @@ const char USAGE[] =
     "      installer's), so list shows none.\n"
     "\n"
     "Checks before any work (pack):\n"
-    "  OUT is checked first and its temporary, OUT.partial, created before the stub is read or anything\n"
-    "  is compressed, so a missing or unwritable folder fails at once with the system's reason. OUT must be\n"
-    "  a regular file or absent: a directory, FIFO, device or socket is refused and left as it is. OUT\n"
-    "  must not lie in SRC_DIR or below it (the installer would pack itself): that is refused, exit 1.\n"
-    "  OUT is replaced in one step (a rename) only when complete.\n"
+    "  OUT is checked first and its temporary created before the stub is read or anything is\n"
+    "  compressed, so an empty OUT or a missing or unwritable folder fails at once with the system's\n"
+    "  reason. OUT must be a regular file or absent: a directory, FIFO, device or socket is refused and\n"
+    "  left as it is. OUT must not lie in SRC_DIR or below it (the installer would pack itself), nor be\n"
+    "  the stub or a file of the tree under another name (a hard or symbolic link, compared by device\n"
+    "  and inode, or volume and file ID): refused, exit 1.\n"
+    "  The temporary is a new file of this run beside OUT, OUT.partial-XXXXXXXX, created only where\n"
+    "  nothing is (never through a symbolic link), so packs writing one OUT at once each leave a whole\n"
+    "  installer. OUT is replaced in one step (a rename) only when complete; on any failure, and on\n"
+    "  SIGINT, SIGTERM or SIGHUP (Ctrl-C, Ctrl-Break or a closed console on Windows), the temporary is\n"
+    "  removed and an earlier OUT stays as it was.\n"
+    "  Every file of the tree is opened and its first byte read during the walk: unreadable files are\n"
+    "  listed together with the names Windows refuses, before anything is compressed.\n"
     "  STUB must be a Windows program (\"MZ\", and \"PE\\0\\0\" where its header pointer leads), refused\n"
     "  as \"not a Windows program\" otherwise, with what its first bytes are; an installer is refused as\n"
     "  \"already an installer: pass its program image\"; without the reader mark, and unless\n"
     "  --no-stored is given, it is refused as \"a program image from an older build that cannot read\n"
-    "  stored blocks\". A directory or unreadable STUB is refused naming it with the system's reason.\n"
+    "  stored blocks\"; with headers or sections outside it, as \"not a well-formed Windows program\".\n"
+    "  A directory or unreadable STUB is refused naming it with the system's reason, a FIFO, device or\n"
+    "  socket without being read.\n"
     "  All of these are exit 1.\n"
     "\n"
     "Messages and names:\n"
     "  Errors go to stderr as \"mkinstaller: FILE: reason\", with the system's reason where a system call\n"
     "  failed. A failed extract names the file it could not write and why, or the block that does not\n"
     "  decode or holds a damaged record. pack and extract draw a progress bar on stderr when it is a\n"
-    "  terminal (pack: bytes in, bytes out, rate), nothing on a pipe or file.\n"
+    "  terminal (pack: bytes in, bytes out, rate; it moves while a block is compressed). On a pipe or\n"
+    "  file (a CI log) pack writes a plain line every 5 seconds instead, flushed: \"pack: 34.5% 26.2 MiB\n"
+    "  in, 9.1 MiB out, 5.2 MiB/s\"; a pack shorter than that writes none; extract writes none.\n"
+    "  An INSTALLER that is a directory, FIFO, device or socket is refused at once, without reading it\n"
+    "  (exit 2).\n"
     "  On Windows the arguments are read as UTF-16, so paths in any script work whatever the ANSI code\n"
     "  page; the tool's own messages and listings go to a console through WriteConsoleW and to a\n"
     "  pipe or file as UTF-8 (stored names converted from code page 936). The trace lines of extract are\n"
@@ -215,46 +249,115 @@ uint64_t size_option(const std::string& name, const std::string& value, uint64_t
     return n;
 }
 
-PackOptions parse_pack(const std::vector<std::string>& args) {
+// The dictionary size LZMA's properties can say, which the encoder rounds up to: 2^n or 3 x 2^n bytes.
+uint32_t stored_dict_size(uint32_t asked) {
+    for (int n = 12; n < 31; ++n) {
+        if ((1u << n) >= asked) return 1u << n;
+        if ((3u << (n - 1)) >= asked) return 3u << (n - 1);
+    }
+    return asked;
+}
+
+// One command's arguments in order: options (--name value, --name=value), then after "--" only operands.
+class ArgReader {
+public:
+    explicit ArgReader(const std::vector<std::string>& args) : args_(args) {}
+
+    // The next argument, false at the end. *name is set for an option (with its value split off when it came
+    // as --name=value), *operand otherwise.
+    bool next(std::string* name, std::string* operand) {
+        name->clear();
+        operand->clear();
+        inline_value_.reset();
+        if (++i_ >= args_.size()) return false;
+        const std::string& a = args_[i_];
+        if (!options_over_ && a == "--") {
+            options_over_ = true;
+            return next(name, operand);
+        }
+        if (options_over_ || a.size() < 2 || a[0] != '-') {
+            *operand = a;
+            return true;
+        }
+        const size_t equals = a.find('=');
+        if (a.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            *name = a.substr(0, equals);
+            inline_value_ = a.substr(equals + 1);
+        } else {
+            *name = a;
+        }
+        return true;
+    }
+    // The current option's value; each single-value option may come once.
+    std::string value(const std::string& name) {
+        if (!seen_.insert(name).second) throw UsageError{name, "given twice; give it once"};
+        if (inline_value_) return *inline_value_;
+        if (i_ + 1 >= args_.size()) throw UsageError{name, "needs a value"};
+        return args_[++i_];
+    }
+    // The current option as a switch: it takes no value.
+    void no_value(const std::string& name) {
+        if (inline_value_) throw UsageError{name, "takes no value"};
+    }
+
+private:
+    const std::vector<std::string>& args_;
+    size_t i_ = 0;
+    bool options_over_ = false;
+    std::optional<std::string> inline_value_;
+    std::set<std::string> seen_;
+};
+
+bool asks_for_help(const std::string& name) { return name == "--help" || name == "-h"; }
+
+PackOptions parse_pack(const std::vector<std::string>& args, bool* help) {
     PackOptions options;
     bool have_stub = false, have_out = false, have_source = false;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw UsageError{a, "needs a value"};
-            return args[++i];
-        };
-        if (a == "--stub") {
-            options.stub = path_from_arg(value().c_str());
+    ArgReader reader(args);
+    std::string a, operand;
+    while (reader.next(&a, &operand)) {
+        if (a.empty()) {
+            if (have_source) throw UsageError{operand, "only one SRC_DIR"};
+            options.source = path_from_arg(operand.c_str());
+            have_source = true;
+        } else if (asks_for_help(a)) {
+            *help = true;
+            return options;
+        } else if (a == "--stub") {
+            options.stub = path_from_arg(reader.value(a).c_str());
             have_stub = true;
         } else if (a == "--out") {
-            options.out = path_from_arg(value().c_str());
+            options.out = path_from_arg(reader.value(a).c_str());
             have_out = true;
         } else if (a == "--flags") {
-            options.flags = int(size_option(a, value(), 0, 3, "0-3"));
+            options.flags = int(size_option(a, reader.value(a), 0, 3, "0-3"));
         } else if (a == "--block-size") {
-            options.block_size = size_option(a, value(), 1, 0x7FFFFFFF, "1 to 2G-1 bytes");
+            options.block_size = size_option(a, reader.value(a), 1, 0x7FFFFFFF, "1 to 2G-1 bytes");
         } else if (a == "--level") {
-            options.encode.level = int(size_option(a, value(), 0, 9, "0-9"));
+            options.encode.level = int(size_option(a, reader.value(a), 0, 9, "0-9"));
         } else if (a == "--dict") {
-            options.encode.dict_size = uint32_t(size_option(a, value(), 4096, 128u << 20, "4K-128M bytes"));
+            const std::string value = reader.value(a);
+            const uint32_t asked = uint32_t(size_option(a, value, 4096, 128u << 20, "4K-128M bytes"));
+            options.encode.dict_size = stored_dict_size(asked);
+            if (options.encode.dict_size != asked)
+                tool_print(stdout, "--dict %s: %u bytes, rounded up to %u: LZMA stores a dictionary size of 2^n or "
+                                   "3 x 2^n bytes\n", value.c_str(), unsigned(asked), unsigned(options.encode.dict_size));
         } else if (a == "--end-marker") {
+            reader.no_value(a);
             options.encode.end_marker = true;
         } else if (a == "--no-checksums") {
+            reader.no_value(a);
             options.checksums = false;
         } else if (a == "--no-stored") {
+            reader.no_value(a);
             options.stored = false;
         } else if (a == "--allow-missing-programs") {
+            reader.no_value(a);
             options.require_programs = false;
         } else if (a == "--jobs") {
-            options.jobs = unsigned(size_option(a, value(), 1, 256, "1-256"));
-        } else if (a.size() > 1 && a[0] == '-') {
-            throw UsageError{a, "unknown option"};
-        } else if (have_source) {
-            throw UsageError{a, "only one SRC_DIR"};
+            options.jobs = unsigned(size_option(a, reader.value(a), 1, 256, "1-256"));
         } else {
-            options.source = path_from_arg(a.c_str());
-            have_source = true;
+            throw UsageError{a, "unknown option"};
         }
     }
     if (!have_stub) throw UsageError{"pack", "needs --stub STUB"};
@@ -263,14 +366,38 @@ PackOptions parse_pack(const std::vector<std::string>& args) {
     return options;
 }
 
-void expect_args(const std::vector<std::string>& args, size_t count, const char* shape) {
-    for (size_t i = 1; i < args.size(); ++i)
-        if (args[i].size() > 1 && args[i][0] == '-') throw UsageError{args[i], "unknown option"};
-    if (args.size() != count + 1) throw UsageError{args[0], std::string("takes ") + shape};
+// The operands of list, verify or extract, which take no options; empty when help was asked for.
+std::vector<std::string> operands(const std::vector<std::string>& args, size_t count, const char* shape) {
+    ArgReader reader(args);
+    std::vector<std::string> found;
+    std::string a, operand;
+    while (reader.next(&a, &operand)) {
+        if (asks_for_help(a)) return {};
+        if (!a.empty()) throw UsageError{a, "unknown option"};
+        found.push_back(operand);
+    }
+    if (found.size() != count) throw UsageError{args[0], std::string("takes ") + shape};
+    return found;
+}
+
+// The part of the help about one command, with the exit codes.
+std::string command_help(const std::string& command) {
+    const std::string text = mkinstaller_usage();
+    const std::string start = "\n  " + command + " ";
+    const size_t from = text.find(start);
+    size_t to = text.find("\n  ", text.find('\n', from + 1));
+    while (to != std::string::npos && text.compare(to + 3, 1, " ") == 0) to = text.find("\n  ", to + 1);
+    std::string help = "Usage: mkinstaller " + text.substr(from + 3, to - from - 3) + "\n";
+    if (command == "pack") {
+        const size_t checks = text.find("\nChecks before any work (pack):");
+        help += text.substr(checks, text.find("\n\n", checks + 1) - checks) + "\n";
+    }
+    help += text.substr(text.find("\nExit status:"));
+    return help;
 }
 
 int run(const std::vector<std::string>& args) {
-    if (args.empty()) throw UsageError{"mkinstaller", "needs a command"};
+    if (args.empty()) throw UsageError{"", "needs a command (pack, list, verify, extract, help)"};
     const std::string& command = args[0];
     if (command == "help" || command == "--help" || command == "-h") {
         tool_print(stdout, "%s", mkinstaller_usage());
@@ -281,24 +408,42 @@ int run(const std::vector<std::string>& args) {
         return MKI_OK;
     }
     if (command == "pack") {
-        PackOptions options = parse_pack(args);
+        bool help = false;
+        PackOptions options = parse_pack(args, &help);
+        if (help) {
+            tool_print(stdout, "%s", command_help(command).c_str());
+            return MKI_OK;
+        }
         options.progress = is_terminal(stderr);
+        options.progress_lines = !options.progress;
         try {
             pack_installer(options);
         } catch (const PackError& e) {
             fflush(stdout);
             tool_print(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
             return MKI_FAILED;
+        } catch (const PackErrors& errors) {
+            fflush(stdout);
+            for (const PackError& e : errors.all()) tool_print(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
+            return MKI_FAILED;
         }
         return MKI_OK;
     }
     if (command == "list" || command == "verify") {
-        expect_args(args, 1, "INSTALLER");
-        return inspect_installer(path_from_arg(args[1].c_str()), command == "list");
+        const std::vector<std::string> given = operands(args, 1, "INSTALLER");
+        if (given.empty()) {
+            tool_print(stdout, "%s", command_help(command).c_str());
+            return MKI_OK;
+        }
+        return inspect_installer(path_from_arg(given[0].c_str()), command == "list");
     }
     if (command == "extract") {
-        expect_args(args, 2, "INSTALLER DIR");
-        return extract_installer(path_from_arg(args[1].c_str()), path_from_arg(args[2].c_str()), is_terminal(stderr));
+        const std::vector<std::string> given = operands(args, 2, "INSTALLER DIR");
+        if (given.empty()) {
+            tool_print(stdout, "%s", command_help(command).c_str());
+            return MKI_OK;
+        }
+        return extract_installer(path_from_arg(given[0].c_str()), path_from_arg(given[1].c_str()), is_terminal(stderr));
     }
     throw UsageError{command, "unknown command (pack, list, verify, extract, help)"};
 }
@@ -315,7 +460,8 @@ int run_mkinstaller(const std::vector<std::string>& args) {
     try {
         status = run(args);
     } catch (const UsageError& e) {
-        tool_print(stderr, "mkinstaller: %s: %s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.reason.c_str());
+        tool_print(stderr, "mkinstaller: %s%s%s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.what.empty() ? "" : ": ",
+                   e.reason.c_str());
         status = MKI_USAGE;
     } catch (const std::exception& e) {
         // Out of memory or a file system fault the commands did not foresee.

@@ -66,10 +66,44 @@ std::string preflight_message(const PreflightReport& report) {
     return text + "; nothing was written";
 }
 
+// Empty when dir is a directory or one can be made there (every existing part of its path a directory); else
+// what is wrong, as "PATH: reason", naming the path at fault. Writes nothing.
+std::string destination_problem(const std::filesystem::path& dir) {
+    namespace fs = std::filesystem;
+    if (dir.empty()) return "'': an empty DIR names no folder; extract installs only into a folder it is given";
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(dir, ec);
+    if (ec) return path_for_display(dir) + ": " + ec.message();
+    // The nearest part of the path that exists must be a directory; below it extraction makes the rest.
+    for (fs::path at = absolute;; at = at.parent_path()) {
+        const fs::file_status status = fs::status(at, ec);
+        if (fs::exists(status)) {
+            if (fs::is_directory(status)) return "";
+            const std::string what = path_for_display(at == absolute ? dir : at);
+            return at == absolute ? what + ": is not a directory; extract installs into a directory"
+                                  : path_for_display(dir) + ": cannot be created: " + what + " is not a directory";
+        }
+        if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+            return path_for_display(dir) + ": cannot be created: " + path_for_display(at) + ": " + ec.message();
+        if (at == at.parent_path()) return "";
+    }
+}
+
 }  // namespace
 
 int extract_installer(const std::filesystem::path& installer, const std::filesystem::path& dir, bool progress) {
+    const std::string where = destination_problem(dir);
+    if (!where.empty()) {
+        tool_print(stderr, "mkinstaller: %s\n", where.c_str());
+        return dir.empty() ? MKI_USAGE : MKI_FAILED;
+    }
     const std::string shown = path_for_display(installer);
+    // Not opened at all when it is no regular file: a FIFO would wait for a writer, a device never end.
+    const std::string special = not_regular(installer);
+    if (!special.empty()) {
+        tool_print(stderr, "mkinstaller: %s: %s; an installer is a regular file\n", shown.c_str(), special.c_str());
+        return MKI_DAMAGED;
+    }
     FILE* file = open_path(installer, "rb");
     if (!file) {
         tool_print(stderr, "mkinstaller: %s: %s: %s\n", shown.c_str(), read_result_text(READ_CANNOT_OPEN),

@@ -40,6 +40,24 @@ void tool_print(FILE* stream, const char* format, ...) __attribute__((format(TOO
 // fopen for a path of any name (wide on Windows); null with errno set when it cannot be opened.
 FILE* open_path(const std::filesystem::path& path, const char* mode);
 
+// Creates path for writing only where nothing is, not even a symbolic link (O_CREAT|O_EXCL|O_NOFOLLOW on
+// Linux, CREATE_NEW on Windows, where the file may be deleted while open). Null with errno set when it cannot:
+// EEXIST when something is there, or the system's reason.
+FILE* create_new_file(const std::filesystem::path& path);
+
+// What identifies a file whatever path leads to it: device and inode, or volume serial and file index.
+struct FileIdentity {
+    uint64_t volume = 0, index = 0;
+    bool operator==(const FileIdentity& o) const { return volume == o.volume && index == o.index; }
+};
+// The identity of the file at path (symbolic links followed). False when there is none to be had.
+bool file_identity(const std::filesystem::path& path, FileIdentity* id);
+
+// While path is set, an interruption (SIGINT, SIGTERM, SIGHUP; on Windows Ctrl-C, Ctrl-Break and closing the
+// console) removes the file there before the process ends as the interruption would end it. One path at a
+// time for the process; an empty path sets none.
+void remove_on_interrupt(const std::filesystem::path& path);
+
 // True when the stream is an interactive terminal.
 bool is_terminal(FILE* stream);
 

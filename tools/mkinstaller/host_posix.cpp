@@ -1,8 +1,12 @@
 // The tool's platform layer for Linux: arguments and paths as bytes, iconv between UTF-8 names and code page 936.
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdarg>
+#include <cstring>
 
 #include "host.h"
 
@@ -25,7 +29,56 @@ bool convert(const char* to, const char* from, const std::string& in, std::strin
     return true;
 }
 
+// The file an interruption removes: a fixed buffer, read by the signal handler (unlink is async-signal-safe).
+char g_interrupt_path[4096];
+volatile sig_atomic_t g_interrupt_armed = 0;
+constexpr int INTERRUPTIONS[] = {SIGINT, SIGTERM, SIGHUP};
+
+void on_interrupt(int signal_number) {
+    if (g_interrupt_armed) unlink(g_interrupt_path);
+    // Ends the process as the signal would have, so the caller sees which one it was.
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    sigaction(signal_number, &plain, nullptr);
+    raise(signal_number);
+}
+
 }  // namespace
+
+FILE* create_new_file(const std::filesystem::path& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (!file) close(fd);
+    return file;
+}
+
+bool file_identity(const std::filesystem::path& path, FileIdentity* id) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    *id = FileIdentity{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+    return true;
+}
+
+void remove_on_interrupt(const std::filesystem::path& path) {
+    static bool installed = false;
+    g_interrupt_armed = 0;
+    if (path.empty() || path.native().size() >= sizeof g_interrupt_path) return;
+    memcpy(g_interrupt_path, path.c_str(), path.native().size() + 1);
+    if (!installed) {
+        struct sigaction action {};
+        action.sa_handler = on_interrupt;
+        sigemptyset(&action.sa_mask);
+        for (int s : INTERRUPTIONS) {
+            // A signal the caller ignores (nohup) stays ignored.
+            struct sigaction before {};
+            if (sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+            sigaction(s, &action, nullptr);
+        }
+        installed = true;
+    }
+    g_interrupt_armed = 1;
+}
 
 bool cp936_from_native(const std::filesystem::path& name, std::string* out) {
     // The same charset the extraction converts back with, so a name survives the round trip unchanged.

@@ -1,10 +1,13 @@
 // The tool's platform layer for Windows: UTF-16 arguments held as UTF-8, code page 936 through the Win32
 // conversions, text to the console through WriteConsoleW, GlobalMemoryStatusEx.
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cerrno>
 #include <cstdarg>
+#include <cstring>
 
 #include "host.h"
 #include "platform/text_win.h"
@@ -42,7 +45,71 @@ std::string utf8_from(const std::wstring& in) {
     return out;
 }
 
+// The file an interruption removes, read by the console control handler on its own thread.
+wchar_t g_interrupt_path[32768];
+volatile LONG g_interrupt_armed = 0;
+
+BOOL WINAPI on_console_event(DWORD) {
+    // Opened with FILE_SHARE_DELETE: the file goes when the process closes it, on its way out.
+    if (g_interrupt_armed) DeleteFileW(g_interrupt_path);
+    return FALSE;  // the default handler ends the process
+}
+
+int errno_of(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return EEXIST;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME: return ENOENT;
+    case ERROR_ACCESS_DENIED: return EACCES;
+    case ERROR_DISK_FULL: return ENOSPC;
+    case ERROR_WRITE_PROTECT: return EROFS;
+    default: return EIO;
+    }
+}
+
 }  // namespace
+
+FILE* create_new_file(const std::filesystem::path& path) {
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = errno_of(GetLastError());
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(fd, "wb");
+    if (!file) _close(fd);
+    return file;
+}
+
+bool file_identity(const std::filesystem::path& path, FileIdentity* id) {
+    HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool got = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (got)
+        *id = FileIdentity{info.dwVolumeSerialNumber,
+                           uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+    return got;
+}
+
+void remove_on_interrupt(const std::filesystem::path& path) {
+    static bool installed = false;
+    InterlockedExchange(&g_interrupt_armed, 0);
+    const std::wstring& wide = path.native();
+    if (wide.empty() || wide.size() >= sizeof g_interrupt_path / sizeof g_interrupt_path[0]) return;
+    memcpy(g_interrupt_path, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+    if (!installed) installed = SetConsoleCtrlHandler(on_console_event, TRUE) != 0;
+    InterlockedExchange(&g_interrupt_armed, 1);
+}
 
 std::vector<std::string> command_line_args(int, char**) {
     // The narrow argv went through the ANSI code page, which loses every name it has no character for.

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
+
 #include "container_writer.h"
 #include "exit_codes.h"
 #include "host.h"
@@ -18,9 +20,12 @@
 #include "payload/extract.h"
 #include "payload/manifest.h"
 #include "payload/payload.h"
+#include "payload/reader_mark.h"
 #include "payload/records.h"
 #include "payload/tail.h"
+#include "program_image.h"
 #include "read_status.h"
+#include "stub_image.h"
 #include "tree_walk.h"
 
 namespace {
@@ -126,6 +131,71 @@ void check_stored_block(int32_t index, const PayloadBlock& block) {
                                  "unpacked size " + std::to_string(block_unpacked_size(block.data)));
 }
 
+// What verify finds of the program image and the file as a whole.
+struct ImageFindings {
+    ProgramImage image;
+    int32_t size = 0;    // the program image's bytes, before the manifest or block 0
+    uint32_t whole = 0;  // the PE checksum the whole file has
+};
+
+// Checks the program image in front of the payload and the bytes around the tail, then the whole file's PE
+// checksum against the image's CheckSum field (0: not set, nothing to compare). Throws std::runtime_error at
+// the first fault.
+ImageFindings check_image_and_file(FILE* file, const PayloadTail& tail, PayloadBlock* const* blocks, long file_size) {
+    // Everything before block 0: the program image, then the manifest when there is one.
+    std::vector<uint8_t> front(size_t(tail.first_block));
+    if (fseek(file, 0, SEEK_SET) != 0 || fread(front.data(), 1, front.size(), file) != front.size())
+        throw std::runtime_error("the program image cannot be read: " + system_reason());
+    const size_t image_size = tail_has_manifest(&tail) ? size_t(tail_manifest_offset(&tail)) : front.size();
+    ImageFindings found;
+    found.size = int32_t(image_size);
+    const std::string malformed = program_image_problem(front.data(), image_size, &found.image);
+    if (!malformed.empty()) throw std::runtime_error(malformed + "; the installer would not run");
+    const bool marked = reader_revision(front.data(), image_size) >= PAYLOAD_READER_STORED;
+    for (int32_t i = 0; i < tail.count && !marked; ++i)
+        if (blocks[i]->size >= BLOCK_HEADER_SIZE && block_properties(blocks[i]->data) == BLOCK_PROPS_STORED)
+            throw std::runtime_error("block " + std::to_string(i) + " is stored, but the program image lacks the " +
+                                     "reader mark (\"" PAYLOAD_READER_MARK_PREFIX "\" and a revision): the installer " +
+                                     "would refuse it as damaged");
+    // A writer puts the trailer right after the directory, the table and the manifest's locator; bytes between
+    // them go unread.
+    const int64_t table = tail_has_checksums(&tail) ? 4 * int64_t(tail.count) : 0;
+    const int64_t locator = tail_has_manifest(&tail) ? MANIFEST_LOCATOR_SIZE : 0;
+    const int64_t gap = int64_t(tail.size) - 8 - 4 * int64_t(tail.count) - table - locator - PAYLOAD_TRAILER_SIZE;
+    if (gap > 0 && !tail_has_checksums(&tail) && gap == 4 * int64_t(tail.count))
+        throw std::runtime_error("flags " + std::to_string(tail.flags) + ": bit 7 is clear, so the checksum table " +
+                                 "of " + std::to_string(gap) + " bytes after the directory is ignored and no block's " +
+                                 "CRC-32 is checked");
+    if (gap > 0)
+        throw std::runtime_error(std::to_string(gap) + " bytes between the directory and the trailer, which no " +
+                                 "reader reads and no writer writes");
+    PeChecksum whole(found.image.checksum_at);
+    whole.add(front.data(), front.size());
+    std::vector<uint8_t> chunk(1 << 16);
+    for (long at = long(front.size()); at < file_size;) {
+        const size_t want = size_t(std::min<long>(long(chunk.size()), file_size - at));
+        if (fread(chunk.data(), 1, want, file) != want) throw std::runtime_error("cannot be read: " + system_reason());
+        whole.add(chunk.data(), want);
+        at += long(want);
+    }
+    found.whole = whole.value();
+    if (found.image.checksum != 0 && found.image.checksum != found.whole) {
+        char text[160];
+        snprintf(text, sizeof text, "the PE checksum field says %08X, the whole file sums to %08X: ",
+                 unsigned(found.image.checksum), unsigned(found.whole));
+        throw std::runtime_error(text + std::string("some byte changed since it was written (or an mkinstaller "
+                                                    "older than this one packed it, keeping the stub's checksum)"));
+    }
+    return found;
+}
+
+void print_image(const ImageFindings& found) {
+    tool_print(stdout, "program image: %s, %d sections, %d bytes; ", found.image.plus ? "PE32+" : "PE32",
+               found.image.sections, found.size);
+    if (found.image.checksum) tool_print(stdout, "PE checksum %08X, the whole file's\n", unsigned(found.image.checksum));
+    else tool_print(stdout, "PE checksum 0 (not set: the file is not checked as a whole)\n");
+}
+
 int damaged(const std::string& path, const std::string& reason) {
     tool_print(stderr, "mkinstaller: %s: %s\n", path.c_str(), reason.c_str());
     return MKI_DAMAGED;
@@ -136,6 +206,9 @@ int damaged(const std::string& path, const std::string& reason) {
 int inspect_installer(const std::filesystem::path& installer, bool print) {
     const std::string path = path_for_display(installer);
     // The installer's own reader, which says why when it refuses.
+    // Not opened at all when it is no regular file: a FIFO would wait for a writer, a device never end.
+    const std::string special = not_regular(installer);
+    if (!special.empty()) return damaged(path, special + "; an installer is a regular file");
     FILE* file = open_path(installer, "rb");
     if (!file) return damaged(path, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " + system_reason());
     PayloadTail tail;
@@ -143,11 +216,14 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
     Manifest manifest{};
     const ReadStatus read = open_payload(file, &tail, &blocks, &manifest);
     const long file_size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
-    fclose(file);
-    if (read.result != READ_OK) return damaged(path, read_status_message(read));
+    if (read.result != READ_OK) {
+        fclose(file);
+        return damaged(path, read_status_message(read));
+    }
     const int32_t count = tail.count;
     if (print) print_layout(tail, blocks, int32_t(file_size));
 
+    ImageFindings found;
     Counts counts;
     ManifestWriter listed;
     uint64_t sum = 0;
@@ -175,15 +251,21 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
                                     std::to_string(tail.total_unpacked));
         if (tail.total_unpacked > PAYLOAD_MAX_TOTAL_UNPACKED)
             throw std::runtime_error("total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) + " bytes");
+        // The payload's own faults first, named precisely; then the image and the file as a whole.
+        found = check_image_and_file(file, tail, blocks, file_size);
+        if (print) print_image(found);
     } catch (const std::runtime_error& e) {
+        fclose(file);
         fflush(stdout);
         free_payload(blocks, count);
         free_manifest(&manifest);
         return damaged(path, e.what());
     }
+    fclose(file);
     free_payload(blocks, count);
     free_manifest(&manifest);
-    tool_print(stdout, "%s: ok: %d blocks, %zu directories, %zu files, %u bytes unpacked, flags %d\n", path.c_str(), count, counts.dirs,
-           counts.files, tail.total_unpacked, tail.flags);
+    tool_print(stdout, "%s: ok: %d blocks, %zu directories, %zu files, %u bytes unpacked, flags %d%s\n", path.c_str(), count,
+               counts.dirs, counts.files, tail.total_unpacked, tail.flags,
+               found.image.checksum ? "" : "; PE checksum 0, so changed bytes outside the blocks go unnoticed");
     return MKI_OK;
 }

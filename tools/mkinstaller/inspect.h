@@ -10,10 +10,14 @@
 // payload to what a correct packer writes: blocks back to back up to the directory, each stream ending with
 // an end record as its last byte, the block sizes adding up to the trailer's total, and each stored block
 // holding exactly its unpacked size after its header, with 0 as its dictionary (the installer itself does
-// not look at these).
+// not look at these). Then, after the payload, the program image and the file as a whole: the image a
+// well-formed Windows program (program_image_problem), carrying PAYLOAD_READER_MARK when any block is stored,
+// no bytes between the directory (or its table) and the trailer (flag bit 7 cleared over a table is named), and
+// the whole file's PE checksum (PeChecksum) equal to the image's CheckSum field unless that is 0 (not set,
+// noted on the ok line).
 // With print set (list), prints the directory with each block's properties ("stored" for a stored block)
-// and CRC-32, the checksum table's place, the trailer, where a signature begins, and every record on
-// stdout as it goes.
+// and CRC-32, the checksum table's place, the trailer, where a signature begins, every record on stdout as
+// it goes, and the program image's kind, sections and PE checksum.
 // Returns MKI_OK, or MKI_DAMAGED with a message on stderr naming the file when the payload is unreadable or
 // damaged (with the system's reason when the file cannot be opened).
 int inspect_installer(const std::filesystem::path& path, bool print);

@@ -1,6 +1,9 @@
 // Writes the installer through a temporary, so an earlier installer of the same name survives a failed pack.
 #include "installer_file.h"
 
+#include <cerrno>
+#include <random>
+
 #include "host.h"
 #include "input_file.h"
 #include "pack_error.h"
@@ -9,17 +12,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What a path that is there but no regular file is, for the message; empty for a regular file or none.
-std::string not_regular(const fs::path& path) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (ec || !fs::exists(status) || fs::is_regular_file(status)) return "";
-    if (fs::is_directory(status)) return "is a directory";
-    if (fs::is_fifo(status)) return "is a FIFO (named pipe)";
-    if (fs::is_block_file(status) || fs::is_character_file(status)) return "is a device";
-    if (fs::is_socket(status)) return "is a socket";
-    return "is not a regular file";
-}
+// Names tried for the temporary before giving up: another pack taking all of them at once is beyond belief.
+constexpr int TEMPORARY_NAME_TRIES = 100;
 
 void refuse_unless_regular(const fs::path& path, const fs::path& out) {
     const std::string what = not_regular(path);
@@ -41,6 +35,7 @@ bool within(const fs::path& path, const fs::path& dir) {
 }  // namespace
 
 void check_output(const fs::path& out, const fs::path& source) {
+    if (out.empty()) throw PackError("''", "an empty OUT names no file; --out needs the installer's file name");
     refuse_unless_regular(out, out);
     std::error_code ec;
     const fs::path source_dir = fs::canonical(source, ec);
@@ -52,12 +47,29 @@ void check_output(const fs::path& out, const fs::path& source) {
                                                    ", where the installer would pack itself; write it elsewhere");
 }
 
-InstallerFile::InstallerFile(const fs::path& out) : out_(out), temp_(out) {
-    temp_ += ".partial";
-    refuse_unless_regular(temp_, out_);
-    file_ = open_path(temp_, "wb");
+void refuse_same_file(const fs::path& out, const fs::path& input) {
+    FileIdentity written, read;
+    if (!file_identity(out, &written) || !file_identity(input, &read) || !(written == read)) return;
+    throw PackError(path_for_display(out), "is the same file as " + path_for_display(input) +
+                                               ", which pack reads; write the installer to another file");
+}
+
+InstallerFile::InstallerFile(const fs::path& out) : out_(out) {
+    std::random_device random;
+    for (int tries = 0; !file_ && tries < TEMPORARY_NAME_TRIES; ++tries) {
+        char suffix[32];
+        snprintf(suffix, sizeof suffix, ".partial-%08x", unsigned(random()));
+        temp_ = out;
+        temp_ += suffix;
+        // Armed first, so that no interruption falls between the creation and the arming.
+        remove_on_interrupt(temp_);
+        file_ = create_new_file(temp_);
+        if (!file_ && errno != EEXIST) break;
+    }
+    if (!file_) remove_on_interrupt(fs::path());
     if (!file_)
-        throw PackError(path_for_display(out_), "cannot be written: " + path_for_display(temp_) + ": " + system_reason());
+        throw PackError(path_for_display(out_), "cannot be written: its temporary file beside it cannot be "
+                                                    "created: " + system_reason());
 }
 
 InstallerFile::~InstallerFile() {
@@ -65,6 +77,13 @@ InstallerFile::~InstallerFile() {
     if (file_) fclose(file_);
     std::error_code ignored;
     fs::remove(temp_, ignored);
+    remove_on_interrupt(fs::path());
+}
+
+void InstallerFile::overwrite(uint64_t offset, const std::vector<uint8_t>& bytes) {
+    if (fseek(file_, long(offset), SEEK_SET) != 0 || fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() ||
+        fseek(file_, 0, SEEK_END) != 0)
+        throw PackError(path_for_display(out_), "cannot be written: " + system_reason());
 }
 
 void InstallerFile::append(const std::vector<uint8_t>& bytes) {
@@ -84,4 +103,5 @@ void InstallerFile::commit() {
     fs::rename(temp_, out_, ec);
     if (ec) throw PackError(path_for_display(out_), "cannot be replaced: " + ec.message());
     committed_ = true;
+    remove_on_interrupt(fs::path());
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <thread>
@@ -56,7 +57,8 @@ std::vector<uint8_t> build_stream(const std::vector<SourceEntry>& entries, const
 }
 
 // Runs on a worker thread: reads the block's files, then encodes or stores the stream.
-PackedBlock pack_block(const std::vector<SourceEntry>& entries, const BlockPlan& plan, const PackOptions& options) {
+PackedBlock pack_block(const std::vector<SourceEntry>& entries, const BlockPlan& plan, const PackOptions& options,
+                       const std::function<void(uint64_t)>& progress) {
     const std::vector<uint8_t> stream = build_stream(entries, plan);
     const std::string first = path_for_display(entries[plan.records.front()].path);
     if (stream.size() != plan.unpacked) throw PackError(first, "block size differs from its plan");
@@ -65,7 +67,7 @@ PackedBlock pack_block(const std::vector<SourceEntry>& entries, const BlockPlan&
         block.bytes = stored_block(stream);
     } else {
         std::string error;
-        if (!encode_block(stream, options.encode, &block.bytes, &error)) throw PackError(first, error);
+        if (!encode_block(stream, options.encode, &block.bytes, &error, progress)) throw PackError(first, error);
         // LZMA data no smaller than the stream: the stream itself is as small and only copied when installed.
         if (options.stored && block.bytes.size() - BLOCK_HEADER_SIZE >= stream.size()) block.bytes = stored_block(stream);
     }
@@ -129,13 +131,39 @@ uint64_t memory_budget() {
 void pack_installer(const PackOptions& options) {
     // The output first: a wrong OUT fails at once, not after minutes of compression.
     check_output(options.out, options.source);
+    refuse_same_file(options.out, options.stub);
     InstallerFile file(options.out);
-    const std::vector<uint8_t> stub = read_stub_image(options.stub, options.stored);
+    // The stub and the tree are both checked before anything is compressed, and what is wrong with either is
+    // reported together.
+    std::vector<PackError> problems;
+    ProgramImage image;
+    std::vector<uint8_t> stub;
+    try {
+        stub = read_stub_image(options.stub, options.stored, &image);
+    } catch (const PackError& e) {
+        problems.push_back(e);
+    }
+    std::vector<SourceEntry> entries;
+    try {
+        entries = walk_source_tree(options.source);
+        if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
+        for (const SourceEntry& e : entries)
+            if (!e.is_dir) refuse_same_file(options.out, e.path);
+        if (options.require_programs) check_product_programs(options.source, entries, options.flags);
+    } catch (const PackError& e) {
+        problems.push_back(e);
+    }
+    if (problems.size() == 1) throw problems.front();
+    if (!problems.empty()) throw PackErrors(std::move(problems));
+    // The image goes in with its CheckSum field 0, and gets the whole file's checksum at the end.
+    std::fill_n(stub.begin() + long(image.checksum_at), 4, uint8_t(0));
+    PeChecksum whole(image.checksum_at);
+    auto append = [&](const std::vector<uint8_t>& bytes) {
+        file.append(bytes);
+        whole.add(bytes.data(), bytes.size());
+    };
     // A manifest only behind an image that reads it; an older image gets the payload it always had.
     const bool manifest_wanted = reader_revision(stub) >= PAYLOAD_READER_MANIFEST;
-    const std::vector<SourceEntry> entries = walk_source_tree(options.source);
-    if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
-    if (options.require_programs) check_product_programs(options.source, entries, options.flags);
     const unsigned threads = job_threads(options);
     const uint64_t budget = memory_budget();
     const std::vector<char> store =
@@ -144,9 +172,11 @@ void pack_installer(const PackOptions& options) {
         plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums, manifest_wanted));
     const std::vector<uint8_t> manifest = manifest_wanted ? build_manifest(entries, plan) : std::vector<uint8_t>();
 
-    file.append(stub);
-    file.append(manifest);
-    std::unique_ptr<TerminalProgress> bar(options.progress ? new TerminalProgress(stderr, true) : nullptr);
+    append(stub);
+    append(manifest);
+    std::unique_ptr<TerminalProgress> bar(options.progress || options.progress_lines
+                                              ? new TerminalProgress(stderr, true, !options.progress)
+                                              : nullptr);
     if (bar) {
         uint64_t unpacked = 0;
         for (const BlockPlan& block : plan) unpacked += block.unpacked;
@@ -160,14 +190,23 @@ void pack_installer(const PackOptions& options) {
     jobs.count = plan.size();
     jobs.cost = [&](size_t i) { return block_cost(plan[i], options.encode); };
     jobs.run = [&](size_t i) {
-        packed[i] = pack_block(entries, plan[i], options);
-        if (bar) bar->add_block(plan[i].unpacked, packed[i].bytes.size());
+        // The bar moves while the block is encoded, by the stream bytes the encoder has taken in.
+        uint64_t shown = 0;
+        std::function<void(uint64_t)> progress;
+        if (bar)
+            progress = [&](uint64_t in) {
+                if (in <= shown) return;
+                bar->add_block(in - shown, 0);
+                shown = in;
+            };
+        packed[i] = pack_block(entries, plan[i], options, progress);
+        if (bar) bar->add_block(plan[i].unpacked - std::min<uint64_t>(shown, plan[i].unpacked), packed[i].bytes.size());
         return uint64_t(packed[i].bytes.size());
     };
     jobs.take = [&](size_t i) {
         const PackedBlock block = std::move(packed[i]);
         print_block(i, block, plan[i].unpacked);
-        file.append(block.bytes);
+        append(block.bytes);
         sizes.push_back(uint32_t(block.bytes.size()));
         footprints.push_back({block.bytes.size(), plan[i].unpacked,
                               block_properties(block.bytes.data()) == BLOCK_PROPS_STORED});
@@ -178,7 +217,10 @@ void pack_installer(const PackOptions& options) {
 
     const int flags = options.flags | (options.checksums ? PAYLOAD_FLAG_CHECKSUMS : 0) |
                       (manifest.empty() ? 0 : PAYLOAD_FLAG_MANIFEST);
-    file.append(payload_tail(uint32_t(stub.size() + manifest.size()), sizes, total, uint8_t(flags), checksums, manifest));
+    append(payload_tail(uint32_t(stub.size() + manifest.size()), sizes, total, uint8_t(flags), checksums, manifest));
+    const uint32_t checksum = whole.value();
+    file.overwrite(image.checksum_at, {uint8_t(checksum), uint8_t(checksum >> 8), uint8_t(checksum >> 16),
+                                       uint8_t(checksum >> 24)});
     file.commit();
     if (bar) bar->finish(true);
     bar.reset();

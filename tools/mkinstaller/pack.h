@@ -21,6 +21,7 @@ struct PackOptions {
     unsigned jobs = 0;                      // blocks packed at once; 0: one per processor
     EncodeOptions encode;                   // level, dictionary (0 = auto), end marker
     bool progress = false;                  // a bar on stderr (a terminal): bytes in, bytes out, rate
+    bool progress_lines = false;            // without the bar: a plain line on stderr every few seconds (CI logs)
 };
 
 // Checks options.out (check_output) and creates its temporary before anything else, so a wrong OUT fails
@@ -33,6 +34,8 @@ struct PackOptions {
 // the blocks in progress stays under half of usable_memory(); the output is the same for any number of jobs.
 // Writes options.out atomically (a temporary beside it, then a rename), with the checksum table and flag
 // 0x80 unless options.checksums is off, and reports each block on stdout in order, then the installer written
-// and the memory installing it takes (install_memory). Throws PackError naming the file at fault: the stub
-// refused, say, or a file that changed while it was being packed.
+// and the memory installing it takes (install_memory). With options.progress, a bar on stderr that moves while
+// each block is encoded; else with options.progress_lines, TerminalProgress's plain lines. Throws PackError naming the file at fault: the stub
+// refused, say, or a file that changed while it was being packed; PackErrors when both the stub and the tree are
+// refused (each is checked before anything is compressed).
 void pack_installer(const PackOptions& options);

@@ -2,6 +2,7 @@
 #pragma once
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class PackError : public std::runtime_error {
 public:
@@ -11,4 +12,14 @@ public:
 
 private:
     std::string file_;
+};
+
+// Several faults found in one pass over pack's inputs (the stub, the tree), each reported as its PackError is.
+class PackErrors : public std::runtime_error {
+public:
+    explicit PackErrors(std::vector<PackError> all) : std::runtime_error("several problems"), all_(std::move(all)) {}
+    const std::vector<PackError>& all() const { return all_; }
+
+private:
+    std::vector<PackError> all_;
 };

@@ -10,15 +10,18 @@ namespace {
 constexpr int BAR_CELLS = 40;
 // Redraws are throttled: each one flushes stdout and writes a line, far more than a step costs.
 constexpr auto REDRAW_INTERVAL = std::chrono::milliseconds(50);
+// A line in a log every few seconds: well inside the no-output timeouts of CI systems (minutes), few lines.
+constexpr auto PLAIN_INTERVAL = std::chrono::seconds(5);
 // Trace lines held back while the bar is on the same terminal (one per process: stdout is one stream).
 char g_stdout_buffer[1 << 20];
 
 }  // namespace
 
-TerminalProgress::TerminalProgress(FILE* out, bool bytes)
-    : out_(out), bytes_(bytes), start_(std::chrono::steady_clock::now()) {
+TerminalProgress::TerminalProgress(FILE* out, bool bytes, bool plain)
+    : out_(out), bytes_(bytes), plain_(plain), start_(std::chrono::steady_clock::now()) {
+    last_draw_ = start_;
     // On the same terminal, trace lines written as they come would land on the bar's line.
-    if (is_terminal(stdout)) setvbuf(stdout, g_stdout_buffer, _IOFBF, sizeof g_stdout_buffer);
+    if (!plain_ && is_terminal(stdout)) setvbuf(stdout, g_stdout_buffer, _IOFBF, sizeof g_stdout_buffer);
 }
 
 TerminalProgress::~TerminalProgress() {
@@ -59,6 +62,10 @@ void TerminalProgress::finish(bool success) {
     std::lock_guard<std::mutex> hold(lock_);
     finished_ = true;
     if (success) position_ = maximum_;
+    if (plain_) {
+        if (plain_written_) draw(true);
+        return;
+    }
     draw(true);
     fputc('\n', out_);
     fflush(out_);
@@ -67,6 +74,17 @@ void TerminalProgress::finish(bool success) {
 void TerminalProgress::draw(bool force) {
     const int tenths = maximum_ <= 0 ? 1000 : int(position_ * 1000 / maximum_);
     const auto now = std::chrono::steady_clock::now();
+    if (plain_) {
+        if (!force && now - last_draw_ < PLAIN_INTERVAL) return;
+        last_draw_ = now;
+        plain_written_ = true;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        const double mib = 1024.0 * 1024.0;
+        fprintf(out_, "pack: %.1f%% %.1f MiB in, %.1f MiB out, %.1f MiB/s\n", tenths / 10.0, position_ / mib,
+                written_ / mib, seconds > 0 ? position_ / mib / seconds : 0.0);
+        fflush(out_);
+        return;
+    }
     if (!force && (tenths == last_tenths_ || now - last_draw_ < REDRAW_INTERVAL)) return;
     last_draw_ = now;
     last_tenths_ = tenths;

@@ -14,7 +14,10 @@
 class TerminalProgress {
 public:
     // With bytes, the bar is followed by the bytes read and written so far and the rate (pack's line).
-    explicit TerminalProgress(FILE* out, bool bytes = false);
+    // With plain (for a pipe or file: a CI log), no bar: a line of its own, flushed, every PLAIN_INTERVAL
+    // ("pack: 34.5% 26.2 MiB in, 9.1 MiB out, 5.2 MiB/s"), and at the finish only when one was written before,
+    // so a short run stays silent.
+    explicit TerminalProgress(FILE* out, bool bytes = false, bool plain = false);
     // Shows the bar full on success, leaves it where it stopped otherwise; ends its line. The destructor
     // does this (as a failure) when nobody did.
     void finish(bool success);
@@ -38,6 +41,8 @@ private:
     std::mutex lock_;
     FILE* out_;
     bool bytes_;
+    bool plain_;
+    bool plain_written_ = false;
     bool finished_ = false;
     int64_t maximum_ = 100;
     int64_t position_ = 0;

@@ -47,23 +47,26 @@ std::vector<uint8_t> read_all(FILE* file, const std::string& shown) {
 
 }  // namespace
 
-int reader_revision(const std::vector<uint8_t>& image) {
+int reader_revision(const uint8_t* image, size_t size) {
     static const char prefix[] = PAYLOAD_READER_MARK_PREFIX;
-    const auto prefix_end = prefix + sizeof prefix - 1;
+    const char* const prefix_end = prefix + sizeof prefix - 1;
+    const uint8_t* const end = image + size;
     int best = 0;
-    for (auto at = std::search(image.begin(), image.end(), prefix, prefix_end); at != image.end();
-         at = std::search(at + 1, image.end(), prefix, prefix_end)) {
+    for (const uint8_t* at = std::search(image, end, prefix, prefix_end); at != end;
+         at = std::search(at + 1, end, prefix, prefix_end)) {
         // The revision's digits, then the colon that ends them.
         int revision = 0;
-        auto p = at + (sizeof prefix - 1);
-        const auto digits = p;
-        while (p != image.end() && *p >= '0' && *p <= '9' && revision < 100000) revision = revision * 10 + (*p++ - '0');
-        if (p != digits && p != image.end() && *p == ':') best = std::max(best, revision);
+        const uint8_t* p = at + (sizeof prefix - 1);
+        const uint8_t* const digits = p;
+        while (p != end && *p >= '0' && *p <= '9' && revision < 100000) revision = revision * 10 + (*p++ - '0');
+        if (p != digits && p != end && *p == ':') best = std::max(best, revision);
     }
     return best;
 }
 
-std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool stored) {
+int reader_revision(const std::vector<uint8_t>& image) { return reader_revision(image.data(), image.size()); }
+
+std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool stored, ProgramImage* program) {
     const std::string shown = path_for_display(stub);
     const InputFile file = open_input(stub);
     const std::vector<uint8_t> image = read_all(file.get(), shown);
@@ -80,6 +83,8 @@ std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool sto
                                    std::to_string(tail.count) + (tail.count == 1 ? " block" : " blocks") +
                                    " follows them)");
     }
+    const std::string malformed = program_image_problem(image.data(), image.size(), program);
+    if (!malformed.empty()) throw PackError(shown, "not a well-formed Windows program: " + malformed);
     if (stored && reader_revision(image) < PAYLOAD_READER_STORED)
         throw PackError(shown, "a program image from an older build that cannot read stored blocks (it lacks "
                                "the reader mark); rebuild it, or pack with --no-stored");

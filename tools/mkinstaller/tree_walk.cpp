@@ -6,6 +6,7 @@
 #include <map>
 
 #include "host.h"
+#include "input_file.h"
 #include "pack_error.h"
 #include "payload/install_path_limits.h"
 #include "windows_names.h"
@@ -76,6 +77,8 @@ private:
             child.entry.size = fs::file_size(item.path(), ec);
             if (ec) throw PackError(path_for_display(item.path()), ec.message());
             if (child.entry.size >= SOURCE_FILE_LIMIT) report(item.path(), "is a file of 2 GiB or more");
+            const std::string unreadable = read_problem(item.path());
+            if (!unreadable.empty()) report(item.path(), unreadable);
         }
         return child;
     }
@@ -105,6 +108,17 @@ private:
                 report(child.entry.path,
                        "is the same name on Windows as " + path_for_display(at->second->entry.path.filename()));
         }
+    }
+
+    // Empty when the file opens and its first byte reads; else "cannot be read: " and the system's reason.
+    static std::string read_problem(const fs::path& path) {
+        FILE* file = open_path(path, "rb");
+        if (!file) return "cannot be read: " + system_reason();
+        unsigned char first;
+        const bool failed = fread(&first, 1, 1, file) != 1 && ferror(file);
+        const std::string reason = failed ? system_reason() : "";
+        fclose(file);
+        return failed ? "cannot be read: " + reason : "";
     }
 
     static std::string path_too_long(bool is_dir, size_t units, size_t limit) {
@@ -149,7 +163,11 @@ private:
 
 std::vector<SourceEntry> walk_source_tree(const fs::path& root) {
     std::error_code ec;
-    if (!fs::is_directory(root, ec)) throw PackError(path_for_display(root), "is not a directory");
+    const fs::file_status status = fs::status(root, ec);
+    if (!fs::exists(status))
+        throw PackError(path_for_display(root), "cannot be packed: " +
+                                                    (ec ? ec.message() : std::string("No such file or directory")));
+    if (!fs::is_directory(status)) throw PackError(path_for_display(root), "is not a directory; SRC_DIR is a folder");
     Walker walker;
     walker.walk_dir(root, "", 0, -1);
     if (walker.problems.empty()) return std::move(walker.entries);
