@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "ui/gdi_win.h"
 #include "ui/input.h"
+#include "ui/middle_ellipsis.h"
 #include "ui/progress_meter.h"
 #include "ui/texts.h"
 #include "ui/ui_state.h"
@@ -16,6 +17,11 @@ namespace {
 
 constexpr COLORREF BLACK = RGB(0, 0, 0);
 constexpr COLORREF WHITE = RGB(255, 255, 255);
+// The change-path label is drawn this far right of the directory line's left end plus its width.
+constexpr int CHANGE_PATH_OFFSET = 35;
+// Its region ends at least this far left of the install button, whose region is tested first: a label drawn
+// under the button could not be clicked.
+constexpr int CHANGE_PATH_BUTTON_GAP = 10;
 
 // A drive root such as D:\ keeps its backslash; every other directory is shown without it. In UTF-16 a
 // backslash unit is always the backslash itself. The line starts with its lead, so there is a unit before.
@@ -34,19 +40,29 @@ void format_dir_line(wchar_t (&line)[1200], const wchar_t* dir) {
     drop_trailing_backslash(line);
 }
 
+int measure_on_canvas(void* canvas, const wchar_t* text, size_t length) {
+    SIZE size = {0, 0};
+    GetTextExtentPoint32W(static_cast<HDC>(canvas), text, int(length), &size);
+    return size.cx;
+}
+
 void paint_idle(HDC canvas) {
+    wchar_t full[1200];
+    format_dir_line(full, g_install_dir.load());
+    // The line gives way to the change-path label: a directory too long for the room left of it loses its middle.
+    const SIZE change = text_extent(canvas, TEXT_CHANGE_PATH);
+    const int widest_line = INSTALL_BUTTON_REGION.x - CHANGE_PATH_BUTTON_GAP - change.cx - CHANGE_PATH_OFFSET;
     wchar_t line[1200];
-    format_dir_line(line, g_install_dir.load());
+    fit_middle(full, wcslen(TEXT_DIR_LINE_LEAD), widest_line, measure_on_canvas, canvas, line, 1200);
     SetTextColor(canvas, BLACK);
     draw_text(canvas, 25, 328, line);
     const int line_width = text_extent(canvas, line).cx;
 
     SetTextColor(canvas, LINK_ORANGE);
-    const int x = line_width + 35;
+    const int x = line_width + CHANGE_PATH_OFFSET;
     g_change_path_region.x = x;
     g_change_path_region.y = 328;
     draw_text(canvas, x, 328, TEXT_CHANGE_PATH);
-    const SIZE change = text_extent(canvas, TEXT_CHANGE_PATH);
     g_change_path_region.width = change.cx;
     g_change_path_region.height = change.cy;
     draw_line(canvas, x, 328 + change.cy, x + change.cx, 328 + change.cy, LINK_ORANGE);
