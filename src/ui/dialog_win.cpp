@@ -160,6 +160,9 @@ INT_PTR InstallerDialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_END_DIALOG:
         OnCancel();
         return TRUE;
+    case WM_DESTROY:
+        release_paint_resources();
+        return FALSE;
     default:
         return FALSE;  // WM_LBUTTONDBLCLK and the rest: default processing
     }

@@ -1,4 +1,4 @@
-// Drawing primitives over GDI: bitmap resources, lines and point-size fonts, each made and released per call.
+// Drawing primitives over GDI: bitmap resources loaded once, lines and point-size fonts.
 #pragma once
 #include <windows.h>
 
@@ -6,8 +6,13 @@
 void blit_bitmap(HDC canvas, int id, int x, int y);
 
 // Copies the top-left w x h pixels of bitmap resource id to (x, y); only the bitmap's own pixels are
-// copied, so a request wider or taller than the bitmap leaves the rest of the canvas as it was.
+// copied, so a request wider or taller than the bitmap leaves the rest of the canvas as it was. A resource
+// that cannot be loaded copies nothing. Each bitmap is loaded on its first copy and kept, and all are copied
+// through one memory DC made with the first copy, until release_bitmaps. UI thread only.
 void blit_bitmap_part(HDC canvas, int id, int x, int y, int w, int h);
+
+// Deletes the kept bitmaps and their memory DC; a later copy loads them again.
+void release_bitmaps();
 
 // A 1-pixel solid line from (x1, y1) up to, not including, (x2, y2).
 void draw_line(HDC canvas, int x1, int y1, int x2, int y2, COLORREF colour);

@@ -1,4 +1,4 @@
-// The window's paint: background, boxes, and the idle or progress screen, double-buffered.
+// The window's paint: background, boxes, and the idle or progress screen, double-buffered on a kept canvas.
 #include "ui/paint_win.h"
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "ui/gdi_win.h"
 #include "ui/input.h"
+#include "ui/middle_ellipsis.h"
 #include "ui/progress_meter.h"
 #include "ui/texts.h"
 #include "ui/ui_state.h"
@@ -16,6 +17,39 @@ namespace {
 
 constexpr COLORREF BLACK = RGB(0, 0, 0);
 constexpr COLORREF WHITE = RGB(255, 255, 255);
+// The canvas is the window's whole client area: one picture, copied in one piece.
+constexpr int CANVAS_WIDTH = 600;
+constexpr int CANVAS_HEIGHT = 400;
+// The change-path label is drawn this far right of the directory line's left end plus its width.
+constexpr int CHANGE_PATH_OFFSET = 35;
+// Its region ends at least this far left of the install button, whose region is tested first: a label drawn
+// under the button could not be clicked.
+constexpr int CHANGE_PATH_BUTTON_GAP = 10;
+
+// What every paint draws with, made by the first paint and kept for the window's life (UI thread only);
+// the bitmaps it copies are kept by the drawing primitives.
+struct PaintKit {
+    HDC canvas = nullptr;               // the off-screen canvas: a memory DC holding canvas_bitmap
+    HBITMAP canvas_bitmap = nullptr;    // CANVAS_WIDTH x CANVAS_HEIGHT, compatible with the window
+    HGDIOBJ canvas_original = nullptr;  // the memory DC's own bitmap, selected again before it is deleted
+    HFONT text_font = nullptr;          // 9 point: every text of both screens
+    HFONT caption_font = nullptr;       // 13 point: the install button's caption
+};
+PaintKit g_kit;
+
+// The canvas and fonts for a window painted on window_dc; false (and nothing kept) when the canvas cannot be made.
+bool make_kit(HDC window_dc) {
+    g_kit.canvas = CreateCompatibleDC(window_dc);
+    g_kit.canvas_bitmap = CreateCompatibleBitmap(window_dc, CANVAS_WIDTH, CANVAS_HEIGHT);
+    if (!g_kit.canvas || !g_kit.canvas_bitmap) {
+        release_paint_resources();
+        return false;
+    }
+    g_kit.canvas_original = SelectObject(g_kit.canvas, g_kit.canvas_bitmap);
+    g_kit.text_font = create_point_font(90);
+    g_kit.caption_font = create_point_font(130);
+    return true;
+}
 
 // A drive root such as D:\ keeps its backslash; every other directory is shown without it. In UTF-16 a
 // backslash unit is always the backslash itself. The line starts with its lead, so there is a unit before.
@@ -34,19 +68,29 @@ void format_dir_line(wchar_t (&line)[1200], const wchar_t* dir) {
     drop_trailing_backslash(line);
 }
 
+int measure_on_canvas(void* canvas, const wchar_t* text, size_t length) {
+    SIZE size = {0, 0};
+    GetTextExtentPoint32W(static_cast<HDC>(canvas), text, int(length), &size);
+    return size.cx;
+}
+
 void paint_idle(HDC canvas) {
+    wchar_t full[1200];
+    format_dir_line(full, g_install_dir.load());
+    // The line gives way to the change-path label: a directory too long for the room left of it loses its middle.
+    const SIZE change = text_extent(canvas, TEXT_CHANGE_PATH);
+    const int widest_line = INSTALL_BUTTON_REGION.x - CHANGE_PATH_BUTTON_GAP - change.cx - CHANGE_PATH_OFFSET;
     wchar_t line[1200];
-    format_dir_line(line, g_install_dir.load());
+    fit_middle(full, wcslen(TEXT_DIR_LINE_LEAD), widest_line, measure_on_canvas, canvas, line, 1200);
     SetTextColor(canvas, BLACK);
     draw_text(canvas, 25, 328, line);
     const int line_width = text_extent(canvas, line).cx;
 
     SetTextColor(canvas, LINK_ORANGE);
-    const int x = line_width + 35;
+    const int x = line_width + CHANGE_PATH_OFFSET;
     g_change_path_region.x = x;
     g_change_path_region.y = 328;
     draw_text(canvas, x, 328, TEXT_CHANGE_PATH);
-    const SIZE change = text_extent(canvas, TEXT_CHANGE_PATH);
     g_change_path_region.width = change.cx;
     g_change_path_region.height = change.cy;
     draw_line(canvas, x, 328 + change.cy, x + change.cx, 328 + change.cy, LINK_ORANGE);
@@ -69,7 +113,7 @@ void paint_idle(HDC canvas) {
 }
 
 void paint_progress(HDC canvas) {
-    // A fresh canvas draws text in black: no colour is set here.
+    // The paint set the canvas's text colour to a new device context's black: no colour is set here.
     char percent[32];
     snprintf(percent, sizeof percent, "%.1f%%", g_meter ? g_meter->percent() : 0.0);
     wchar_t text[64];
@@ -96,14 +140,12 @@ void paint_minimised(HWND window, HICON icon) {
 
 void draw_install_button(HDC canvas) {
     blit_bitmap(canvas, g_button_pressed ? IDB_BUTTON_PRESSED : IDB_BUTTON, 460, 326);
-    HFONT font = create_point_font(130);
-    HGDIOBJ previous = SelectObject(canvas, font);
+    HGDIOBJ previous = SelectObject(canvas, g_kit.caption_font);
     SetTextColor(canvas, WHITE);
     const SIZE caption = text_extent(canvas, TEXT_INSTALL_BUTTON);
     const HitRegion& box = INSTALL_BUTTON_REGION;
     draw_text(canvas, box.x + (box.width - caption.cx) / 2, box.y + (box.height - caption.cy) / 2, TEXT_INSTALL_BUTTON);
     SelectObject(canvas, previous);
-    DeleteObject(font);
 }
 
 void paint_window(HWND window, HICON icon) {
@@ -113,25 +155,37 @@ void paint_window(HWND window, HICON icon) {
     }
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
-    HDC canvas = CreateCompatibleDC(dc);
-    HBITMAP background = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BACKGROUND));
-    HGDIOBJ previous_bitmap = SelectObject(canvas, background);
+    if (!g_kit.canvas && !make_kit(dc)) {
+        EndPaint(window, &ps);
+        return;
+    }
+    HDC canvas = g_kit.canvas;
+    // Every paint starts from the untouched background and with a new device context's text colour.
+    blit_bitmap(canvas, IDB_BACKGROUND, 0, 0);
+    SetTextColor(canvas, BLACK);
 
     blit_bitmap(canvas, IDB_CLOSE, 565, 10);
     blit_bitmap(canvas, IDB_MINIMIZE, 535, 10);
     SetBkMode(canvas, TRANSPARENT);
     if (!g_installing) draw_install_button(canvas);
 
-    HFONT font = create_point_font(90);
-    HGDIOBJ previous_font = SelectObject(canvas, font);
+    HGDIOBJ previous_font = SelectObject(canvas, g_kit.text_font);
     if (g_installing) paint_progress(canvas);
     else paint_idle(canvas);
     SelectObject(canvas, previous_font);
 
-    BitBlt(dc, 0, 0, 600, 400, canvas, 0, 0, SRCCOPY);
-    SelectObject(canvas, previous_bitmap);
-    DeleteObject(font);
-    DeleteObject(background);
-    DeleteDC(canvas);
+    BitBlt(dc, 0, 0, CANVAS_WIDTH, CANVAS_HEIGHT, canvas, 0, 0, SRCCOPY);
     EndPaint(window, &ps);
+}
+
+void release_paint_resources() {
+    if (g_kit.canvas) {
+        if (g_kit.canvas_original) SelectObject(g_kit.canvas, g_kit.canvas_original);
+        DeleteDC(g_kit.canvas);
+    }
+    if (g_kit.canvas_bitmap) DeleteObject(g_kit.canvas_bitmap);
+    if (g_kit.text_font) DeleteObject(g_kit.text_font);
+    if (g_kit.caption_font) DeleteObject(g_kit.caption_font);
+    g_kit = PaintKit{};
+    release_bitmaps();
 }

@@ -7,6 +7,8 @@ constexpr wchar_t TEXT_INSTALL_BUTTON[] = L"一键安装";
 // The lower panel's directory line: this, then the directory (a full-width colon).
 constexpr wchar_t TEXT_DIR_LINE_LEAD[] = L"安装路径：";
 constexpr wchar_t TEXT_CHANGE_PATH[] = L"更改路径";
+// Stands for the middle of a directory too long for its line.
+constexpr wchar_t TEXT_ELLIPSIS[] = L"…";
 constexpr wchar_t TEXT_AGREEMENT_LEAD[] = L"我已阅读并同意";
 constexpr wchar_t TEXT_AGREEMENT_LINK[] = L"许可协议";
 // The progress screen's text: this, then the percentage with one decimal and "%", as in "正在安装 42.5%".

@@ -85,6 +85,11 @@ BIG_FILES = 6
 BIG_FILE_SIZE = 16 * 1024 * 1024
 BIG_SEED = 20240601
 
+# A chosen install folder this many characters long (C:\ included) would push the change-path label out of
+# the window if the directory line were drawn whole; the folder's name is made of the filler.
+LONG_FOLDER_CHARS = 97
+LONG_FOLDER_FILLER = "long-install-folder-"
+
 
 def centre(region):
     x, y, w, h = region
@@ -279,6 +284,9 @@ class Suite:
         self.default_dir = os.path.join(self.program_files, PRODUCT_DIR)
         self.target_name = "jt-gui-%d" % os.getpid()
         self.target_dir = os.path.join(self.wine.drive_c, self.target_name)
+        # A folder whose path, C:\ and this name, is LONG_FOLDER_CHARS characters long.
+        self.long_name = (self.target_name + "-" + LONG_FOLDER_FILLER * 8)[:LONG_FOLDER_CHARS - 3]
+        self.long_dir = os.path.join(self.wine.drive_c, self.long_name)
         for name in os.listdir(self.wine.drive_c):  # left by an interrupted run
             if name.startswith("jt-gui-"):
                 shutil.rmtree(os.path.join(self.wine.drive_c, name), ignore_errors=True)
@@ -351,7 +359,7 @@ class Suite:
         if self.wine:
             wait_for("the sample programs to close", lambda: not any(
                 w["text"] in SAMPLE_TITLES for w in self.windows().tops), 10)
-        for path in (self.default_dir, self.target_dir):
+        for path in (self.default_dir, self.target_dir, self.long_dir):
             if os.path.islink(path):
                 os.remove(path)
             elif os.path.isdir(path):
@@ -905,6 +913,58 @@ def hit_regions(s):
     check(not same_tree(s.stage, s.default_dir), "the installation from the far corner is incomplete")
 
 
+def long_folder(s):
+    """A chosen folder of 97 characters: the directory line gives way, the change-path label stays whole
+    left of the install button, and a click on it opens the picker again."""
+    art = s.art
+    inst = s.installer()
+    before = inst.idle["change"]
+    os.makedirs(s.long_dir)
+    check(len("C:\\" + s.long_name) == LONG_FOLDER_CHARS, "the long folder is %d characters" % len(s.long_name))
+    choose_folder(s, inst, before, s.long_name)
+
+    def moved(sh):
+        idle = idle_screen(sh, art)
+        return idle and idle["change"][0] != before[0]
+    try:
+        shot = inst.wait_shot("the directory line repainted with the long folder", moved, 5)
+    except gui.Timeout:
+        raise Fail("no idle screen with the label moved after choosing the long folder: "
+                   + describe(inst.shot(), art))
+    s.keep_shot("long-folder", shot)
+    change = idle_screen(shot, art)["change"]
+    check(change[2:] == before[2:], "the change-path label changed size: %r -> %r" % (before, change))
+    check(change[0] > before[0], "the longer folder did not move the label right (%d -> %d)" % (before[0], change[0]))
+    # Both ends of the region are inside (x to x + width), and the install button's region is tested first.
+    check(change[0] + change[2] < INSTALL_BUTTON[0],
+          "the change-path region (%d to %d) reaches the install button at x %d"
+          % (change[0], change[0] + change[2], INSTALL_BUTTON[0]))
+    check(button_state(shot, art) == "normal", "the install button is not drawn whole with its caption")
+
+    # The line, drawn shortened, fills its cell up to 10 pixels before the label and nothing of it runs on
+    # under or past the label.
+    text = ink_columns(shot, range(328, 341), 0, change[0])
+    line_end = change[0] - 10
+    check(text and 25 <= text[0] <= 28, "the directory line does not start at x 25")
+    check(text[-1] < line_end and line_end - text[-1] <= 6,
+          "the directory line's ink ends at x %d, its cell at %d" % (text[-1], line_end))
+    check(not ink_columns(shot, range(328, 341), change[0] + change[2] + 1, INSTALL_BUTTON[0]),
+          "text between the change-path label and the install button")
+
+    # The label's far corner is where it is drawn, and a click there opens the picker; cancelled, nothing changes.
+    inst.click(*far_corner(change))
+    picker = wait_for("the folder picker from the moved label", s.picker, 10)
+    cancel = [c for c in picker["children"] if c["class"].lower() == "button" and c["text"] in CANCEL_TEXTS]
+    check(cancel, "no cancel button in the picker")
+    s.click_screen_rect_centre(cancel[0]["rect"])
+    wait_for("the picker to close", lambda: s.picker() is None, 5)
+    check(stays(lambda: (idle_screen(inst.shot(), art) or {}).get("change") == change, 0.6),
+          "cancelling the picker changed the directory line")
+    inst.click(*centre(CLOSE_BOX))
+    check(inst.wait_exit(15) == 0, "the close box did not end the installer")
+    check(not os.listdir(s.long_dir), "something was written into the long folder")
+
+
 # ---------------------------------------------------------------------------------------------------------
 # Reinstalling over a product in use, and failures that must leave it as it was
 # ---------------------------------------------------------------------------------------------------------
@@ -1116,7 +1176,7 @@ def killed_installation(s):
 
 
 SCENARIOS = [first_paint, full_installation, agreement_cleared, damaged_installer, unwritable_folder,
-             close_and_minimise, hit_regions, reinstall_while_running, held_data_file, small_volume, long_paths,
+             close_and_minimise, hit_regions, long_folder, reinstall_while_running, held_data_file, small_volume, long_paths,
              killed_installation]
 # Scenarios whose texts and files do not depend on the system's code page (the boxes are drawn by wine's
 # own wide calls either way): they run under the first code page only, to keep the suite short.
