@@ -14,6 +14,7 @@
 #include "platform/text_win.h"
 #include "resource.h"
 #include "ui/input.h"
+#include "ui/layout.h"
 #include "ui/paint_win.h"
 #include "ui/progress_meter.h"
 #include "ui/texts.h"
@@ -23,8 +24,8 @@ namespace {
 
 // Posted by request_cancel: the modal loop belongs to the UI thread, so only it may end the dialog.
 constexpr UINT WM_END_DIALOG = WM_APP + 1;
-constexpr int CLIENT_WIDTH = 600;
-constexpr int CLIENT_HEIGHT = 400;
+constexpr int CLIENT_WIDTH = WINDOW_WIDTH;
+constexpr int CLIENT_HEIGHT = WINDOW_HEIGHT;
 
 InstallerDialog* dialog_of(void* context) { return static_cast<InstallerDialog*>(context); }
 
@@ -99,7 +100,7 @@ BOOL InstallerDialog::OnInitDialog() {
     ProgressMeter* meter = new ProgressMeter(0, 100);
     set_window_seam(WindowSeam{this, invalidate_dialog, end_dialog_from_any_thread, message_over_dialog, meter->sink(),
                                ask_retry_over_dialog});
-    meter->set_geometry(20, 350, 553, 21);
+    meter->set_geometry(PROGRESS_BAR_BOX.x, PROGRESS_BAR_BOX.y, PROGRESS_BAR_BOX.width, PROGRESS_BAR_BOX.height);
     meter->show_label(false);
     g_meter = meter;
     return TRUE;

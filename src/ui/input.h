@@ -2,12 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "ui/layout.h"
 #include "ui/ui_state.h"
-
-// The install button's box; the caption is centred in it too.
-constexpr HitRegion INSTALL_BUTTON_REGION{460, 326, 113, 42};
-constexpr HitRegion CLOSE_BOX_REGION{565, 10, 18, 18};
-constexpr HitRegion MINIMISE_BOX_REGION{535, 10, 18, 18};
 
 // What a click can set going; the window supplies them, each handed context back.
 struct InputActions {

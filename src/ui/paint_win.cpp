@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "ui/gdi_win.h"
 #include "ui/input.h"
+#include "ui/layout.h"
 #include "ui/middle_ellipsis.h"
 #include "ui/progress_meter.h"
 #include "ui/texts.h"
@@ -18,13 +19,10 @@ namespace {
 constexpr COLORREF BLACK = RGB(0, 0, 0);
 constexpr COLORREF WHITE = RGB(255, 255, 255);
 // The canvas is the window's whole client area: one picture, copied in one piece.
-constexpr int CANVAS_WIDTH = 600;
-constexpr int CANVAS_HEIGHT = 400;
+constexpr int CANVAS_WIDTH = WINDOW_WIDTH;
+constexpr int CANVAS_HEIGHT = WINDOW_HEIGHT;
 // The change-path label is drawn this far right of the directory line's left end plus its width.
-constexpr int CHANGE_PATH_OFFSET = 35;
-// Its region ends at least this far left of the install button, whose region is tested first: a label drawn
-// under the button could not be clicked.
-constexpr int CHANGE_PATH_BUTTON_GAP = 10;
+constexpr int CHANGE_PATH_OFFSET = DIR_LINE_X + CHANGE_PATH_GAP;
 
 // What every paint draws with, made by the first paint and kept for the window's life (UI thread only);
 // the bitmaps it copies are kept by the drawing primitives.
@@ -83,33 +81,34 @@ void paint_idle(HDC canvas) {
     wchar_t line[1200];
     fit_middle(full, wcslen(TEXT_DIR_LINE_LEAD), widest_line, measure_on_canvas, canvas, line, 1200);
     SetTextColor(canvas, BLACK);
-    draw_text(canvas, 25, 328, line);
+    draw_text(canvas, DIR_LINE_X, DIR_LINE_Y, line);
     const int line_width = text_extent(canvas, line).cx;
 
     SetTextColor(canvas, LINK_ORANGE);
     const int x = line_width + CHANGE_PATH_OFFSET;
     g_change_path_region.x = x;
-    g_change_path_region.y = 328;
-    draw_text(canvas, x, 328, TEXT_CHANGE_PATH);
+    g_change_path_region.y = DIR_LINE_Y;
+    draw_text(canvas, x, DIR_LINE_Y, TEXT_CHANGE_PATH);
     g_change_path_region.width = change.cx;
     g_change_path_region.height = change.cy;
-    draw_line(canvas, x, 328 + change.cy, x + change.cx, 328 + change.cy, LINK_ORANGE);
+    draw_line(canvas, x, DIR_LINE_Y + change.cy, x + change.cx, DIR_LINE_Y + change.cy, LINK_ORANGE);
 
-    g_check_box_region.y = 348;
-    blit_bitmap(canvas, g_agreed ? IDB_CHECK_ON : IDB_CHECK_OFF, 20, 348);
+    g_check_box_region.y = CHECK_BOX_REGION.y;
+    blit_bitmap(canvas, g_agreed ? IDB_CHECK_ON : IDB_CHECK_OFF, CHECK_BOX_REGION.x, CHECK_BOX_REGION.y);
 
     SetTextColor(canvas, BLACK);
     wchar_t agreement[32];
     wcscpy(agreement, TEXT_AGREEMENT_LEAD);
     wcscat(agreement, TEXT_AGREEMENT_LINK);
-    draw_text(canvas, 41, 353, agreement);
+    draw_text(canvas, AGREEMENT_X, AGREEMENT_Y, agreement);
     const SIZE link = text_extent(canvas, TEXT_AGREEMENT_LINK);
     g_agreement_region.width = link.cx;
     g_agreement_region.height = link.cy;
     const SIZE lead = text_extent(canvas, TEXT_AGREEMENT_LEAD);
-    g_agreement_region.x = 41 + lead.cx;
-    g_agreement_region.y = 353;
-    draw_line(canvas, 41 + lead.cx, 353 + lead.cy, 41 + lead.cx + link.cx, 353 + lead.cy, BLACK);
+    g_agreement_region.x = AGREEMENT_X + lead.cx;
+    g_agreement_region.y = AGREEMENT_Y;
+    const int underline_y = AGREEMENT_Y + lead.cy;
+    draw_line(canvas, g_agreement_region.x, underline_y, g_agreement_region.x + link.cx, underline_y, BLACK);
 }
 
 void paint_progress(HDC canvas) {
@@ -120,7 +119,7 @@ void paint_progress(HDC canvas) {
     wcscpy(text, TEXT_PROGRESS_LEAD);
     const size_t lead = wcslen(text);
     widen_ascii(percent, text + lead, 64 - lead);
-    draw_text(canvas, 25, 328, text);
+    draw_text(canvas, DIR_LINE_X, DIR_LINE_Y, text);
     if (g_meter) g_meter->draw(canvas);
 }
 
@@ -139,7 +138,8 @@ void paint_minimised(HWND window, HICON icon) {
 }  // namespace
 
 void draw_install_button(HDC canvas) {
-    blit_bitmap(canvas, g_button_pressed ? IDB_BUTTON_PRESSED : IDB_BUTTON, 460, 326);
+    blit_bitmap(canvas, g_button_pressed ? IDB_BUTTON_PRESSED : IDB_BUTTON, INSTALL_BUTTON_REGION.x,
+                INSTALL_BUTTON_REGION.y);
     HGDIOBJ previous = SelectObject(canvas, g_kit.caption_font);
     SetTextColor(canvas, WHITE);
     const SIZE caption = text_extent(canvas, TEXT_INSTALL_BUTTON);
@@ -164,8 +164,8 @@ void paint_window(HWND window, HICON icon) {
     blit_bitmap(canvas, IDB_BACKGROUND, 0, 0);
     SetTextColor(canvas, BLACK);
 
-    blit_bitmap(canvas, IDB_CLOSE, 565, 10);
-    blit_bitmap(canvas, IDB_MINIMIZE, 535, 10);
+    blit_bitmap(canvas, IDB_CLOSE, CLOSE_BOX_REGION.x, CLOSE_BOX_REGION.y);
+    blit_bitmap(canvas, IDB_MINIMIZE, MINIMISE_BOX_REGION.x, MINIMISE_BOX_REGION.y);
     SetBkMode(canvas, TRANSPARENT);
     if (!g_installing) draw_install_button(canvas);
 
