@@ -52,10 +52,11 @@ test: test-native test-win32 test-asan test-tsan test-fuzz test-gui
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure
 
-# The i686 tree's own checks that need no wine (the shipped programs' imports) run whichever tree runs the rest.
+# The i686 tree's own checks that need no wine (the shipped programs' imports, its 32-bit compile checks) run
+# whichever tree runs the rest.
 test-win32: win32 winrun
 	@scripts/with-wineserver.sh sh -c 'cd $(WINRUN) && ctest --output-on-failure'
-	@if [ "$(WINRUN)" != "$(WIN32)" ]; then cd $(WIN32) && ctest --output-on-failure -R 'installer_imports|windows_floor'; fi
+	@if [ "$(WINRUN)" != "$(WIN32)" ]; then cd $(WIN32) && ctest --output-on-failure -R 'installer_imports|windows_floor|i686_checks'; fi
 
 # The installer window end to end: the real setup.exe under wine on a private Xvfb, clicked by xdotool.
 test-gui: all

@@ -34,7 +34,7 @@ std::vector<uint8_t> read_sample(const SourceEntry& file) {
     const bool whole = file.size <= SAMPLE_WHOLE;
     const uint64_t slices = whole ? 1 : SAMPLE_SLICES;
     const uint64_t slice = whole ? file.size : SAMPLE_SLICE;
-    std::vector<uint8_t> sample(sample_size(file));
+    std::vector<uint8_t> sample(static_cast<size_t>(sample_size(file)));  // at most SAMPLE_WHOLE bytes
     for (uint64_t k = 0; k < slices; ++k) {
         const uint64_t at = whole ? 0 : k * (file.size - slice) / (slices - 1);
         if (!read_input_at(in.get(), file.path, at, sample.data() + k * slice, size_t(slice)))

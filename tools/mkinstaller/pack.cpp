@@ -39,7 +39,8 @@ struct PackedBlock {
 
 std::vector<uint8_t> read_whole(const fs::path& path, uint64_t expected) {
     const InputFile in = open_input(path);
-    std::vector<uint8_t> data(expected);
+    // Below SOURCE_FILE_LIMIT (the walk refuses larger files), so it fits a 32-bit size_t.
+    std::vector<uint8_t> data(static_cast<size_t>(expected));
     char beyond;
     if (!read_input_at(in.get(), path, 0, data.data(), data.size()) || fread(&beyond, 1, 1, in.get()) != 0)
         throw PackError(path_for_display(path), "changed size while it was being packed");
