@@ -6,6 +6,7 @@
 
 #include "container_writer.h"
 #include "payload/pipeline.h"
+#include "platform/thread.h"
 #include "support/test_support.h"
 
 namespace {
@@ -136,4 +137,11 @@ TEST(Pipeline, AStoredBlockShorterThanItsSizeFails) {
     EXPECT_EQ(install(LIMITS[2], payload, scratch.path(), true, &progress).status, 1);
     EXPECT_FALSE(file_exists(scratch.path() + "d.txt"));
     EXPECT_TRUE(file_exists(scratch.path() + "a.exe"));
+}
+
+TEST(Pipeline, OneDecodingThreadWhenTheProcessMayUseOneProcessor) {
+    OneProcessor one;
+    ASSERT_TRUE(one.held());
+    EXPECT_EQ(os_cpu_count(), 1);
+    EXPECT_EQ(machine_pipeline_limits().threads, 1);
 }

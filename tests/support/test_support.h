@@ -31,6 +31,19 @@ bool write_file_bytes(const std::string& path, const std::vector<uint8_t>& bytes
 // A named pipe (FIFO) at path; false where the file system has none (Windows) or it cannot be made.
 bool make_fifo(const std::string& path);
 bool is_fifo(const std::string& path);
+// While it lives, the test (on Linux its calling thread and the threads it starts, on Windows the process)
+// runs on one processor only, the first it was allowed; held() is false when the system refused.
+class OneProcessor {
+public:
+    OneProcessor();
+    ~OneProcessor();
+    OneProcessor(const OneProcessor&) = delete;
+    OneProcessor& operator=(const OneProcessor&) = delete;
+    bool held() const { return saved_ != nullptr; }
+
+private:
+    void* saved_ = nullptr;  // the affinity to give back
+};
 // Every entry below dir, relative, sorted, directories with a trailing '/'.
 std::vector<std::string> list_tree(const std::string& dir);
 
