@@ -10,12 +10,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
-    PayloadBlock** blocks = read_installer_input(data, size, &count, &total, &flags);
+    InstallerInput input;
+    PayloadBlock** blocks = read_installer_input(data, size, &input, &count, &total, &flags);
     if (!blocks) return 0;
     // What the reader hands on is taken from the file: never more blocks or bytes than the file holds.
     int64_t sum = 0;
     for (int32_t i = 0; i < count; ++i) {
-        if (!blocks[i] || !blocks[i]->data || blocks[i]->size < 0) abort();
+        if (!blocks[i] || blocks[i]->data || !blocks[i]->file || blocks[i]->size < 0) abort();
+        unsigned char first;
+        if (blocks[i]->size > 0 && !read_block_bytes(blocks[i], blocks[i]->size - 1, &first, 1)) abort();
         sum += blocks[i]->size;
     }
     if (count <= 0 || sum > int64_t(size) || flags < 0 || flags > 255) abort();

@@ -39,8 +39,10 @@ void set_up() {
 }
 
 bool small_enough(PayloadBlock** blocks, int32_t count) {
+    unsigned char header[BLOCK_HEADER_SIZE];
     for (int32_t i = 0; i < count; ++i)
-        if (blocks[i]->size >= BLOCK_HEADER_SIZE && block_unpacked_size(blocks[i]->data) > MAX_UNPACKED) return false;
+        if (read_block_bytes(blocks[i], 0, header, BLOCK_HEADER_SIZE) && block_unpacked_size(header) > MAX_UNPACKED)
+            return false;
     return true;
 }
 
@@ -52,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
-    PayloadBlock** blocks = read_installer_input(data, size, &count, &total, &flags);
+    InstallerInput input;
+    PayloadBlock** blocks = read_installer_input(data, size, &input, &count, &total, &flags);
     if (!blocks) return 0;
     if (small_enough(blocks, count)) {
         const bool verified = (flags & PAYLOAD_FLAG_CHECKSUMS) != 0;

@@ -58,6 +58,10 @@ std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, cons
 // Deterministic pseudo-random bytes (incompressible).
 std::vector<uint8_t> random_bytes(size_t n, uint32_t seed);
 
+// A block's stored bytes, read where they lie (read_block_bytes); empty when they cannot be read.
+struct PayloadBlock;
+std::vector<uint8_t> block_bytes(const PayloadBlock* block);
+
 // A stored block made by the real encoder from the stream.
 std::vector<uint8_t> encode(const std::vector<uint8_t>& stream, bool end_marker = false, int lc = 3, int lp = 0,
                             int pb = 2);
