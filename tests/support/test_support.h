@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <initializer_list>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -74,6 +75,11 @@ public:
     int32_t maximum() const { return maximum_; }
     int64_t position() const { return position_; }
     int advances() const { return advances_; }
+    // Every advance in the order it came.
+    std::vector<int32_t> steps() const {
+        std::lock_guard<std::mutex> hold(lock_);
+        return steps_;
+    }
 
 private:
     static void on_set_maximum(void* self, int32_t maximum) { static_cast<ProgressRecorder*>(self)->maximum_ = maximum; }
@@ -81,8 +87,12 @@ private:
         auto* r = static_cast<ProgressRecorder*>(self);
         r->position_ += delta;
         ++r->advances_;
+        std::lock_guard<std::mutex> hold(r->lock_);
+        r->steps_.push_back(delta);
     }
     std::atomic<int32_t> maximum_{-1};
     std::atomic<int64_t> position_{0};
     std::atomic<int> advances_{0};
+    mutable std::mutex lock_;
+    std::vector<int32_t> steps_;
 };
