@@ -45,11 +45,27 @@ std::vector<uint8_t> read_whole(const fs::path& path, uint64_t expected) {
     return data;
 }
 
+// A piece of a file: length bytes from offset, the file still of its walked size.
+std::vector<uint8_t> read_piece(const SourceEntry& e, const FilePiece& piece) {
+    const InputFile in = open_input(e.path);
+    std::vector<uint8_t> data(piece.length);
+    char beyond;
+    const bool last = piece.offset + piece.length == e.size;
+    if (!read_input_at(in.get(), e.path, piece.offset, data.data(), data.size()) ||
+        (last && fread(&beyond, 1, 1, in.get()) != 0))
+        throw PackError(path_for_display(e.path), "changed size while it was being packed");
+    return data;
+}
+
 std::vector<uint8_t> build_stream(const std::vector<SourceEntry>& entries, const BlockPlan& plan) {
     RecordStreamWriter writer;
     for (int index : plan.records) {
         const SourceEntry& e = entries[index];
+        const FilePiece* piece = piece_of(plan, index);
         if (e.is_dir) writer.add_dir(e.name);
+        else if (piece)
+            writer.add_piece(e.name, uint32_t(e.size), uint32_t(piece->offset), read_piece(e, *piece).data(),
+                             size_t(piece->length));
         else writer.add_file(e.name, read_whole(e.path, e.size));
     }
     return writer.finish();
@@ -81,14 +97,16 @@ uint64_t block_cost(const BlockPlan& plan, const EncodeOptions& encode) {
     return 2 * stream + (plan.stored ? BLOCK_HEADER_SIZE + stream : encode_memory(plan.unpacked, encode));
 }
 
-// The manifest of the planned blocks: their directories and files in stream order.
+// The manifest of the planned blocks: their directories and files in stream order, a file spanning blocks once,
+// with its whole size, where its first piece is.
 std::vector<uint8_t> build_manifest(const std::vector<SourceEntry>& entries, const std::vector<BlockPlan>& plan) {
     ManifestWriter writer;
     for (const BlockPlan& block : plan)
         for (int index : block.records) {
             const SourceEntry& e = entries[index];
+            const FilePiece* piece = piece_of(block, index);
             if (e.is_dir) writer.add_dir(e.name);
-            else writer.add_file(e.name, uint32_t(e.size));
+            else if (!piece || piece->offset == 0) writer.add_file(e.name, uint32_t(e.size));
         }
     return writer.finish();
 }
@@ -140,8 +158,10 @@ void pack_installer(const PackOptions& options) {
     const uint64_t budget = memory_budget();
     const std::vector<char> store =
         options.stored ? find_unshrinkable_files(entries, threads, budget) : std::vector<char>();
-    const std::vector<BlockPlan> plan =
-        plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums, manifest_wanted));
+    // Files larger than a block are cut into pieces only for an image that reads them (the same revision of the
+    // mark as the manifest).
+    const std::vector<BlockPlan> plan = plan_blocks(entries, store, options.block_size,
+                                                    pack_max_blocks(options.checksums, manifest_wanted), manifest_wanted);
     const std::vector<uint8_t> manifest = manifest_wanted ? build_manifest(entries, plan) : std::vector<uint8_t>();
 
     file.append(stub);
