@@ -134,8 +134,8 @@ TEST(Stored, PackLinesSayStoredForStoredBlocks) {
         " bytes, LZMA dictionary 131072\n"
         "block 2: 1 directories, 1 files, 100033 bytes -> 100042 bytes, stored\n"
         "wrote " + out + ": " + std::to_string(read_file(out).size()) + " bytes, 3 blocks, 188970 bytes unpacked, flags 192\n"
-        "installing needs about 0.2 MiB of memory (0.1 MiB of payload read whole, and up to 0.1 MiB of blocks "
-        "decoded at once within the installer's 128 MiB budget)\n";
+        "installing needs about 3.1 MiB of memory (up to 0.1 MiB of blocks decoded at once and 3.0 MiB of the "
+        "installer read at a time, within the installer's 128 MiB budget)\n";
     EXPECT_EQ(run.out, expected);
 }
 

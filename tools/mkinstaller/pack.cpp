@@ -130,9 +130,9 @@ double mib_up(uint64_t bytes) { return double((bytes * 10 + (1u << 20) - 1) >> 2
 // What an old terminal needs to install the result, so that a vendor can choose a smaller --block-size.
 void print_install_memory(const std::vector<BlockFootprint>& blocks) {
     const InstallMemory m = install_memory(blocks);
-    printf("installing needs about %.1f MiB of memory (%.1f MiB of payload read whole, and up to %.1f MiB of "
-           "blocks decoded at once within the installer's %llu MiB budget)\n",
-           mib_up(m.payload + m.decoded), mib_up(m.payload), mib_up(m.decoded),
+    printf("installing needs about %.1f MiB of memory (up to %.1f MiB of blocks decoded at once and %.1f MiB of "
+           "the installer read at a time, within the installer's %llu MiB budget)\n",
+           mib_up(m.windows + m.decoded), mib_up(m.decoded), mib_up(m.windows),
            (unsigned long long)(PIPELINE_BUDGET_CAP >> 20));
 }
 
