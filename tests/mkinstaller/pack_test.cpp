@@ -12,6 +12,7 @@
 #include "payload/payload.h"
 #include "payload/reader_mark.h"
 #include "support/test_support.h"
+#include "pack.h"
 #include "tree_fixture.h"
 
 namespace fs = std::filesystem;
@@ -350,4 +351,20 @@ TEST(Pack, TheMostBlocksStillFitBeforeTheTrailer) {
         EXPECT_LT(c.tail, 1024u);
         EXPECT_EQ(run_cli({"verify", p.out()}).status, MKI_OK);
     }
+}
+
+TEST(Pack, TheDefaultSplitGivesFourBlocksOnceTheProductIsLargeEnough) {
+    const uint64_t MiB = 1 << 20;
+    const struct {
+        uint64_t product, block;
+    } cases[] = {
+        {0, 4 * MiB},                  // small products: one block of at most 4 MiB, a few for 16 MiB
+        {16 * MiB, 4 * MiB},
+        {16 * MiB + 1, 5 * MiB},       // a quarter rounded up to a MiB
+        {65000000, 16 * MiB},          // 62 MiB in four blocks of 16 MiB
+        {164000000, 40 * MiB},
+        {252 * MiB, 63 * MiB},
+        {1000 * MiB, 63 * MiB},        // larger products: blocks of 63 MiB, two side by side in 128 MiB
+    };
+    for (const auto& c : cases) EXPECT_EQ(default_block_size(c.product), c.block) << c.product;
 }

@@ -144,6 +144,12 @@ uint64_t memory_budget() {
 
 }  // namespace
 
+uint64_t default_block_size(uint64_t product_bytes) {
+    const uint64_t MiB = 1 << 20;
+    const uint64_t quarter = (product_bytes + 4 * MiB - 1) / (4 * MiB) * MiB;
+    return quarter < DEFAULT_BLOCK_MIN ? DEFAULT_BLOCK_MIN : quarter > DEFAULT_BLOCK_MAX ? DEFAULT_BLOCK_MAX : quarter;
+}
+
 void pack_installer(const PackOptions& options) {
     // The output first: a wrong OUT fails at once, not after minutes of compression.
     check_output(options.out, options.source);
@@ -160,7 +166,10 @@ void pack_installer(const PackOptions& options) {
         options.stored ? find_unshrinkable_files(entries, threads, budget) : std::vector<char>();
     // Files larger than a block are cut into pieces only for an image that reads them (the same revision of the
     // mark as the manifest).
-    const std::vector<BlockPlan> plan = plan_blocks(entries, store, options.block_size,
+    uint64_t product_bytes = 0;
+    for (const SourceEntry& e : entries) product_bytes += e.is_dir ? 0 : e.size;
+    const uint64_t block_size = options.block_size ? options.block_size : default_block_size(product_bytes);
+    const std::vector<BlockPlan> plan = plan_blocks(entries, store, block_size,
                                                     pack_max_blocks(options.checksums, manifest_wanted), manifest_wanted);
     const std::vector<uint8_t> manifest = manifest_wanted ? build_manifest(entries, plan) : std::vector<uint8_t>();
 
