@@ -131,3 +131,16 @@ TEST(PayloadContainer, MissingFileIsRefused) {
     int flags;
     EXPECT_EQ(read_payload_file((dir / "absent.exe").c_str(), &count, &total, &flags), nullptr);
 }
+
+TEST(PayloadContainer, TheInstallerIsHeldAgainstWritersUntilItsBlocksAreReleased) {
+    ScratchDir dir;
+    const std::string path = dir / "setup.exe";
+    {
+        Loaded l;
+        ASSERT_TRUE(load(dir, small_installer(PAYLOAD_FLAG_CHECKSUMS), &l));
+        // On Windows nothing may change the blocks between their checksum check and their use.
+        EXPECT_EQ(may_open_for_writing(path), !SYSTEM_HOLDS_FILES_AGAINST_WRITERS);
+        EXPECT_EQ(block_bytes(l.blocks[1]), std::vector<uint8_t>(50, 2));
+    }
+    EXPECT_TRUE(may_open_for_writing(path));
+}

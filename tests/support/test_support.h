@@ -45,6 +45,11 @@ public:
 private:
     void* saved_ = nullptr;  // the affinity to give back
 };
+// Whether the file at path (ASCII) could be opened for writing now, as another program would try it. Windows
+// refuses while a program holds it shared for reading only; Linux never does.
+bool may_open_for_writing(const std::string& path);
+extern const bool SYSTEM_HOLDS_FILES_AGAINST_WRITERS;
+
 // Every entry below dir, relative, sorted, directories with a trailing '/'.
 std::vector<std::string> list_tree(const std::string& dir);
 
