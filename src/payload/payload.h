@@ -13,8 +13,8 @@ struct PayloadFile;  // an installer open for reading, which its blocks are read
 struct PayloadBlock {
     unsigned char* data;
     int32_t size;
-    PayloadFile* file;  // with data null: the installer the block is read from, shared by all its blocks
-    int32_t offset;     // with data null: the block's file offset
+    PayloadFile* file = nullptr;  // with data null: the installer the block is read from, shared by all its blocks
+    int32_t offset = 0;           // with data null: the block's file offset
 };
 
 // Copies size bytes of the block, from its byte at (0 is its header's first byte), into out: from data, or read
