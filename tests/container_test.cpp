@@ -48,8 +48,11 @@ TEST(PayloadContainer, ReadsBlocksTotalAndFlags) {
     EXPECT_EQ(l.flags, 0xA5);
     EXPECT_EQ(l.blocks[0]->size, 30);
     EXPECT_EQ(l.blocks[1]->size, 50);
-    EXPECT_EQ(std::vector<uint8_t>(l.blocks[0]->data, l.blocks[0]->data + 30), std::vector<uint8_t>(30, 1));
-    EXPECT_EQ(std::vector<uint8_t>(l.blocks[1]->data, l.blocks[1]->data + 50), std::vector<uint8_t>(50, 2));
+    // Not loaded: each block is read from the installer when it is used.
+    EXPECT_EQ(l.blocks[0]->data, nullptr);
+    EXPECT_EQ(l.blocks[1]->data, nullptr);
+    EXPECT_EQ(block_bytes(l.blocks[0]), std::vector<uint8_t>(30, 1));
+    EXPECT_EQ(block_bytes(l.blocks[1]), std::vector<uint8_t>(50, 2));
 }
 
 TEST(PayloadContainer, ReadsTheShippedLayout) {
@@ -67,8 +70,8 @@ TEST(PayloadContainer, ReadsTheShippedLayout) {
     EXPECT_EQ(l.blocks[1]->size, 34608852);
     EXPECT_EQ(l.total, 163917630u);
     EXPECT_EQ(l.flags, 0);
-    EXPECT_EQ(0, memcmp(l.blocks[0]->data, file.data() + 892928, 3325755));
-    EXPECT_EQ(0, memcmp(l.blocks[1]->data, file.data() + 892928 + 3325755, 34608852));
+    EXPECT_EQ(0, memcmp(block_bytes(l.blocks[0]).data(), file.data() + 892928, 3325755));
+    EXPECT_EQ(0, memcmp(block_bytes(l.blocks[1]).data(), file.data() + 892928 + 3325755, 34608852));
 }
 
 TEST(PayloadContainer, TrailerAndDirectoryBounds) {
@@ -127,4 +130,17 @@ TEST(PayloadContainer, MissingFileIsRefused) {
     uint32_t total;
     int flags;
     EXPECT_EQ(read_payload_file((dir / "absent.exe").c_str(), &count, &total, &flags), nullptr);
+}
+
+TEST(PayloadContainer, TheInstallerIsHeldAgainstWritersUntilItsBlocksAreReleased) {
+    ScratchDir dir;
+    const std::string path = dir / "setup.exe";
+    {
+        Loaded l;
+        ASSERT_TRUE(load(dir, small_installer(PAYLOAD_FLAG_CHECKSUMS), &l));
+        // On Windows nothing may change the blocks between their checksum check and their use.
+        EXPECT_EQ(may_open_for_writing(path), !SYSTEM_HOLDS_FILES_AGAINST_WRITERS);
+        EXPECT_EQ(block_bytes(l.blocks[1]), std::vector<uint8_t>(50, 2));
+    }
+    EXPECT_TRUE(may_open_for_writing(path));
 }

@@ -41,8 +41,11 @@ public:
         PayloadBlock** blocks = read_payload_file(installer_.c_str(), &count, &total, &flags);
         if (!blocks) return REFUSED;
         testing::internal::CaptureStdout();
-        const int status = install_payload(install_dir_.c_str(), blocks, count, total, (flags & PAYLOAD_FLAG_CHECKSUMS) != 0, nullptr);
+        ExtractFailure failure{};
+        const int status = install_payload(install_dir_.c_str(), blocks, count, total, (flags & PAYLOAD_FLAG_CHECKSUMS) != 0,
+                                           nullptr, &failure);
         testing::internal::GetCapturedStdout();
+        last_walk_ = failure.what == EXTRACT_FAILED_RECORD ? failure.walk : -1;
         free_payload(blocks, count);
         return status == EXTRACT_OK ? INSTALLED : FAILED;
     }
@@ -56,8 +59,11 @@ public:
     }
 
     const std::string& install_dir() const { return install_dir_; }
+    // The walk's result when the last run failed on a record; -1 otherwise.
+    int last_walk() const { return last_walk_; }
 
 private:
+    int last_walk_ = -1;
     static std::string sep() { return std::string(1, native_separator()); }
     ScratchDir scratch_;
     std::string installer_;
@@ -318,5 +324,92 @@ TEST(MalformedInstaller, HostileRecordStreams) {
             build_installer(bytes_of("MZ"), {encode(c.stream)}, uint32_t(c.stream.size()), PAYLOAD_FLAG_CHECKSUMS);
         EXPECT_STREQ(result_name(bench.run(file)), result_name(c.result)) << c.what;
         EXPECT_EQ(bench.outside(), "") << c.what;
+    }
+}
+
+namespace {
+
+// A file of 300 bytes spanning three blocks as pieces of 100 bytes, "\d\big.bin", each block repeating "\d";
+// block 0 also holds app.exe before it, block 2 end.txt after it.
+struct SpanningCase {
+    const char* what;
+    // Applied to the three blocks' streams before they are encoded: (block, writer) for each block's records.
+    std::function<void(int, RecordStreamWriter&, const std::vector<uint8_t>&)> pieces;
+    int result;
+    int walk;  // the walk's result when the installation failed on a record
+};
+
+void normal_piece(int block, RecordStreamWriter& w, const std::vector<uint8_t>& big) {
+    w.add_piece("\\d\\big.bin", 300, uint32_t(100 * block), big.data() + 100 * block, 100);
+}
+
+std::vector<uint8_t> spanning_installer(const SpanningCase& c, const std::vector<uint8_t>& big) {
+    std::vector<std::vector<uint8_t>> blocks;
+    uint32_t total = 0;
+    for (int block = 0; block < 3; ++block) {
+        RecordStreamWriter w;
+        if (block == 0) w.add_file("\\app.exe", bytes_of("MZ cashier"));
+        w.add_dir("\\d");
+        c.pieces(block, w, big);
+        if (block == 2) w.add_file("\\end.txt", bytes_of("end"));
+        const std::vector<uint8_t> stream = w.finish();
+        total += uint32_t(stream.size());
+        blocks.push_back(encode(stream));
+    }
+    return build_installer(bytes_of("MZ"), blocks, total, PAYLOAD_FLAG_CHECKSUMS);
+}
+
+}  // namespace
+
+TEST(MalformedInstaller, FileSpanningBlocks) {
+    const std::vector<uint8_t> big = random_bytes(300, 77);
+    auto piece = [](int at_block, uint32_t whole, uint32_t offset, uint32_t length, const char* name = "\\d\\big.bin") {
+        return [=](int block, RecordStreamWriter& w, const std::vector<uint8_t>& data) {
+            if (block != at_block) return normal_piece(block, w, data);
+            w.add_piece(name, whole, offset, data.data() + 100 * block, length);
+        };
+    };
+    const SpanningCase cases[] = {
+        {"three pieces in order", normal_piece, INSTALLED, 0},
+        {"the middle piece one byte late", piece(1, 300, 101, 100), FAILED, WALK_BAD_PIECE},
+        {"the middle piece one byte early", piece(1, 300, 99, 100), FAILED, WALK_BAD_PIECE},
+        {"the middle piece under another name", piece(1, 300, 100, 100, "\\d\\other.bin"), FAILED, WALK_BAD_PIECE},
+        {"the middle piece with another size", piece(1, 301, 100, 100), FAILED, WALK_BAD_PIECE},
+        {"the last piece past the file's size", piece(2, 300, 200, 101), FAILED, WALK_BAD_PIECE},
+        {"the first piece at offset 100", piece(0, 300, 100, 100), FAILED, WALK_BAD_PIECE},
+        {"the last piece short: the payload ends first", piece(2, 300, 200, 99), FAILED, WALK_UNFINISHED},
+        {"the middle piece missing: a gap",
+         [](int block, RecordStreamWriter& w, const std::vector<uint8_t>& data) {
+             if (block != 1) normal_piece(block, w, data);
+         },
+         FAILED, WALK_BAD_PIECE},
+        {"a file between two pieces",
+         [](int block, RecordStreamWriter& w, const std::vector<uint8_t>& data) {
+             if (block == 1) w.add_file("\\d\\between.txt", bytes_of("x"));
+             normal_piece(block, w, data);
+         },
+         FAILED, WALK_UNFINISHED},
+        {"the last piece empty: the file stays short",
+         [](int block, RecordStreamWriter& w, const std::vector<uint8_t>& data) {
+             if (block == 2) w.add_piece("\\d\\big.bin", 300, 200, data.data() + 200, 0);
+             else normal_piece(block, w, data);
+         },
+         FAILED, WALK_UNFINISHED},
+    };
+    Bench bench;
+    for (const SpanningCase& c : cases) {
+        EXPECT_STREQ(result_name(bench.run(spanning_installer(c, big))), result_name(c.result)) << c.what;
+        EXPECT_EQ(bench.outside(), "") << c.what;
+        const std::string d = bench.install_dir() + "d" + std::string(1, native_separator());
+        // The file appears whole or not at all; its temporary never stays.
+        EXPECT_FALSE(file_exists(d + TEMPORARY_NAME)) << c.what;
+        if (c.result == INSTALLED) {
+            EXPECT_EQ(read_file(d + "big.bin"), big) << c.what;
+            EXPECT_EQ(read_file(bench.install_dir() + "end.txt"), bytes_of("end")) << c.what;
+        } else {
+            EXPECT_FALSE(file_exists(d + "big.bin")) << c.what;
+            EXPECT_FALSE(file_exists(bench.install_dir() + "end.txt")) << c.what;
+            EXPECT_EQ(bench.last_walk(), c.walk) << c.what;
+        }
     }
 }

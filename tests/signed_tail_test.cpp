@@ -92,7 +92,7 @@ TEST(SignedInstaller, TrailerIsFoundBeforeTheTableAfterUpToSevenZeros) {
             EXPECT_EQ(l.count, 2);
             EXPECT_EQ(l.total, 777u);
             EXPECT_EQ(l.flags, flags);
-            EXPECT_EQ(std::vector<uint8_t>(l.blocks[1]->data, l.blocks[1]->data + l.blocks[1]->size),
+            EXPECT_EQ(block_bytes(l.blocks[1]),
                       std::vector<uint8_t>(50, 2));
         }
     }
@@ -183,7 +183,7 @@ TEST(SignatureRemoved, ZeroPaddingAtTheEndOfAnImageWithoutCertificatesReadsAsUns
             EXPECT_EQ(l.count, 2) << c.what;
             EXPECT_EQ(l.total, 777u) << c.what;
             EXPECT_EQ(l.flags, flags) << c.what;
-            EXPECT_EQ(std::vector<uint8_t>(l.blocks[0]->data, l.blocks[0]->data + l.blocks[0]->size),
+            EXPECT_EQ(block_bytes(l.blocks[0]),
                       std::vector<uint8_t>(30, 1)) << c.what;
         }
     }

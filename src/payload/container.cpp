@@ -2,11 +2,20 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "payload/decode.h"
 #include "payload/manifest.h"
 #include "payload/payload.h"
 #include "payload/tail.h"
 #include "platform/file.h"
 #include "platform/os.h"
+#include "platform/thread.h"
+
+// The installer the blocks of read_payload are read from: one stream, positioned and read by one thread at a time.
+struct PayloadFile {
+    FILE* stream;
+    OsMonitor* turn;
+    bool owned;  // opened by read_payload_file, closed by free_payload
+};
 
 namespace {
 
@@ -67,28 +76,153 @@ unsigned char* read_bytes(FILE* file, int32_t size) {
 
 void free_payload(PayloadBlock** blocks, int32_t count) {
     if (!blocks) return;
+    PayloadFile* file = count > 0 && blocks[0] ? blocks[0]->file : nullptr;
     for (int32_t i = 0; i < count; ++i) {
         if (!blocks[i]) continue;
         free(blocks[i]->data);
         free(blocks[i]);
     }
     free(blocks);
+    if (file) {
+        if (file->owned) fclose(file->stream);
+        os_monitor_free(file->turn);
+        free(file);
+    }
 }
 
-int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** out, int32_t* bad_block) {
-    const int32_t n = tail->count;
-    *out = nullptr;
-    *bad_block = -1;
-    // Blocks that would run past the payload's end are refused before anything is allocated for them,
-    // so a hostile directory cannot make the reader take more memory than the file holds.
+bool read_block_bytes(const PayloadBlock* block, int32_t at, unsigned char* out, int32_t size) {
+    if (at < 0 || size < 0 || int64_t(at) + size > block->size) return false;
+    if (block->data) {
+        memcpy(out, block->data + at, size_t(size));
+        return true;
+    }
+    if (!block->file) return false;
+    os_monitor_enter(block->file->turn);
+    const bool ok = fseek(block->file->stream, long(block->offset) + at, SEEK_SET) == 0 &&
+                    fill_bytes(block->file->stream, out, size);
+    os_monitor_leave(block->file->turn);
+    return ok;
+}
+
+namespace {
+
+// Refuses blocks that would run past the payload's end before anything is allocated for them, so that a hostile
+// directory cannot make the reader take more memory than the file holds. READ_OK, or the size's reason and block.
+int check_block_sizes(const PayloadTail* tail, int32_t* bad_block) {
     int64_t end = tail->first_block;
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; i < tail->count; ++i) {
         end += tail_block_size(tail, i);
         if (tail_block_size(tail, i) < 0 || end > tail->end) {
             *bad_block = i;
             return READ_BLOCK_SIZE_OUT_OF_RANGE;
         }
     }
+    return READ_OK;
+}
+
+// The tail's blocks as they lie in file, none loaded (caller releases with free_payload, which also releases the
+// file). READ_OK, or why not with nothing left allocated (the stream is not closed).
+int locate_blocks(FILE* stream, bool owned, const PayloadTail* tail, PayloadBlock*** out, int32_t* bad_block) {
+    *out = nullptr;
+    *bad_block = -1;
+    const int sizes = check_block_sizes(tail, bad_block);
+    if (sizes != READ_OK) return sizes;
+    const int32_t n = tail->count;
+    auto* file = static_cast<PayloadFile*>(malloc(sizeof(PayloadFile)));
+    OsMonitor* turn = file ? os_monitor_new() : nullptr;
+    PayloadBlock** blocks = turn ? static_cast<PayloadBlock**>(calloc(size_t(n), sizeof(PayloadBlock*))) : nullptr;
+    if (!blocks) {
+        if (turn) os_monitor_free(turn);
+        free(file);
+        return READ_OUT_OF_MEMORY;
+    }
+    *file = PayloadFile{stream, turn, false};
+    int32_t offset = tail->first_block;
+    for (int32_t i = 0; i < n; ++i) {
+        blocks[i] = static_cast<PayloadBlock*>(malloc(sizeof(PayloadBlock)));
+        if (!blocks[i]) {
+            free_payload(blocks, i);  // releases file too, stream left open
+            return READ_OUT_OF_MEMORY;
+        }
+        *blocks[i] = PayloadBlock{nullptr, tail_block_size(tail, i), file, offset};
+        offset += tail_block_size(tail, i);
+    }
+    file->owned = owned;
+    *out = blocks;
+    return READ_OK;
+}
+
+// The first block, read from the file in steps, that cannot be read whole (*result READ_BLOCK_SHORT) or whose CRC-32
+// differs from the table (READ_CHECKSUM_MISMATCH); -1 with READ_OK when every block matches.
+int32_t first_bad_checksum_read(const PayloadTail* tail, PayloadBlock* const* blocks, int* result) {
+    *result = READ_OK;
+    unsigned char* buffer = static_cast<unsigned char*>(malloc(DECODE_STEP));
+    if (!buffer) {
+        *result = READ_OUT_OF_MEMORY;
+        return -1;
+    }
+    int32_t bad = -1;
+    for (int32_t i = 0; i < tail->count && bad < 0; ++i) {
+        uint32_t crc = block_checksum_start();
+        for (int32_t at = 0; at < blocks[i]->size;) {
+            const int32_t step = blocks[i]->size - at < int32_t(DECODE_STEP) ? blocks[i]->size - at : int32_t(DECODE_STEP);
+            if (!read_block_bytes(blocks[i], at, buffer, step)) {
+                *result = READ_BLOCK_SHORT;
+                bad = i;
+                break;
+            }
+            crc = block_checksum_add(crc, buffer, step);
+            at += step;
+        }
+        if (bad < 0 && crc != tail_checksum(tail, i)) {
+            *result = READ_CHECKSUM_MISMATCH;
+            bad = i;
+        }
+    }
+    free(buffer);
+    return bad;
+}
+
+// The installer's reader over an open stream: tail, manifest, the blocks where they lie, the checksums read once.
+ReadStatus open_payload_in_place(FILE* stream, bool owned, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest) {
+    *blocks = nullptr;
+    Manifest read{};
+    if (manifest) *manifest = read;
+    const int found = find_payload_tail(stream, tail);
+    if (found != READ_OK) return status(found);
+    const int listed = read_manifest(stream, tail, &read);
+    if (listed != READ_OK) return status(listed);
+    int32_t bad = -1;
+    const int located = locate_blocks(stream, owned, tail, blocks, &bad);
+    if (located != READ_OK) {
+        free_manifest(&read);
+        return status(located, bad);
+    }
+    if (tail_has_checksums(tail)) {
+        int result = READ_OK;
+        bad = first_bad_checksum_read(tail, *blocks, &result);
+        if (result != READ_OK) {
+            // Not the caller's to close on failure: a stream that read_payload_file opened stays open here.
+            (*blocks)[0]->file->owned = false;
+            free_payload(*blocks, tail->count);
+            *blocks = nullptr;
+            free_manifest(&read);
+            return status(result, bad);
+        }
+    }
+    if (manifest) *manifest = read;
+    else free_manifest(&read);
+    return status(READ_OK);
+}
+
+}  // namespace
+
+int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** out, int32_t* bad_block) {
+    const int32_t n = tail->count;
+    *out = nullptr;
+    *bad_block = -1;
+    const int sizes = check_block_sizes(tail, bad_block);
+    if (sizes != READ_OK) return sizes;
     PayloadBlock** blocks = static_cast<PayloadBlock**>(calloc(size_t(n), sizeof(PayloadBlock*)));
     if (!blocks) return READ_OUT_OF_MEMORY;
     if (fseek(file, tail->first_block, SEEK_SET) != 0) {
@@ -108,8 +242,7 @@ int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** out, int32_
             *bad_block = i;
             return result;
         }
-        block->data = data;
-        block->size = tail_block_size(tail, i);
+        *block = PayloadBlock{data, tail_block_size(tail, i), nullptr, 0};
         blocks[i] = block;
     }
     *out = blocks;
@@ -145,11 +278,13 @@ ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, M
     return status(READ_OK);
 }
 
-PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags, ReadStatus* why,
-                                   Manifest* manifest) {
+namespace {
+
+PayloadBlock** read_payload_open(FILE* file, bool owned, int32_t* count, uint32_t* total_unpacked, int* flags,
+                                 ReadStatus* why, Manifest* manifest) {
     PayloadTail tail;
     PayloadBlock** blocks = nullptr;
-    const ReadStatus found = open_payload(file, &tail, &blocks, manifest);
+    const ReadStatus found = open_payload_in_place(file, owned, &tail, &blocks, manifest);
     if (why) *why = found;
     if (found.result != READ_OK) return nullptr;
     *count = tail.count;
@@ -159,15 +294,23 @@ PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_u
     return blocks;
 }
 
+}  // namespace
+
+PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags, ReadStatus* why,
+                                   Manifest* manifest) {
+    return read_payload_open(file, false, count, total_unpacked, flags, why, manifest);
+}
+
 PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags,
                                  ReadStatus* why, Manifest* manifest) {
-    FILE* file = os_open_file(path);
+    // Held against writers from here, before the checksums are read, to the last block's use.
+    FILE* file = os_open_file_held(path);
     if (!file) {
         if (why) *why = status(READ_CANNOT_OPEN);
         return nullptr;
     }
-    PayloadBlock** blocks = read_payload_stream(file, count, total_unpacked, flags, why, manifest);
-    fclose(file);
+    PayloadBlock** blocks = read_payload_open(file, true, count, total_unpacked, flags, why, manifest);
+    if (!blocks) fclose(file);
     return blocks;
 }
 

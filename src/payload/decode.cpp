@@ -32,27 +32,60 @@ bool copy_stored(const unsigned char* block, int32_t size, unsigned char* out, u
     return true;
 }
 
+// Where the decoder takes its input: the block in memory, or a window of it read from the installer, refilled so
+// that each step sees the same bytes as it would in memory.
+class BlockInput {
+public:
+    BlockInput(const PayloadBlock* block, unsigned char* window) : block_(block), window_(window) {}
+
+    // At least want bytes from the block's byte at (fewer only at the block's end); null when they cannot be read.
+    const unsigned char* at(uint32_t at, uint32_t want) {
+        if (block_->data) return block_->data + at;
+        if (at < start_ || at + want > start_ + length_) {
+            // What the last step left unconsumed moves to the front; the rest is read after it.
+            const uint32_t kept = at >= start_ && at < start_ + length_ ? start_ + length_ - at : 0;
+            if (kept) memmove(window_, window_ + (at - start_), kept);
+            if (!read_block_bytes(block_, int32_t(at + kept), window_ + kept, int32_t(want - kept))) return nullptr;
+            start_ = at;
+            length_ = want;
+        }
+        return window_ + (at - start_);
+    }
+
+private:
+    const PayloadBlock* block_;
+    unsigned char* window_;
+    uint32_t start_ = 0, length_ = 0;
+};
+
 // The block's own buffer is the decoder's dictionary: everything decoded so far is in it, so the decoder
 // needs no window of its own and nothing is copied. A distance beyond what has been decoded is a data error.
-bool decode_lzma(const unsigned char* block, int32_t size, unsigned char* out, uint32_t unpacked,
-                 const ProgressSink* progress, const DecodeWatch* watch) {
+bool decode_lzma(const PayloadBlock* block, const unsigned char* header, unsigned char* out, unsigned char* in,
+                 uint32_t unpacked, const ProgressSink* progress, const DecodeWatch* watch) {
     CLzmaDec state;
     LzmaDec_Construct(&state);
-    if (LzmaDec_AllocateProbs(&state, block + BLOCK_PROPS_OFFSET, BLOCK_PROPS_SIZE, &g_decoder_alloc) != SZ_OK)
+    if (LzmaDec_AllocateProbs(&state, header + BLOCK_PROPS_OFFSET, BLOCK_PROPS_SIZE, &g_decoder_alloc) != SZ_OK)
         return false;
     state.dic = out;
     state.dicBufSize = unpacked;
     LzmaDec_Init(&state);
 
+    BlockInput input(block, in);
+    const uint32_t size = uint32_t(block->size);
     uint32_t in_pos = BLOCK_HEADER_SIZE;
     bool ok = true;
     while (state.dicPos < unpacked) {
         const SizeT before = state.dicPos;
         const SizeT limit = before + smaller(DECODE_STEP, unpacked - uint32_t(before));
-        SizeT in_avail = smaller(DECODE_STEP, uint32_t(size) - in_pos);
+        SizeT in_avail = smaller(DECODE_STEP, size - in_pos);
+        const unsigned char* bytes = input.at(in_pos, uint32_t(in_avail));
+        if (!bytes) {
+            ok = false;
+            break;
+        }
         const ELzmaFinishMode mode = limit == unpacked ? LZMA_FINISH_END : LZMA_FINISH_ANY;
         ELzmaStatus status;
-        const SRes res = LzmaDec_DecodeToDic(&state, limit, block + in_pos, &in_avail, mode, &status);
+        const SRes res = LzmaDec_DecodeToDic(&state, limit, bytes, &in_avail, mode, &status);
         const SizeT wrote = state.dicPos - before;
         in_pos += uint32_t(in_avail);
         progress_advance(progress, int32_t(2 * wrote));
@@ -76,13 +109,15 @@ bool decode_lzma(const unsigned char* block, int32_t size, unsigned char* out, u
 
 }  // namespace
 
-bool decode_block_into(const unsigned char* block, int32_t size, unsigned char* out, const ProgressSink* progress,
+bool decode_block_into(const PayloadBlock* block, unsigned char* out, unsigned char* in, const ProgressSink* progress,
                        const DecodeWatch* watch) {
-    if (!block || size < BLOCK_HEADER_SIZE) return false;
-    const uint32_t unpacked = block_unpacked_size(block);
+    unsigned char header[BLOCK_HEADER_SIZE];
+    if (!block || block->size < BLOCK_HEADER_SIZE || !read_block_bytes(block, 0, header, BLOCK_HEADER_SIZE)) return false;
+    const uint32_t unpacked = block_unpacked_size(header);
     if (unpacked > uint32_t(INT32_MAX)) return false;
-    return block_properties(block) == BLOCK_PROPS_STORED ? copy_stored(block, size, out, unpacked, progress, watch)
-                                                         : decode_lzma(block, size, out, unpacked, progress, watch);
+    if (block_properties(header) != BLOCK_PROPS_STORED) return decode_lzma(block, header, out, in, unpacked, progress, watch);
+    // Only a block in memory is copied here; the pipeline extracts a stored block from where it lies.
+    return block->data && copy_stored(block->data, block->size, out, unpacked, progress, watch);
 }
 
 unsigned char* decode_block(const unsigned char* block, int32_t size, const ProgressSink* progress) {
@@ -91,7 +126,8 @@ unsigned char* decode_block(const unsigned char* block, int32_t size, const Prog
     if (unpacked > uint32_t(INT32_MAX)) return nullptr;
 
     unsigned char* out = alloc_block_buffer(unpacked);
-    if (out && !decode_block_into(block, size, out, progress, nullptr)) {
+    const PayloadBlock in_memory{const_cast<unsigned char*>(block), size, nullptr, 0};
+    if (out && !decode_block_into(&in_memory, out, nullptr, progress, nullptr)) {
         free(out);
         return nullptr;
     }

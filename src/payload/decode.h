@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "payload/format.h"
+#include "payload/payload.h"
 #include "payload/progress.h"
 
 // Output and input of one decoder step, so progress shows at least once per MiB.
@@ -25,7 +26,11 @@ struct DecodeWatch {
     bool (*step)(void* context, uint32_t ready);
 };
 
-// decode_block into out, the caller's buffer of U bytes, with watch (may be null) called after each step.
-// True when the block decoded; on false what out holds is not the block.
-bool decode_block_into(const unsigned char* block, int32_t size, unsigned char* out, const ProgressSink* progress,
+// decode_block into out, the caller's buffer of U bytes, with watch (may be null) called after each step, for a
+// block in memory or where it lies in the installer (payload.h): then its bytes are read in steps of at most
+// DECODE_STEP into in, the caller's buffer of DECODE_STEP bytes (unused, and may be null, for a block in memory),
+// and the same bytes go into each step either way, so a block decodes to the same steps wherever it lies.
+// True when the block decoded; on false what out holds is not the block, but the bytes a watch was last told were
+// ready are final. False also when the block's bytes cannot be read.
+bool decode_block_into(const PayloadBlock* block, unsigned char* out, unsigned char* in, const ProgressSink* progress,
                        const DecodeWatch* watch);

@@ -41,46 +41,64 @@ bool temporary_beside(const char* path, char* out) {
     return true;
 }
 
-// Creates or truncates the file and writes length bytes to the disk; on failure *error is the failed call's.
-bool write_whole(const char* path, const unsigned char* data, int32_t length, bool flush, int* error) {
+// Opens the file's temporary (or the file itself, when its name is the temporary's) for its first bytes.
+bool begin_file(WrittenFile* w, const char* path, int* error) {
+    snprintf(w->path, sizeof w->path, "%s", path);
+    w->in_place = !temporary_beside(path, w->temporary);
+    // The old file's bytes are at stake only when there is one: then the new ones reach the disk before the
+    // replace, so that even a power cut leaves one or the other whole. A new file goes without the flush, which
+    // costs a disk round trip for every file (a kill leaves the system's cache, and so the file, whole).
+    uint64_t old_size = 0;
+    w->replaces = !w->in_place && os_entry_kind(path, &old_size) != ENTRY_NONE;
     // A file that a scanner holds for a moment is waited for there; one held for longer fails here.
-    FILE* file = os_create_file(path);
-    if (!file) {
-        *error = os_last_error();
-        return false;
-    }
-    bool ok = write_all(file, data, length) && (!flush || os_flush_file(file));
+    w->file = os_create_file(w->in_place ? w->path : w->temporary);
+    if (!w->file) *error = os_last_error();
+    return w->file != nullptr;
+}
+
+bool write_more(WrittenFile* w, const unsigned char* data, int32_t length, int* error) {
+    if (write_all(w->file, data, length)) return true;
+    *error = os_last_error();
+    return false;
+}
+
+// The temporary flushed to the disk when it replaces a file, closed and moved over the file's name in one step. The old file keeps its
+// name and bytes until then; on failure the temporary goes.
+bool finish_file(WrittenFile* w, int* error) {
+    bool ok = !w->replaces || os_flush_file(w->file);
     if (!ok) *error = os_last_error();
     // The tail of a file sits in the stream's buffer until the close: a full disk may only show there.
-    if (fclose(file) != 0 && ok) {
+    if (fclose(w->file) != 0 && ok) {
         *error = os_last_error();
         ok = false;
     }
+    w->file = nullptr;
+    if (ok && !w->in_place && !os_replace_file(w->temporary, w->path)) {
+        *error = os_last_error();
+        ok = false;
+    }
+    if (!ok && !w->in_place) os_remove_file(w->temporary);
     return ok;
+}
+
+void abandon_file(WrittenFile* w) {
+    if (!w->file) return;
+    fclose(w->file);
+    w->file = nullptr;
+    if (!w->in_place) os_remove_file(w->temporary);
 }
 
 }  // namespace
 
 int write_file(const char* path, const unsigned char* data, int32_t length, int* system_error) {
-    char temporary[NATIVE_PATH_CAP];
+    WrittenFile w{};
     int error = 0;
-    bool ok;
-    if (!temporary_beside(path, temporary)) {
-        ok = write_whole(path, data, length, false, &error);
-    } else {
-        // The old file's bytes are at stake only when there is one: then the new ones reach the disk before the
-        // replace, so that even a power cut leaves one or the other whole. A new file goes without the flush,
-        // which costs a disk round trip for every file (a kill leaves the system's cache, and so the file, whole).
-        uint64_t old_size = 0;
-        const bool replaces = os_entry_kind(path, &old_size) != ENTRY_NONE;
-        ok = write_whole(temporary, data, length, replaces, &error);
-        if (ok && !os_replace_file(temporary, path)) {
-            error = os_last_error();
-            ok = false;
-        }
-        // The old file keeps its name and bytes; the half-written or unplaced copy goes.
-        if (!ok) os_remove_file(temporary);
+    bool ok = begin_file(&w, path, &error);
+    if (ok && !write_more(&w, data, length, &error)) {
+        abandon_file(&w);
+        ok = false;
     }
+    if (ok) ok = finish_file(&w, &error);
     if (!ok && system_error) *system_error = error;
     // A truncated program file must not pass for an installed one.
     return ok ? EXTRACT_OK : EXTRACT_FAILED;
@@ -89,39 +107,74 @@ int write_file(const char* path, const unsigned char* data, int32_t length, int*
 namespace {
 
 // Fills the caller's failure report, when there is one: what failed, the path, the record's stored name.
-void report(ExtractFailure* failure, int what, const char* path, const Record* record) {
+void report(ExtractFailure* failure, int what, const char* path, const unsigned char* name, size_t length) {
     if (!failure) return;
     failure->what = what;
     snprintf(failure->path, sizeof failure->path, "%s", path ? path : "");
     size_t name_len = 0;
-    if (record && record->name) {
+    if (name) {
         // A name past the path limit is cut to the buffer: enough to tell which record it was.
-        name_len = record->name_len < sizeof failure->name ? record->name_len : sizeof failure->name - 1;
-        memcpy(failure->name, record->name, name_len);
+        name_len = length < sizeof failure->name ? length : sizeof failure->name - 1;
+        memcpy(failure->name, name, name_len);
     }
     failure->name[name_len] = '\0';
 }
 
-// The next record, waiting for the decoder while the bytes it needs are still to come. WALK_TRUNCATED when
-// they never come: the stream ends, or its decoding failed or stopped.
-int next_available_record(const StreamSource& source, RecordCursor* cursor, Record* record) {
+int record_failed(ExtractFailure* failure, int walk, const unsigned char* name, size_t name_len) {
+    report(failure, EXTRACT_FAILED_RECORD, nullptr, name, name_len);
+    if (failure) failure->walk = walk;
+    return EXTRACT_FAILED;
+}
+
+// The head of the record at pos, asking the source for as many bytes as the head turns out to need. WALK_TRUNCATED
+// also when the source's bytes end first (its decoding failed, or they cannot be read).
+int read_head(const StreamSource& source, int32_t pos, Record* record, int32_t* size) {
+    int32_t need = RECORD_TYPE_SIZE;
     for (;;) {
-        const int result = next_record(cursor, record);
-        if (result != WALK_TRUNCATED || !source.wait_for || cursor->length >= source.length) return result;
-        const int32_t ready = source.wait_for(source.context, cursor->length + 1);
-        if (ready <= cursor->length) return WALK_TRUNCATED;
-        cursor->length = ready;
+        const unsigned char* bytes = nullptr;
+        const int32_t got = source.view(source.context, pos, need, &bytes);
+        const int result = read_record_head(bytes, got, int64_t(source.length) - pos, record, size);
+        if (result != WALK_MORE) return result;
+        if (got < need) return WALK_TRUNCATED;
+        need = *size;
     }
+}
+
+// What one walk keeps: where it is, what it has reported, the stream it reads.
+struct Walk {
+    const StreamSource& source;
+    const ProgressSink* progress;
+    int32_t credited;  // a copied stream's bytes whose decoding share has been reported
+};
+
+// Copies length bytes of the stream from at into the file, a step at a time; WALK_RECORD, WALK_TRUNCATED when
+// the stream's bytes end first, or -1 when the file cannot be written (*error says why).
+int copy_data(Walk* walk, int32_t at, int32_t length, WrittenFile* w, int* error) {
+    while (length > 0) {
+        const int32_t want = length < int32_t(DECODE_STEP) ? length : int32_t(DECODE_STEP);
+        const unsigned char* bytes = nullptr;
+        const int32_t got = walk->source.view(walk->source.context, at, want, &bytes);
+        if (got < want) return WALK_TRUNCATED;
+        if (!write_more(w, bytes, want, error)) return -1;
+        at += want;
+        length -= want;
+        if (walk->source.copied) {
+            progress_advance(walk->progress, 2 * (at - walk->credited));
+            walk->credited = at;
+        }
+    }
+    return WALK_RECORD;
 }
 
 }  // namespace
 
 int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress,
-                 ExtractFailure* failure) {
+                 WrittenFile* spanning, ExtractFailure* failure) {
     char path[NATIVE_PATH_CAP];
     const size_t dir_len = strlen(install_dir);
     if (dir_len > PATH_LIMIT) {
-        report(failure, EXTRACT_FAILED_PATH, install_dir, nullptr);
+        abandon_file(spanning);
+        report(failure, EXTRACT_FAILED_PATH, install_dir, nullptr, 0);
         return EXTRACT_FAILED;
     }
     memcpy(path, install_dir, dir_len + 1);
@@ -136,45 +189,115 @@ int extract_from(const StreamSource& source, const char* install_dir, const Prog
     }
 
     printf("start dec\n");
-    RecordCursor cursor;
-    const int32_t first = source.wait_for && source.length > 0 ? source.wait_for(source.context, 1) : source.length;
-    start_records(&cursor, source.stream, first);
-    Record record;
+    Walk walk{source, progress, 0};
+    int32_t pos = 0;
     int32_t mark = 0;
+    Record record;
     int result;
-    while ((result = next_available_record(source, &cursor, &record)) == WALK_RECORD) {
-        if (dir_len + record.name_len > PATH_LIMIT ||
-            !os_join_payload_path(path, sizeof path, install_dir, record.name, record.name_len)) {
-            report(failure, EXTRACT_FAILED_PATH, install_dir, &record);
+    unsigned char name[PATH_LIMIT + 1];
+    for (;;) {
+        int32_t head = 0;
+        result = read_head(source, pos, &record, &head);
+        if (result != WALK_RECORD) break;
+        // The view the name lies in may move while the data is copied.
+        const size_t name_len = record.name_len;
+        memcpy(name, record.name, name_len < sizeof name ? name_len : sizeof name);
+        if (dir_len + name_len > PATH_LIMIT || !os_join_payload_path(path, sizeof path, install_dir, name, name_len)) {
+            abandon_file(spanning);
+            report(failure, EXTRACT_FAILED_PATH, install_dir, record.name, name_len);
             return EXTRACT_FAILED;
         }
         if (record.type == RECORD_DIR) {
             make_dir(path);
+            pos += head;
             continue;
         }
         int error = 0;
-        const int status = write_file(path, record.data, record.data_len, &error);
-        progress_advance(progress, cursor.pos - mark);
-        mark = cursor.pos;
-        if (status != EXTRACT_OK) {
-            report(failure, EXTRACT_FAILED_WRITE, path, &record);
+        WrittenFile single{};
+        WrittenFile* w = &single;
+        bool ok = true;
+        if (record.type == RECORD_PIECE) {
+            w = spanning;
+            const bool continues = spanning->file && name_len == spanning->name_len &&
+                                   memcmp(name, spanning->name, name_len) == 0 &&
+                                   record.whole_size == spanning->whole_size && record.piece_offset == spanning->written;
+            if (!continues && (spanning->file || record.piece_offset != 0)) {
+                abandon_file(spanning);
+                return record_failed(failure, WALK_BAD_PIECE, name, name_len);
+            }
+            if (!spanning->file) {
+                ok = begin_file(spanning, path, &error);
+                spanning->name_len = name_len;
+                memcpy(spanning->name, name, name_len);
+                spanning->whole_size = record.whole_size;
+                spanning->written = 0;
+            }
+        } else {
+            // A file spanning blocks takes no other file between its pieces.
+            if (spanning->file) {
+                abandon_file(spanning);
+                return record_failed(failure, WALK_UNFINISHED, spanning->name, spanning->name_len);
+            }
+            ok = begin_file(w, path, &error);
+        }
+        const int32_t data_len = record.data_len;
+        int copied = ok ? copy_data(&walk, pos + head, data_len, w, &error) : -1;
+        if (copied == WALK_TRUNCATED) {
+            abandon_file(w);
+            return record_failed(failure, WALK_TRUNCATED, nullptr, 0);
+        }
+        ok = copied == WALK_RECORD;
+        if (ok && w == spanning) spanning->written += uint32_t(data_len);
+        if (ok && (w != spanning || spanning->written == spanning->whole_size)) ok = finish_file(w, &error);
+        else if (!ok) abandon_file(w);
+        pos += head + data_len;
+        progress_advance(progress, pos - mark);
+        mark = pos;
+        if (!ok) {
+            report(failure, EXTRACT_FAILED_WRITE, path, name, name_len);
             if (failure) failure->system_error = error;
             return EXTRACT_FAILED;
         }
     }
     if (result != WALK_END) {
-        report(failure, EXTRACT_FAILED_RECORD, nullptr, result == WALK_UNSAFE_NAME ? &record : nullptr);
-        if (failure) failure->walk = result;
-        return EXTRACT_FAILED;
+        abandon_file(spanning);
+        return record_failed(failure, result, result == WALK_UNSAFE_NAME ? record.name : nullptr,
+                             result == WALK_UNSAFE_NAME ? record.name_len : 0);
     }
+    if (source.copied) progress_advance(progress, 2 * (source.length - walk.credited));
     if (record.type != RECORD_END) printf("invalid type %d\n", int(record.type));
     printf("extra end\n");
     return EXTRACT_OK;
 }
 
+int finish_spanning(WrittenFile* spanning, ExtractFailure* failure) {
+    if (!spanning->file) return EXTRACT_OK;
+    abandon_file(spanning);
+    return record_failed(failure, WALK_UNFINISHED, spanning->name, spanning->name_len);
+}
+
+namespace {
+
+struct MemoryStream {
+    const unsigned char* stream;
+    int32_t length;
+};
+
+int32_t view_memory(void* context, int32_t at, int32_t, const unsigned char** bytes) {
+    const auto* m = static_cast<const MemoryStream*>(context);
+    *bytes = m->stream + at;
+    return at < m->length ? m->length - at : 0;
+}
+
+}  // namespace
+
 int extract_records(const unsigned char* stream, int32_t length, const char* install_dir,
                     const ProgressSink* progress) {
-    return extract_from(StreamSource{stream, length, nullptr, nullptr}, install_dir, progress);
+    MemoryStream memory{stream, stream ? length : 0};
+    WrittenFile spanning{};
+    const int status = extract_from(StreamSource{memory.length, view_memory, &memory, false}, install_dir, progress,
+                                    &spanning);
+    return status == EXTRACT_OK ? finish_spanning(&spanning) : status;
 }
 
 const char* extract_failure_text(int what) {

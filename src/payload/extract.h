@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "payload/decode.h"
 #include "payload/payload.h"
 #include "payload/progress.h"
 #include "payload/records.h"
@@ -40,39 +41,72 @@ struct ExtractFailure {
 // A few words saying what an EXTRACT_FAILED_* value means, for messages.
 const char* extract_failure_text(int what);
 
-// Sets progress's maximum to 3 x total (clamped to the 32-bit range), then decodes the blocks ahead on as many
-// threads as the machine has processors, within a budget of unpacked bytes in flight, and extracts their records
-// on the calling thread strictly in block order (the trace as one block after another). When verified (the
-// blocks' CRC-32 matched the checksum table) extraction follows each decoder through its block; otherwise a
-// block is decoded whole before any of its records is written. Stored blocks are read where they lie.
-// Decoding advances progress by twice the bytes it produces (from the decoding threads: the sink must take
-// calls from any thread), extraction by the stream bytes up to each file record; progress may be null.
+// Sets progress's maximum to 3 x total (clamped to the 32-bit range), then reads and decodes the blocks ahead on
+// as many threads as the process may use processors, within a budget of buffer bytes in flight, and extracts their
+// records on the calling thread strictly in block order (the trace as one block after another). A block given
+// where it lies (read_payload) is read from the installer when a thread claims it, through a window of DECODE_STEP
+// bytes, and its buffers are released as soon as its records are written; a block whose buffers cannot be had
+// waits while other blocks are in flight and tries again after each is released, and fails only alone. When
+// verified (the blocks' CRC-32 matched the checksum table) extraction follows each decoder through its block;
+// otherwise a block is decoded whole before any of its records is written. Stored blocks are copied from where
+// they lie as their records are written. Decoding advances progress by twice the bytes it produces (from the
+// decoding threads: the sink must take calls from any thread), a stored block by twice the bytes copied, at each
+// step of file data written (at most DECODE_STEP bytes), and extraction by the stream bytes up to each file or
+// piece record; progress may be null.
+// A block that fails to decode ends the same way on every run: followed, the records lying wholly within the
+// bytes its decoder made final before the failing step are written, and no other; decoded whole, none of them.
 // The first failure, in block order, returns EXTRACT_FAILED: no record of a later block is written, every
-// thread is joined and every buffer released; what was written stays. The blocks stay the caller's.
+// thread is joined and every buffer released, a file spanning blocks that is not finished is removed (and so is
+// one whose last piece never comes); what was written stays. The blocks stay the caller's.
 // EXTRACT_OK also when count <= 0. failure, when not null, receives what failed (see ExtractFailure).
 // install_dir is UTF-8 (see platform/os.h) and ends with a separator.
 int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
                     bool verified, const ProgressSink* progress, ExtractFailure* failure = nullptr);
 
-// What extraction reads: a block's record stream of length bytes, all there (wait_for null), or still being
-// decoded: wait_for(context, need) returns once at least need bytes are final (need <= length) and gives how
-// many are, or fewer than need when the block's decoding failed or was stopped.
+// What extraction reads: a block's record stream of length bytes, seen a part at a time. view(context, at, need,
+// &bytes) points bytes at the stream's bytes from offset at on and returns how many lie there contiguously: at
+// least need (need <= DECODE_STEP), unless the stream's bytes end sooner (its decoding failed there, or they cannot
+// be read), when it returns fewer; it may wait for a decoder. A view stays valid until the next call.
 struct StreamSource {
-    const unsigned char* stream;
     int32_t length;
-    int32_t (*wait_for)(void* context, int32_t need);
+    int32_t (*view)(void* context, int32_t at, int32_t need, const unsigned char** bytes);
     void* context;
+    // A stored block, copied from where it lies: the walk credits progress for its bytes as a decoder would, twice
+    // the stream bytes, as each step of file data (at most DECODE_STEP bytes) is written, and the rest at its end.
+    bool copied;
 };
 
-// extract_records over a source, waiting for its bytes as the walk needs them. failure, when not null,
-// receives what failed, all but the block's index.
+// The file a walk is writing, and for a file spanning blocks (piece records) the one it goes on writing in the
+// next block: its temporary stays open between pieces, and takes the file's name at the last piece. Zeroed at the
+// start of an installation (file null: none is being written).
+struct WrittenFile {
+    FILE* file;
+    bool in_place;                      // the file's own name is TEMPORARY_NAME: written where it goes
+    bool replaces;                      // a file is at the name already: the temporary is flushed before the replace
+    char path[NATIVE_PATH_CAP];
+    char temporary[NATIVE_PATH_CAP];
+    unsigned char name[PATH_LIMIT + 1];  // a spanning file's stored name, to match its next piece's
+    size_t name_len;
+    uint32_t whole_size;                // a spanning file's size, and its bytes written so far
+    uint32_t written;
+};
+
+// extract_records over a source, waiting for its bytes as the walk needs them, with spanning (zeroed before the
+// first block) carrying a file spanning blocks from one block's walk to the next. A piece record begins such a file
+// (offset 0), or continues the one begun (same name and size, the offset of the bytes written so far), and the last
+// piece gives it its name; between two pieces only directory records and the block's end may come. A failure
+// removes the file's temporary. failure, when not null, receives what failed, all but the block's index.
 int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress,
-                 ExtractFailure* failure = nullptr);
+                 WrittenFile* spanning, ExtractFailure* failure = nullptr);
+
+// Ends an installation's walks: EXTRACT_OK when no file spanning blocks is left unfinished; otherwise its temporary
+// is removed and failure (when not null) says EXTRACT_FAILED_RECORD, WALK_UNFINISHED, with its name.
+int finish_spanning(WrittenFile* spanning, ExtractFailure* failure = nullptr);
 
 // Walks one record stream of length bytes: creates the install directory's prefixes, then each directory
 // and file. EXTRACT_FAILED when a file cannot be opened or written whole, or the stream breaks its limits:
-// empty, a record or name past the end, no final type byte, an unsafe name or one with no Unicode form, or a
-// joined path over PATH_LIMIT.
+// empty, a record or name past the end, no final type byte, an unsafe name or one with no Unicode form, a
+// joined path over PATH_LIMIT, or pieces of a file that do not make it whole within the stream.
 // An unknown type byte ends the stream without failure. After each file record progress (may be null)
 // advances by the stream bytes since the previous report.
 int extract_records(const unsigned char* stream, int32_t length, const char* install_dir,

@@ -40,15 +40,22 @@ constexpr int32_t BLOCK_DICT_OFFSET = 5;
 // is, U bytes right after the header, its dictionary field 0. For data that LZMA does not shrink.
 constexpr unsigned char BLOCK_PROPS_STORED = 0xFF;
 
-// Record types of the stream; any type other than directory and file ends the stream.
+// Record types of the stream; any type other than directory, file and piece ends the stream. A piece holds part of
+// a file larger than a block: a file spanning blocks is a run of pieces in consecutive blocks (reader mark
+// revision 2; an older reader would take the piece for the end of its stream).
 constexpr unsigned char RECORD_DIR = 1;
 constexpr unsigned char RECORD_FILE = 2;
+constexpr unsigned char RECORD_PIECE = 3;
 constexpr unsigned char RECORD_END = 10;
 // A directory or file record: type (1), name length (2), name; a file record then data length (4), data.
-// An end record is its type byte alone.
+// A piece record: type (1), name length (2), name, the whole file's size (4), the piece's offset in it (4), the
+// piece's length (4), its bytes. An end record is its type byte alone.
 constexpr int32_t RECORD_TYPE_SIZE = 1;
 constexpr int32_t RECORD_NAME_LENGTH_SIZE = 2;
 constexpr int32_t RECORD_DATA_LENGTH_SIZE = 4;
+constexpr int32_t RECORD_PIECE_FIELDS_SIZE = 12;
+// The longest record head: type, name length, a name of 65535 bytes and a piece's three fields.
+constexpr int32_t RECORD_HEAD_LIMIT = RECORD_TYPE_SIZE + RECORD_NAME_LENGTH_SIZE + 65535 + RECORD_PIECE_FIELDS_SIZE;
 
 // Big-endian integers of the payload formats.
 inline uint32_t read_be32(const unsigned char* p) {

@@ -5,11 +5,22 @@
 
 #include "payload/format.h"
 
-// One compressed block exactly as stored (block header included); data from malloc.
+struct PayloadFile;  // an installer open for reading, which its blocks are read from (container.cpp)
+
+// One compressed block exactly as stored (block header included): its bytes in memory (data, from malloc), or,
+// as read_payload gives it, where they lie in the installer (data null, file and offset), read when a decoding
+// thread claims the block.
 struct PayloadBlock {
     unsigned char* data;
     int32_t size;
+    PayloadFile* file = nullptr;  // with data null: the installer the block is read from, shared by all its blocks
+    int32_t offset = 0;           // with data null: the block's file offset
 };
+
+// Copies size bytes of the block, from its byte at (0 is its header's first byte), into out: from data, or read
+// from the installer. Any thread may call it; the reads of one file take turns. False when at and size do not lie
+// inside the block or the bytes cannot be read.
+bool read_block_bytes(const PayloadBlock* block, int32_t at, unsigned char* out, int32_t size);
 
 // Why a container was refused, in the order the reader checks. READ_OK: it was not.
 constexpr int READ_OK = 0;
@@ -42,13 +53,16 @@ struct Manifest;  // payload/manifest.h
 // A few words saying what a READ_* result means, for messages (the block number is the caller's to add).
 const char* read_result_text(int result);
 
-// Loads every block of the payload appended to the running executable, signed or not (find_payload_tail).
-// Returns an array of *count blocks (caller owns array, blocks and buffers; release with free_payload),
-// or null for every reason above (nothing is left allocated then); the checksum table, when there is one,
-// must match every block. *flags is the trailer's byte, with PAYLOAD_FLAG_CHECKSUMS kept only when a table was
-// there (and so matched). A manifest that the trailer announces is read and checked too (manifest.h), and
-// refused like a damaged block; when manifest is not null it receives it (empty when the payload has none; the
-// caller releases it with free_manifest). Out values mean something only on success.
+// Opens the running executable (find_payload_tail: signed or not) and checks its payload: the directory, every
+// block's place, the manifest that the trailer announces (manifest.h, refused like a damaged block; when manifest
+// is not null it receives it, empty when there is none, and the caller releases it with free_manifest), and the
+// checksum table, when there is one, against every block, read once in steps of DECODE_STEP bytes. The blocks are
+// not loaded: the array's *count blocks name where they lie (data null), and stay readable, from the file held
+// open, until free_payload. The file is opened so that no other program may write, rename or delete it (on
+// Windows: shared for reading only) from before the checksum check until free_payload, so that the blocks used
+// are the blocks checked. Returns null for every reason above (nothing left open or allocated then).
+// *flags is the trailer's byte, with PAYLOAD_FLAG_CHECKSUMS kept only when a table was there (and so matched).
+// Out values mean something only on success.
 PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags, Manifest* manifest = nullptr);
 
 // As read_payload, for the installer file at path (UTF-8; the vendor tool and tests); why, when not null, receives
@@ -56,11 +70,13 @@ PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags
 PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags,
                                  ReadStatus* why = nullptr, Manifest* manifest = nullptr);
 
-// As read_payload_file, for an installer already open for reading (positioned anywhere; left open).
+// As read_payload_file, for an installer already open for reading (positioned anywhere). The file stays the
+// caller's, who keeps it open until free_payload and closes it after.
 PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags,
                                    ReadStatus* why = nullptr, Manifest* manifest = nullptr);
 
-// Releases what read_payload returned: each buffer, each block, then the array. Null is fine.
+// Releases what read_payload or load_blocks (tail.h) returned: each buffer, each block, the array, and the file that
+// read_payload opened. Null is fine.
 void free_payload(PayloadBlock** blocks, int32_t count);
 
 // A malloc'd buffer for a block's stored or unpacked bytes (release with free): at least one byte, so an

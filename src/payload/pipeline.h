@@ -4,9 +4,19 @@
 
 #include "payload/extract.h"
 
+// Where the pipeline takes its blocks' buffers from. take gives a buffer of size bytes, or null when there is no
+// memory for it now; give_back releases one it gave. Called from any thread, one at a time (under the pipeline's
+// lock). Tests put in a smaller memory; null: alloc_block_buffer and free.
+struct BlockMemory {
+    void* context;
+    unsigned char* (*take)(void* context, size_t size);
+    void (*give_back)(void* context, unsigned char* buffer);
+};
+
 struct PipelineLimits {
     int threads;      // decoding threads, at least 1
-    uint64_t budget;  // unpacked bytes of blocks in flight; a block larger than it is decoded alone
+    uint64_t budget;  // bytes of the buffers of blocks in flight; a block larger than it is decoded alone
+    const BlockMemory* memory = nullptr;
 };
 
 // The most unpacked bytes of blocks in flight on any machine.

@@ -12,6 +12,11 @@
 // Windows GetLastError(), tell why). The stream is the caller's to fclose.
 FILE* os_open_file(const char* path);
 
+// As os_open_file, and while the stream is open no other program may write, rename or delete the file, only read
+// it (Windows: CreateFileW shared for reading only; a program that already has it open for writing makes the call
+// fail with ERROR_SHARING_VIOLATION). On Linux, where files are not locked so, it is os_open_file.
+FILE* os_open_file_held(const char* path);
+
 // Creates the file at path, or truncates it when it exists, and opens it for writing in binary, as
 // fopen(path, "wb") does; other programs may still read and write it while it is open. The stream is the
 // caller's to fclose.

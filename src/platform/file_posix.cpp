@@ -6,6 +6,8 @@
 
 FILE* os_open_file(const char* path) { return fopen(path, "rb"); }
 
+FILE* os_open_file_held(const char* path) { return fopen(path, "rb"); }
+
 FILE* os_create_file(const char* path) { return fopen(path, "wb"); }
 
 bool os_flush_file(FILE* file) { return fflush(file) == 0 && fsync(fileno(file)) == 0; }

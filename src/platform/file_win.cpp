@@ -76,6 +76,25 @@ FILE* os_open_file(const char* path) {
     return wide_path(path, wide) ? _wfopen(wide, L"rb") : nullptr;
 }
 
+FILE* os_open_file_held(const char* path) {
+    wchar_t wide[WIDE_PATH_CAP];
+    if (!wide_path(path, wide)) return nullptr;
+    HANDLE handle = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd == -1) {
+        CloseHandle(handle);
+        errno = EMFILE;
+        return nullptr;
+    }
+    FILE* stream = _fdopen(fd, "rb");
+    if (!stream) {
+        _close(fd);
+        errno = EMFILE;
+    }
+    return stream;
+}
+
 FILE* os_create_file(const char* path) {
     wchar_t wide[WIDE_PATH_CAP];
     if (!wide_path(path, wide)) return nullptr;

@@ -1,5 +1,6 @@
-// Threads and monitors on pthreads; the machine's size from sysconf.
+// Threads and monitors on pthreads; the processors from the process's affinity, the memory from sysconf.
 #include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -76,6 +77,9 @@ void os_monitor_wait(OsMonitor* monitor) {
 void os_monitor_wake_all(OsMonitor* monitor) { pthread_cond_broadcast(&monitor->condition); }
 
 int os_cpu_count() {
+    // The processors this process may run on (taskset, a container's cpuset), not all the machine has.
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0) return CPU_COUNT(&allowed);
     const long n = sysconf(_SC_NPROCESSORS_ONLN);
     return n > 0 ? int(n) : 1;
 }

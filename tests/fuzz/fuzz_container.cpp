@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t total = 0;
     int flags = 0;
     Manifest manifest{};
-    PayloadBlock** blocks = read_installer_input(data, size, &count, &total, &flags, &manifest);
+    InstallerInput input;
+    PayloadBlock** blocks = read_installer_input(data, size, &input, &count, &total, &flags, &manifest);
     if (!blocks) return 0;
     // A manifest handed on lies inside the file, walks to its end record with safe names only.
     if (manifest.length < 0 || manifest.length > int32_t(size) || check_manifest(manifest.bytes, manifest.length) !=
@@ -28,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What the reader hands on is taken from the file: never more blocks or bytes than the file holds.
     int64_t sum = 0;
     for (int32_t i = 0; i < count; ++i) {
-        if (!blocks[i] || !blocks[i]->data || blocks[i]->size < 0) abort();
+        if (!blocks[i] || blocks[i]->data || !blocks[i]->file || blocks[i]->size < 0) abort();
+        unsigned char first;
+        if (blocks[i]->size > 0 && !read_block_bytes(blocks[i], blocks[i]->size - 1, &first, 1)) abort();
         sum += blocks[i]->size;
     }
     if (count <= 0 || sum > int64_t(size) || flags < 0 || flags > 255) abort();

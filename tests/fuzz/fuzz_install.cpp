@@ -41,8 +41,10 @@ void set_up() {
 }
 
 bool small_enough(PayloadBlock** blocks, int32_t count) {
+    unsigned char header[BLOCK_HEADER_SIZE];
     for (int32_t i = 0; i < count; ++i)
-        if (blocks[i]->size >= BLOCK_HEADER_SIZE && block_unpacked_size(blocks[i]->data) > MAX_UNPACKED) return false;
+        if (read_block_bytes(blocks[i], 0, header, BLOCK_HEADER_SIZE) && block_unpacked_size(header) > MAX_UNPACKED)
+            return false;
     return true;
 }
 
@@ -55,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t total = 0;
     int flags = 0;
     Manifest manifest{};
-    PayloadBlock** blocks = read_installer_input(data, size, &count, &total, &flags, &manifest);
+    InstallerInput input;
+    PayloadBlock** blocks = read_installer_input(data, size, &input, &count, &total, &flags, &manifest);
     if (!blocks) return 0;
     bool go_ahead = true;
     if (manifest.length > 0) {

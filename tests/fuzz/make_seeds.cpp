@@ -126,8 +126,10 @@ int main(int argc, char** argv) {
         if (!blocks) return 1;
         for (int32_t i = 0; i < count; ++i) {
             const std::string name = std::string(v.name) + "-" + std::to_string(i);
-            const unsigned char* data = blocks[i]->data;
-            seed("decode", name, std::vector<uint8_t>(data, data + blocks[i]->size));
+            std::vector<uint8_t> bytes(size_t(blocks[i]->size));
+            if (!read_block_bytes(blocks[i], 0, bytes.data(), blocks[i]->size)) return 1;
+            const unsigned char* data = bytes.data();
+            seed("decode", name, bytes);
             unsigned char* stream = decode_block(data, blocks[i]->size, nullptr);
             if (!stream) return 1;
             seed("extract", name, std::vector<uint8_t>(stream, stream + block_unpacked_size(data)));

@@ -12,6 +12,7 @@
 #include "payload/payload.h"
 #include "payload/reader_mark.h"
 #include "support/test_support.h"
+#include "pack.h"
 #include "tree_fixture.h"
 
 namespace fs = std::filesystem;
@@ -292,8 +293,10 @@ TEST(Pack, RefusesWhatTheInstallerCannotReproduce) {
              return true;
          }, "huge.bin", "2 GiB"},
         {"total unpacked size over 715827882", {ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
+             // big.bin in 11 pieces of 64 MiB blocks takes 715827610 + 11 x (23-byte head + end record) = 715827874
+             // bytes; small.txt's 18 take the total over.
              write_tree(src, {{"big.bin", ""}, {"small.txt", "x"}});
-             fs::resize_file(src / "big.bin", 715827860);
+             fs::resize_file(src / "big.bin", 715827610);
              return true;
          }, "small.txt", "715827882"},
         {"empty source directory", {}, [](const fs::path& src) {
@@ -352,4 +355,20 @@ TEST(Pack, TheMostBlocksStillFitBeforeTheTrailer) {
         EXPECT_LT(c.tail, 1024u);
         EXPECT_EQ(run_cli({"verify", p.out()}).status, MKI_OK);
     }
+}
+
+TEST(Pack, TheDefaultSplitGivesFourBlocksOnceTheProductIsLargeEnough) {
+    const uint64_t MiB = 1 << 20;
+    const struct {
+        uint64_t product, block;
+    } cases[] = {
+        {0, 4 * MiB},                  // small products: one block of at most 4 MiB, a few for 16 MiB
+        {16 * MiB, 4 * MiB},
+        {16 * MiB + 1, 5 * MiB},       // a quarter rounded up to a MiB
+        {65000000, 16 * MiB},          // 62 MiB in four blocks of 16 MiB
+        {164000000, 40 * MiB},
+        {252 * MiB, 63 * MiB},
+        {1000 * MiB, 63 * MiB},        // larger products: blocks of 63 MiB, two side by side in 128 MiB
+    };
+    for (const auto& c : cases) EXPECT_EQ(default_block_size(c.product), c.block) << c.product;
 }

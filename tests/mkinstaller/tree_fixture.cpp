@@ -55,9 +55,11 @@ Payload read_installer(const std::string& path) {
     PayloadBlock** blocks = read_payload_file(path.c_str(), &count, &payload.total, &payload.flags);
     if (!blocks) throw std::runtime_error("unreadable installer " + path);
     for (int32_t i = 0; i < count; ++i) {
-        payload.stored.emplace_back(blocks[i]->data, blocks[i]->data + blocks[i]->size);
-        unsigned char* unpacked = decode_block(blocks[i]->data, blocks[i]->size, nullptr);
-        const uint32_t size = block_unpacked_size(blocks[i]->data);
+        std::vector<uint8_t> bytes(size_t(blocks[i]->size));
+        if (!read_block_bytes(blocks[i], 0, bytes.data(), blocks[i]->size)) throw std::runtime_error("unreadable block");
+        payload.stored.push_back(bytes);
+        unsigned char* unpacked = decode_block(bytes.data(), blocks[i]->size, nullptr);
+        const uint32_t size = block_unpacked_size(bytes.data());
         if (!unpacked) throw std::runtime_error("block does not decode");
         payload.streams.emplace_back(unpacked, unpacked + size);
         free(unpacked);

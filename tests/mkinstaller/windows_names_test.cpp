@@ -270,28 +270,27 @@ TEST(Programs, TheProgramsTheInstallerStartsMustBeThereAndBeWindowsPrograms) {
     }
 }
 
-TEST(InstallMemory, ThePayloadAndTheLargestRunOfBlocksThePipelineAdmits) {
+TEST(InstallMemory, TheLargestRunOfBlocksThePipelineAdmitsWithTheirWindows) {
     const uint64_t MiB = 1 << 20;
     struct Case {
         const char* what;
         std::vector<BlockFootprint> blocks;
-        uint64_t payload, decoded;
+        uint64_t windows, decoded;
     } cases[] = {
-        {"two 64 MiB blocks fit the 128 MiB budget side by side",
-         {{20 * MiB, 64 * MiB, false}, {20 * MiB, 64 * MiB, false}, {20 * MiB, 64 * MiB, false}}, 60 * MiB, 128 * MiB},
-        {"100 and 50 MiB do not: one at a time", {{30 * MiB, 100 * MiB, false}, {15 * MiB, 50 * MiB, false}},
-         45 * MiB, 100 * MiB},
-        {"a block over the budget goes alone", {{90 * MiB, 200 * MiB, false}}, 90 * MiB, 200 * MiB},
-        {"a stored block takes no buffer and does not end the run",
-         {{10 * MiB, 60 * MiB, false}, {10 * MiB + 9, 10 * MiB, true}, {10 * MiB, 60 * MiB, false}},
-         30 * MiB + 9, 120 * MiB},
+        {"two 63 MiB blocks and their 1 MiB windows fit the 128 MiB budget side by side",
+         {{20 * MiB, 63 * MiB, false}, {20 * MiB, 63 * MiB, false}, {20 * MiB, 63 * MiB, false}}, 2 * MiB, 126 * MiB},
+        {"two of 64 MiB do not: one at a time", {{20 * MiB, 64 * MiB, false}, {20 * MiB, 64 * MiB, false}}, MiB,
+         64 * MiB},
+        {"a block over the budget goes alone", {{90 * MiB, 200 * MiB, false}}, MiB, 200 * MiB},
+        {"a stored block takes its window only",
+         {{10 * MiB, 60 * MiB, false}, {10 * MiB + 9, 10 * MiB, true}, {10 * MiB, 60 * MiB, false}}, 3 * MiB,
+         120 * MiB},
         {"the largest run may start late",
-         {{MiB, MiB, false}, {MiB, MiB, false}, {MiB, MiB, false}, {40 * MiB, 127 * MiB, false}},
-         43 * MiB, 128 * MiB},
+         {{MiB, MiB, false}, {MiB, MiB, false}, {MiB, MiB, false}, {40 * MiB, 127 * MiB, false}}, MiB, 127 * MiB},
     };
     for (const Case& c : cases) {
         const InstallMemory m = install_memory(c.blocks);
-        EXPECT_EQ(m.payload, c.payload) << c.what;
+        EXPECT_EQ(m.windows, c.windows) << c.what;
         EXPECT_EQ(m.decoded, c.decoded) << c.what;
     }
 }

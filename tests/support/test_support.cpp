@@ -1,6 +1,8 @@
 // Test helpers: scratch directories and files through std::filesystem, fixtures through the real encoder.
 #include "support/test_support.h"
 
+#include "payload/payload.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -99,4 +101,10 @@ std::vector<uint8_t> encode(const std::vector<uint8_t>& stream, bool end_marker,
     std::string error;
     if (!encode_block(stream, options, &out, &error)) throw std::runtime_error(error);
     return out;
+}
+
+std::vector<uint8_t> block_bytes(const PayloadBlock* block) {
+    std::vector<uint8_t> bytes(size_t(block->size > 0 ? block->size : 0));
+    if (!read_block_bytes(block, 0, bytes.data(), block->size)) bytes.clear();
+    return bytes;
 }

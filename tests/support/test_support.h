@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <initializer_list>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,24 @@ bool write_file_bytes(const std::string& path, const std::vector<uint8_t>& bytes
 // A named pipe (FIFO) at path; false where the file system has none (Windows) or it cannot be made.
 bool make_fifo(const std::string& path);
 bool is_fifo(const std::string& path);
+// While it lives, the test (on Linux its calling thread and the threads it starts, on Windows the process)
+// runs on one processor only, the first it was allowed; held() is false when the system refused.
+class OneProcessor {
+public:
+    OneProcessor();
+    ~OneProcessor();
+    OneProcessor(const OneProcessor&) = delete;
+    OneProcessor& operator=(const OneProcessor&) = delete;
+    bool held() const { return saved_ != nullptr; }
+
+private:
+    void* saved_ = nullptr;  // the affinity to give back
+};
+// Whether the file at path (ASCII) could be opened for writing now, as another program would try it. Windows
+// refuses while a program holds it shared for reading only; Linux never does.
+bool may_open_for_writing(const std::string& path);
+extern const bool SYSTEM_HOLDS_FILES_AGAINST_WRITERS;
+
 // Every entry below dir, relative, sorted, directories with a trailing '/'.
 std::vector<std::string> list_tree(const std::string& dir);
 
@@ -45,6 +64,10 @@ std::vector<uint8_t> stream_of(std::initializer_list<std::pair<std::string, cons
 // Deterministic pseudo-random bytes (incompressible).
 std::vector<uint8_t> random_bytes(size_t n, uint32_t seed);
 
+// A block's stored bytes, read where they lie (read_block_bytes); empty when they cannot be read.
+struct PayloadBlock;
+std::vector<uint8_t> block_bytes(const PayloadBlock* block);
+
 // A stored block made by the real encoder from the stream.
 std::vector<uint8_t> encode(const std::vector<uint8_t>& stream, bool end_marker = false, int lc = 3, int lp = 0,
                             int pb = 2);
@@ -57,6 +80,11 @@ public:
     int32_t maximum() const { return maximum_; }
     int64_t position() const { return position_; }
     int advances() const { return advances_; }
+    // Every advance in the order it came.
+    std::vector<int32_t> steps() const {
+        std::lock_guard<std::mutex> hold(lock_);
+        return steps_;
+    }
 
 private:
     static void on_set_maximum(void* self, int32_t maximum) { static_cast<ProgressRecorder*>(self)->maximum_ = maximum; }
@@ -64,8 +92,12 @@ private:
         auto* r = static_cast<ProgressRecorder*>(self);
         r->position_ += delta;
         ++r->advances_;
+        std::lock_guard<std::mutex> hold(r->lock_);
+        r->steps_.push_back(delta);
     }
     std::atomic<int32_t> maximum_{-1};
     std::atomic<int64_t> position_{0};
     std::atomic<int> advances_{0};
+    mutable std::mutex lock_;
+    std::vector<int32_t> steps_;
 };

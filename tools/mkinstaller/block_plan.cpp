@@ -15,12 +15,21 @@ uint64_t record_size(const SourceEntry& e) {
     return e.is_dir ? named : named + RECORD_DATA_LENGTH_SIZE + e.size;
 }
 
+// Bytes a piece record takes besides its data: type, name length, name, size, offset, length.
+uint64_t piece_head_size(const SourceEntry& e) {
+    return RECORD_TYPE_SIZE + RECORD_NAME_LENGTH_SIZE + e.name.size() + RECORD_PIECE_FIELDS_SIZE;
+}
+
 class Planner {
 public:
-    Planner(const std::vector<SourceEntry>& entries, uint64_t block_size, int max_blocks)
-        : entries_(entries), block_size_(block_size), max_blocks_(max_blocks), block_of_(entries.size(), -1) {}
+    Planner(const std::vector<SourceEntry>& entries, uint64_t block_size, int max_blocks, bool split_files)
+        : entries_(entries), block_size_(block_size), max_blocks_(max_blocks), split_files_(split_files),
+          block_of_(entries.size(), -1) {}
 
     void add(int index) {
+        const SourceEntry& e = entries_[index];
+        if (split_files_ && !e.is_dir && record_size(e) > block_size_ && piece_head_size(e) + SPLIT_MIN_ROOM < block_size_)
+            return add_in_pieces(index);
         uint64_t need = missing_parents_size(index) + record_size(entries_[index]);
         if (own_records_ && size_ + need > block_size_) {
             close();
@@ -34,6 +43,31 @@ public:
         add_parents(entries_[index].parent);
         append(index);
         own_records_ = true;
+    }
+
+    // A file larger than a block, in pieces: each fills what its block has left.
+    void add_in_pieces(int index) {
+        const SourceEntry& e = entries_[index];
+        uint64_t offset = 0;
+        while (offset < e.size) {
+            uint64_t room = closed_ ? 0 : block_size_ - std::min(block_size_, size_ + missing_parents_size(index));
+            if (room < piece_head_size(e) + SPLIT_MIN_ROOM) {
+                if (!closed_) close();
+                open(index);
+                room = block_size_ - std::min(block_size_, size_ + missing_parents_size(index));
+            }
+            const uint64_t length = std::min(e.size - offset, room - piece_head_size(e));
+            if (total_ + missing_parents_size(index) + piece_head_size(e) + length > PAYLOAD_MAX_TOTAL_UNPACKED)
+                throw PackError(path_for_display(e.path),
+                                "takes the total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) +
+                                    " bytes, the most an installer's progress range allows");
+            add_parents(e.parent);
+            blocks_.back().pieces.push_back(FilePiece{index, offset, length});
+            append_bytes(index, piece_head_size(e) + length);
+            own_records_ = true;
+            offset += length;
+            if (offset < e.size) close();
+        }
     }
 
     // Ends the current block; the next record starts a new one.
@@ -81,8 +115,9 @@ private:
         append(parent);
     }
 
-    void append(int index) {
-        const uint64_t size = record_size(entries_[index]);
+    void append(int index) { append_bytes(index, record_size(entries_[index])); }
+
+    void append_bytes(int index, uint64_t size) {
         blocks_.back().records.push_back(index);
         blocks_.back().unpacked += uint32_t(size);
         block_of_[index] = int(blocks_.size()) - 1;
@@ -93,6 +128,7 @@ private:
     const std::vector<SourceEntry>& entries_;
     const uint64_t block_size_;
     const int max_blocks_;
+    const bool split_files_;
     std::vector<int> block_of_;  // the block an entry was last written into
     std::vector<BlockPlan> blocks_;
     bool closed_ = true;
@@ -149,13 +185,22 @@ void fold_directory_only_blocks(const std::vector<SourceEntry>& entries, std::ve
         target.records = into_next ? joined_records(block.records, target.records)
                                    : joined_records(target.records, block.records);
         uint64_t unpacked = RECORD_TYPE_SIZE;  // the end record
-        for (int index : target.records) unpacked += record_size(entries[index]);
+        for (int index : target.records) {
+            const FilePiece* piece = piece_of(target, index);
+            unpacked += piece ? piece_head_size(entries[index]) + piece->length : record_size(entries[index]);
+        }
         target.unpacked = uint32_t(unpacked);
         blocks->erase(blocks->begin() + std::ptrdiff_t(i));
     }
 }
 
 }  // namespace
+
+const FilePiece* piece_of(const BlockPlan& block, int index) {
+    for (const FilePiece& piece : block.pieces)
+        if (piece.record == index) return &piece;
+    return nullptr;
+}
 
 int pack_max_blocks(bool checksums, bool manifest) {
     // The tail stays under the limit: first-block offset, count, the manifest's locator and the trailer, then
@@ -166,8 +211,8 @@ int pack_max_blocks(bool checksums, bool manifest) {
 }
 
 std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, const std::vector<char>& store,
-                                   uint64_t block_size, int max_blocks) {
-    Planner planner(entries, block_size, max_blocks);
+                                   uint64_t block_size, int max_blocks, bool split_files) {
+    Planner planner(entries, block_size, max_blocks, split_files);
     auto stored = [&](size_t i) { return !store.empty() && store[i]; };
     const std::vector<char> in_lzma = lzma_entries(entries, store);
     // The programs the installer launches are loose files at the top: small and first, and in LZMA.

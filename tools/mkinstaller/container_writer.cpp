@@ -31,6 +31,15 @@ void RecordStreamWriter::add_file(const std::string& name, const uint8_t* data, 
     bytes_.insert(bytes_.end(), data, data + size);
 }
 
+void RecordStreamWriter::add_piece(const std::string& name, uint32_t whole_size, uint32_t offset, const uint8_t* data,
+                                   size_t size) {
+    add_name(RECORD_PIECE, name);
+    append_be32(&bytes_, whole_size);
+    append_be32(&bytes_, offset);
+    append_be32(&bytes_, uint32_t(size));
+    bytes_.insert(bytes_.end(), data, data + size);
+}
+
 std::vector<uint8_t> RecordStreamWriter::finish() {
     bytes_.push_back(RECORD_END);
     std::vector<uint8_t> out;

@@ -116,7 +116,8 @@ int extract_installer(const std::filesystem::path& installer, const std::filesys
     ReadStatus why;
     Manifest manifest{};
     PayloadBlock** blocks = read_payload_stream(file, &count, &total, &flags, &why, &manifest);
-    fclose(file);
+    // The blocks are read from the file as they are decoded: it stays open until they are released.
+    std::unique_ptr<FILE, int (*)(FILE*)> open_file(file, fclose);
     if (!blocks) {
         tool_print(stderr, "mkinstaller: %s: %s\n", shown.c_str(), read_status_message(why).c_str());
         return MKI_DAMAGED;

@@ -67,9 +67,38 @@ struct Counts {
     size_t dirs = 0, files = 0;
 };
 
+// A file spanning blocks whose last piece is still to come.
+struct OpenPieces {
+    bool open = false;
+    std::string name;
+    uint32_t whole = 0, next = 0;
+    int32_t opened_in = -1;  // the block whose last piece left the file unfinished
+};
+
+bool block_has_piece_open(const OpenPieces& pieces, int32_t block) { return pieces.open && pieces.opened_in == block; }
+
+// A piece must continue the file begun (or begin one at offset 0); a file that is not finished takes the rest of
+// its block, and its next piece comes first in the next block after the directories that block repeats.
+void check_piece(const std::string& where, const Record& r, const std::string& name, OpenPieces* pieces) {
+    const std::string shown = cp936_for_display(r.name, r.name_len);
+    if (pieces->open && (name != pieces->name || r.whole_size != pieces->whole || r.piece_offset != pieces->next))
+        throw std::runtime_error(where + shown + ": piece at offset " + std::to_string(r.piece_offset) +
+                                 " does not continue " + cp936_for_display(reinterpret_cast<const unsigned char*>(
+                                                                               pieces->name.data()), pieces->name.size()) +
+                                 " at offset " + std::to_string(pieces->next));
+    if (!pieces->open && r.piece_offset != 0)
+        throw std::runtime_error(where + shown + ": piece at offset " + std::to_string(r.piece_offset) +
+                                 " with no piece before it");
+    pieces->open = true;
+    pieces->name = name;
+    pieces->whole = r.whole_size;
+    pieces->next = r.piece_offset + uint32_t(r.data_len);
+    if (pieces->next == pieces->whole) pieces->open = false;
+}
+
 // Walks one decoded stream; throws std::runtime_error with the reason at the first fault.
 void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool print, Counts* counts,
-                ManifestWriter* listed) {
+                ManifestWriter* listed, OpenPieces* pieces) {
     const std::string where = "block " + std::to_string(index) + ": ";
     if (print) tool_print(stdout, "block %d:\n", index);
     std::set<std::string> dirs;  // keys of the directories this block has created so far
@@ -88,8 +117,18 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
         const std::string shown = cp936_for_display(r.name, r.name_len);
         if (print) {
             if (r.type == RECORD_DIR) tool_print(stdout, "  dir  %12s  %s\n", "", shown.c_str());
-            else tool_print(stdout, "  file %12d  %s\n", r.data_len, shown.c_str());
+            else if (r.type == RECORD_FILE) tool_print(stdout, "  file %12d  %s\n", r.data_len, shown.c_str());
+            else
+                tool_print(stdout, "  piece %11d  %s (bytes %u to %u of %u)\n", r.data_len, shown.c_str(),
+                           unsigned(r.piece_offset), unsigned(r.piece_offset + uint32_t(r.data_len)),
+                           unsigned(r.whole_size));
         }
+        if (pieces->open && r.type == RECORD_FILE)
+            throw std::runtime_error(where + shown + ": a file between two pieces of " +
+                                     cp936_for_display(reinterpret_cast<const unsigned char*>(pieces->name.data()),
+                                                       pieces->name.size()));
+        if (pieces->open && offset > 0 && r.type != RECORD_PIECE && block_has_piece_open(*pieces, index))
+            throw std::runtime_error(where + shown + ": a record after an unfinished piece in its block");
         // Directories are made one level at a time, so a missing parent makes the installer fail here.
         const size_t parent = parent_len(r.name, r.name_len);
         if (parent > 0 && !dirs.count(name_key(r.name, parent)))
@@ -101,9 +140,17 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
             dirs.insert(name_key(r.name, r.name_len));
             ++counts->dirs;
             listed->add_dir(name);
-        } else {
+        } else if (r.type == RECORD_FILE) {
             ++counts->files;
             listed->add_file(name, uint32_t(r.data_len));
+        } else {
+            // A file spanning blocks is one file, listed once with its whole size where it begins.
+            if (r.piece_offset == 0) {
+                ++counts->files;
+                listed->add_file(name, r.whole_size);
+            }
+            check_piece(where, r, name, pieces);
+            pieces->opened_in = pieces->open ? index : -1;
         }
     }
     if (print) {
@@ -226,6 +273,7 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
     ImageFindings found;
     Counts counts;
     ManifestWriter listed;
+    OpenPieces pieces;
     uint64_t sum = 0;
     int64_t end = tail.first_block;
     try {
@@ -239,8 +287,13 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
             if (!stream) throw std::runtime_error("block " + std::to_string(i) + ": does not decode (damaged data)");
             const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));
             sum += uint32_t(length);
-            walk_block(i, stream.get(), length, print, &counts, &listed);
+            walk_block(i, stream.get(), length, print, &counts, &listed, &pieces);
         }
+        if (pieces.open)
+            throw std::runtime_error(cp936_for_display(reinterpret_cast<const unsigned char*>(pieces.name.data()),
+                                                       pieces.name.size()) +
+                                     ": a file spanning blocks ends at byte " + std::to_string(pieces.next) + " of " +
+                                     std::to_string(pieces.whole));
         // The installer checks room, paths and held files by the manifest: it must list what the blocks hold.
         const std::vector<uint8_t> expected = listed.finish();
         if (manifest.length > 0 && std::vector<uint8_t>(manifest.bytes, manifest.bytes + manifest.length) != expected)

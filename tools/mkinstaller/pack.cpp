@@ -47,11 +47,27 @@ std::vector<uint8_t> read_whole(const fs::path& path, uint64_t expected) {
     return data;
 }
 
+// A piece of a file: length bytes from offset, the file still of its walked size.
+std::vector<uint8_t> read_piece(const SourceEntry& e, const FilePiece& piece) {
+    const InputFile in = open_input(e.path);
+    std::vector<uint8_t> data(piece.length);
+    char beyond;
+    const bool last = piece.offset + piece.length == e.size;
+    if (!read_input_at(in.get(), e.path, piece.offset, data.data(), data.size()) ||
+        (last && fread(&beyond, 1, 1, in.get()) != 0))
+        throw PackError(path_for_display(e.path), "changed size while it was being packed");
+    return data;
+}
+
 std::vector<uint8_t> build_stream(const std::vector<SourceEntry>& entries, const BlockPlan& plan) {
     RecordStreamWriter writer;
     for (int index : plan.records) {
         const SourceEntry& e = entries[index];
+        const FilePiece* piece = piece_of(plan, index);
         if (e.is_dir) writer.add_dir(e.name);
+        else if (piece)
+            writer.add_piece(e.name, uint32_t(e.size), uint32_t(piece->offset), read_piece(e, *piece).data(),
+                             size_t(piece->length));
         else writer.add_file(e.name, read_whole(e.path, e.size));
     }
     return writer.finish();
@@ -84,14 +100,16 @@ uint64_t block_cost(const BlockPlan& plan, const EncodeOptions& encode) {
     return 2 * stream + (plan.stored ? BLOCK_HEADER_SIZE + stream : encode_memory(plan.unpacked, encode));
 }
 
-// The manifest of the planned blocks: their directories and files in stream order.
+// The manifest of the planned blocks: their directories and files in stream order, a file spanning blocks once,
+// with its whole size, where its first piece is.
 std::vector<uint8_t> build_manifest(const std::vector<SourceEntry>& entries, const std::vector<BlockPlan>& plan) {
     ManifestWriter writer;
     for (const BlockPlan& block : plan)
         for (int index : block.records) {
             const SourceEntry& e = entries[index];
+            const FilePiece* piece = piece_of(block, index);
             if (e.is_dir) writer.add_dir(e.name);
-            else writer.add_file(e.name, uint32_t(e.size));
+            else if (!piece || piece->offset == 0) writer.add_file(e.name, uint32_t(e.size));
         }
     return writer.finish();
 }
@@ -115,9 +133,9 @@ double mib_up(uint64_t bytes) { return double((bytes * 10 + (1u << 20) - 1) >> 2
 // What an old terminal needs to install the result, so that a vendor can choose a smaller --block-size.
 void print_install_memory(const std::vector<BlockFootprint>& blocks) {
     const InstallMemory m = install_memory(blocks);
-    printf("installing needs about %.1f MiB of memory (%.1f MiB of payload read whole, and up to %.1f MiB of "
-           "blocks decoded at once within the installer's %llu MiB budget)\n",
-           mib_up(m.payload + m.decoded), mib_up(m.payload), mib_up(m.decoded),
+    printf("installing needs about %.1f MiB of memory (up to %.1f MiB of blocks decoded at once and %.1f MiB of "
+           "the installer read at a time, within the installer's %llu MiB budget)\n",
+           mib_up(m.windows + m.decoded), mib_up(m.decoded), mib_up(m.windows),
            (unsigned long long)(PIPELINE_BUDGET_CAP >> 20));
 }
 
@@ -128,6 +146,12 @@ uint64_t memory_budget() {
 }
 
 }  // namespace
+
+uint64_t default_block_size(uint64_t product_bytes) {
+    const uint64_t MiB = 1 << 20;
+    const uint64_t quarter = (product_bytes + 4 * MiB - 1) / (4 * MiB) * MiB;
+    return quarter < DEFAULT_BLOCK_MIN ? DEFAULT_BLOCK_MIN : quarter > DEFAULT_BLOCK_MAX ? DEFAULT_BLOCK_MAX : quarter;
+}
 
 void pack_installer(const PackOptions& options) {
     // The output first: a wrong OUT fails at once, not after minutes of compression.
@@ -169,8 +193,13 @@ void pack_installer(const PackOptions& options) {
     const uint64_t budget = memory_budget();
     const std::vector<char> store =
         options.stored ? find_unshrinkable_files(entries, threads, budget) : std::vector<char>();
-    const std::vector<BlockPlan> plan =
-        plan_blocks(entries, store, options.block_size, pack_max_blocks(options.checksums, manifest_wanted));
+    // Files larger than a block are cut into pieces only for an image that reads them (the same revision of the
+    // mark as the manifest).
+    uint64_t product_bytes = 0;
+    for (const SourceEntry& e : entries) product_bytes += e.is_dir ? 0 : e.size;
+    const uint64_t block_size = options.block_size ? options.block_size : default_block_size(product_bytes);
+    const std::vector<BlockPlan> plan = plan_blocks(entries, store, block_size,
+                                                    pack_max_blocks(options.checksums, manifest_wanted), manifest_wanted);
     const std::vector<uint8_t> manifest = manifest_wanted ? build_manifest(entries, plan) : std::vector<uint8_t>();
 
     append(stub);

@@ -14,10 +14,9 @@ struct PackOptions {
     bool checksums = true;                  // a CRC-32 table after the directory (option flag 0x80)
     bool stored = true;                     // stored blocks for what LZMA does not shrink; the stub must read them
     bool require_programs = true;           // the cashier program (and the service program flags ask for) at the top
-    // Largest unpacked block, but a single larger file gets its own. 64 MiB: two such blocks decode side by side
-    // within the installer's 128 MiB budget, at 1.026 x the size of the product in as few blocks as possible
-    // (the benchmark's split table).
-    uint64_t block_size = 64ull << 20;
+    // Largest unpacked block (a larger file is cut into pieces behind an image that reads them; otherwise it gets
+    // a block of its own). 0: the default split, default_block_size() of the product's bytes.
+    uint64_t block_size = 0;
     unsigned jobs = 0;                      // blocks packed at once; 0: one per processor
     EncodeOptions encode;                   // level, dictionary (0 = auto), end marker
     bool progress = false;                  // a bar on stderr (a terminal): bytes in, bytes out, rate
@@ -39,3 +38,12 @@ struct PackOptions {
 // refused, say, or a file that changed while it was being packed; PackErrors when both the stub and the tree are
 // refused (each is checked before anything is compressed).
 void pack_installer(const PackOptions& options);
+
+// The default split: a quarter of the product's bytes, rounded up to a MiB, so that a product of a few tens of MB
+// or more gives at least 4 blocks of about equal size and keeps 2- and 4-core terminals busy; at least
+// DEFAULT_BLOCK_MIN (smaller blocks cost compression and a block each for little gain) and at most
+// DEFAULT_BLOCK_MAX, so that two blocks and their 1 MiB windows decode side by side within the installer's
+// 128 MiB budget.
+constexpr uint64_t DEFAULT_BLOCK_MIN = 4ull << 20;
+constexpr uint64_t DEFAULT_BLOCK_MAX = 63ull << 20;
+uint64_t default_block_size(uint64_t product_bytes);
