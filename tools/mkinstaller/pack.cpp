@@ -50,7 +50,8 @@ std::vector<uint8_t> read_whole(const fs::path& path, uint64_t expected) {
 // A piece of a file: length bytes from offset, the file still of its walked size.
 std::vector<uint8_t> read_piece(const SourceEntry& e, const FilePiece& piece) {
     const InputFile in = open_input(e.path);
-    std::vector<uint8_t> data(piece.length);
+    // A piece is a part of a file below SOURCE_FILE_LIMIT, so it fits a 32-bit size_t.
+    std::vector<uint8_t> data(static_cast<size_t>(piece.length));
     char beyond;
     const bool last = piece.offset + piece.length == e.size;
     if (!read_input_at(in.get(), e.path, piece.offset, data.data(), data.size()) ||
