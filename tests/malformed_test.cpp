@@ -3,6 +3,7 @@
 // nothing crashes or leaks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -366,7 +367,12 @@ TEST(MalformedInstaller, FileSpanningBlocks) {
     auto piece = [](int at_block, uint32_t whole, uint32_t offset, uint32_t length, const char* name = "\\d\\big.bin") {
         return [=](int block, RecordStreamWriter& w, const std::vector<uint8_t>& data) {
             if (block != at_block) return normal_piece(block, w, data);
-            w.add_piece(name, whole, offset, data.data() + 100 * block, length);
+            // The block's share of the file, cut or padded with zeros to the piece's length.
+            const size_t from = size_t(100 * block);
+            std::vector<uint8_t> bytes(data.begin() + std::ptrdiff_t(from),
+                                       data.begin() + std::ptrdiff_t(std::min(data.size(), from + length)));
+            bytes.resize(length, 0);
+            w.add_piece(name, whole, offset, bytes.data(), length);
         };
     };
     const SpanningCase cases[] = {
