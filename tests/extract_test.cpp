@@ -7,6 +7,7 @@
 
 #include "container_writer.h"
 #include "payload/extract.h"
+#include "payload/pipeline.h"
 #include "payload/payload.h"
 #include "support/test_support.h"
 

@@ -13,6 +13,7 @@
 
 #include "container_writer.h"
 #include "payload/extract.h"
+#include "payload/pipeline.h"
 #include "payload/payload.h"
 #include "signed_image.h"
 #include "support/test_support.h"

@@ -3,6 +3,7 @@
 
 #include "container_writer.h"
 #include "payload/extract.h"
+#include "payload/pipeline.h"
 #include "support/repaint_counter.h"
 #include "support/test_support.h"
 #include "ui/progress_meter.h"

@@ -3,7 +3,7 @@
 
 // CASHIER_PROGRAM, SERVICE_PROGRAM and PRODUCT_DIR_NAME, as the payload stores them (code page 936); the
 // installation converts them from code page 936 where it uses them rather than keeping a second copy.
-#include "payload/product_files.h"
+#include "product/product_files.h"
 
 // Their desktop shortcuts.
 constexpr wchar_t SERVICE_SHORTCUT[] = L"霁桐餐饮.lnk";

@@ -13,6 +13,7 @@
 #include "install/shell.h"
 #include "install/window_seam.h"
 #include "payload/extract.h"
+#include "payload/pipeline.h"
 #include "payload/manifest.h"
 #include "payload/payload.h"
 #include "payload/preflight.h"

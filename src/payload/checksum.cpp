@@ -1,6 +1,7 @@
 // Block checksums: zlib's CRC-32 over each block's stored bytes, against the table after the directory.
 #include <zlib.h>
 
+#include "payload/checksum.h"
 #include "payload/tail.h"
 
 uint32_t block_checksum(const unsigned char* data, int32_t size) {

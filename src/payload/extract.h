@@ -41,28 +41,6 @@ struct ExtractFailure {
 // A few words saying what an EXTRACT_FAILED_* value means, for messages.
 const char* extract_failure_text(int what);
 
-// Sets progress's maximum to 3 x total (clamped to the 32-bit range), then reads and decodes the blocks ahead on
-// as many threads as the process may use processors, within a budget of buffer bytes in flight, and extracts their
-// records on the calling thread strictly in block order (the trace as one block after another). A block given
-// where it lies (read_payload) is read from the installer when a thread claims it, through a window of DECODE_STEP
-// bytes, and its buffers are released as soon as its records are written; a block whose buffers cannot be had
-// waits while other blocks are in flight and tries again after each is released, and fails only alone. When
-// verified (the blocks' CRC-32 matched the checksum table) extraction follows each decoder through its block;
-// otherwise a block is decoded whole before any of its records is written. Stored blocks are copied from where
-// they lie as their records are written. Decoding advances progress by twice the bytes it produces (from the
-// decoding threads: the sink must take calls from any thread), a stored block by twice the bytes copied, at each
-// step of file data written (at most DECODE_STEP bytes), and extraction by the stream bytes up to each file or
-// piece record; progress may be null.
-// A block that fails to decode ends the same way on every run: followed, the records lying wholly within the
-// bytes its decoder made final before the failing step are written, and no other; decoded whole, none of them.
-// The first failure, in block order, returns EXTRACT_FAILED: no record of a later block is written, every
-// thread is joined and every buffer released, a file spanning blocks that is not finished is removed (and so is
-// one whose last piece never comes); what was written stays. The blocks stay the caller's.
-// EXTRACT_OK also when count <= 0. failure, when not null, receives what failed (see ExtractFailure).
-// install_dir is UTF-8 (see platform/os.h) and ends with a separator.
-int install_payload(const char* install_dir, PayloadBlock** blocks, int32_t count, uint32_t total_unpacked,
-                    bool verified, const ProgressSink* progress, ExtractFailure* failure = nullptr);
-
 // What extraction reads: a block's record stream of length bytes, seen a part at a time. view(context, at, need,
 // &bytes) points bytes at the stream's bytes from offset at on and returns how many lie there contiguously: at
 // least need (need <= DECODE_STEP), unless the stream's bytes end sooner (its decoding failed there, or they cannot

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "payload/checksum.h"
 #include "payload/payload.h"
 #include "payload/records.h"
 

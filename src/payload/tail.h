@@ -50,27 +50,3 @@ int32_t tail_checksum_offset(const PayloadTail* tail);
 
 // Checksum i of the table (big-endian CRC-32); the table must be there.
 uint32_t tail_checksum(const PayloadTail* tail, int32_t i);
-
-// CRC-32 (zlib's polynomial) of a block's stored bytes, its header included; of the manifest's bytes too.
-uint32_t block_checksum(const unsigned char* data, int32_t size);
-
-// The same CRC-32 over bytes given in pieces: start, then add each piece in order.
-uint32_t block_checksum_start();
-uint32_t block_checksum_add(uint32_t crc, const unsigned char* data, int32_t size);
-
-// Index of the first block whose CRC-32 differs from the table, or -1 when all match.
-// The table must be there; blocks are count loaded blocks in directory order.
-int32_t first_bad_checksum(const PayloadTail* tail, PayloadBlock* const* blocks);
-
-// Loads the tail's N blocks from B, back to back, into *blocks (in memory: the vendor tool's list and verify) (caller releases with free_payload(*blocks,
-// tail->count)). READ_OK; READ_BLOCK_SIZE_OUT_OF_RANGE when a size is negative or the blocks run past the
-// payload's end (refused before anything is allocated), READ_BLOCK_SHORT when a block cannot be read whole,
-// READ_CANNOT_OPEN when the file cannot be positioned, READ_OUT_OF_MEMORY; then *bad_block names the block
-// (-1 when none) and nothing is left allocated. Checksums are not looked at.
-int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** blocks, int32_t* bad_block);
-
-// find_payload_tail, read_manifest (manifest.h), load_blocks, then the checksum table when there is one: the
-// whole reader with the blocks in memory, for callers that need the tail too (the vendor tool's list and verify). READ_OK with *blocks as
-// load_blocks gives them and, when manifest is not null, the manifest in it (empty when there is none; the
-// caller releases it with free_manifest); otherwise the first reason with its block, and nothing left allocated.
-ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest = nullptr);

@@ -18,7 +18,7 @@
 #include "cli.h"
 #include "payload/decode.h"
 #include "payload/payload.h"
-#include "payload/reader_mark.h"
+#include "product/reader_mark.h"
 #include "signed_image.h"
 #include "support/tree_io.h"
 

@@ -9,7 +9,7 @@
 #include "container_writer.h"
 #include "exit_codes.h"
 #include "payload/format.h"
-#include "payload/reader_mark.h"
+#include "product/reader_mark.h"
 #include "support/test_support.h"
 #include "tree_fixture.h"
 

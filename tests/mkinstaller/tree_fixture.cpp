@@ -9,7 +9,7 @@
 #include "cli.h"
 #include "payload/decode.h"
 #include "payload/payload.h"
-#include "payload/reader_mark.h"
+#include "product/reader_mark.h"
 #include "payload/records.h"
 #include "signed_image.h"
 

@@ -13,10 +13,10 @@
 #include "inspect.h"
 #include "pack.h"
 #include "pack_error.h"
-#include "payload/install_path_limits.h"
+#include "product/install_path_limits.h"
 #include "payload/pipeline.h"
-#include "payload/product_files.h"
-#include "payload/reader_mark.h"
+#include "product/product_files.h"
+#include "product/reader_mark.h"
 #include "upcase_table.h"
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "payload/checksum.h"
 #include "payload/payload.h"
 #include "payload/tail.h"
 

@@ -10,6 +10,7 @@
 #include "host.h"
 #include "input_file.h"
 #include "payload/extract.h"
+#include "payload/pipeline.h"
 #include "payload/manifest.h"
 #include "payload/names.h"
 #include "payload/payload.h"

@@ -20,7 +20,7 @@
 #include "payload/extract.h"
 #include "payload/manifest.h"
 #include "payload/payload.h"
-#include "payload/reader_mark.h"
+#include "product/reader_mark.h"
 #include "payload/records.h"
 #include "payload/tail.h"
 #include "program_image.h"

@@ -8,7 +8,7 @@
 #include "host.h"
 #include "name_key.h"
 #include "payload/format.h"
-#include "payload/product_files.h"
+#include "product/product_files.h"
 
 namespace fs = std::filesystem;
 

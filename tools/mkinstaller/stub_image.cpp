@@ -9,7 +9,7 @@
 #include "input_file.h"
 #include "pack_error.h"
 #include "payload/pe_cert.h"
-#include "payload/reader_mark.h"
+#include "product/reader_mark.h"
 #include "payload/tail.h"
 
 namespace {

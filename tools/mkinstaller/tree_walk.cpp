@@ -8,7 +8,7 @@
 #include "host.h"
 #include "input_file.h"
 #include "pack_error.h"
-#include "payload/install_path_limits.h"
+#include "product/install_path_limits.h"
 #include "windows_names.h"
 
 namespace fs = std::filesystem;

@@ -1,10 +1,12 @@
 // Reads the payload's trailer, directory and blocks out of an installer file, saying why when it cannot.
+#include "payload/payload.h"
+
 #include <cstdlib>
 #include <cstring>
 
+#include "payload/checksum.h"
 #include "payload/decode.h"
 #include "payload/manifest.h"
-#include "payload/payload.h"
 #include "payload/tail.h"
 #include "platform/file.h"
 #include "platform/os.h"

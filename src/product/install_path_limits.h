@@ -1,7 +1,7 @@
 // How long a payload name may be: Windows' MAX_PATH rules under the installer's longest default folder.
 #pragma once
 
-#include "payload/product_files.h"
+#include "product/product_files.h"
 #include "platform/path_limits.h"
 
 // The installer creates folders and files through the wide Win32 calls without the \\?\ prefix, so MAX_PATH

@@ -1,0 +1,2 @@
+// Must not compile: the product facts may not see the engine.
+#include "payload/format.h"

@@ -1,0 +1,2 @@
+// Must not compile: the vendor tool may not see the installation.
+#include "install/install_state.h"
