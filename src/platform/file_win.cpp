@@ -69,6 +69,24 @@ bool clear_read_only(const wchar_t* path) {
     return SetFileAttributesW(path, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) != 0;
 }
 
+// A C stream over an open handle, in binary: from here the descriptor owns the handle, and then the stream owns
+// the descriptor. Null, with errno EMFILE, when the C runtime has no descriptor or stream left; the handle is
+// closed then (through the descriptor, when one took it); a file being created stays created.
+FILE* stream_of(HANDLE handle, int access, const char* mode) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), access | _O_BINARY);
+    if (fd == -1) {
+        CloseHandle(handle);
+        errno = EMFILE;
+        return nullptr;
+    }
+    FILE* stream = _fdopen(fd, mode);
+    if (!stream) {
+        _close(fd);
+        errno = EMFILE;
+    }
+    return stream;
+}
+
 }  // namespace
 
 FILE* os_open_file(const char* path) {
@@ -80,19 +98,7 @@ FILE* os_open_file_held(const char* path) {
     wchar_t wide[WIDE_PATH_CAP];
     if (!wide_path(path, wide)) return nullptr;
     HANDLE handle = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-    if (fd == -1) {
-        CloseHandle(handle);
-        errno = EMFILE;
-        return nullptr;
-    }
-    FILE* stream = _fdopen(fd, "rb");
-    if (!stream) {
-        _close(fd);
-        errno = EMFILE;
-    }
-    return stream;
+    return handle == INVALID_HANDLE_VALUE ? nullptr : stream_of(handle, _O_RDONLY, "rb");
 }
 
 FILE* os_create_file(const char* path) {
@@ -104,20 +110,7 @@ FILE* os_create_file(const char* path) {
         return nullptr;
     }
     HANDLE handle = open_waiting_out_holds(wide);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    // From here the descriptor owns the handle, and then the stream owns the descriptor.
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    if (fd == -1) {
-        CloseHandle(handle);
-        errno = EMFILE;
-        return nullptr;
-    }
-    FILE* stream = _fdopen(fd, "wb");
-    if (!stream) {
-        _close(fd);
-        errno = EMFILE;
-    }
-    return stream;
+    return handle == INVALID_HANDLE_VALUE ? nullptr : stream_of(handle, _O_WRONLY, "wb");
 }
 
 bool os_flush_file(FILE* file) {
