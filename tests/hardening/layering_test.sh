@@ -20,10 +20,10 @@ for target in "$@"; do
     *)
       if [ $status -eq 0 ]; then
         echo "FAIL $target: an upward include compiled"; failed=1
-      elif ! grep -q "No such file or directory" <<<"$output"; then
+      elif ! grep -Eq "No such file or directory|file not found" <<<"$output"; then
         echo "FAIL $target: failed, but not for its missing header"; echo "$output" | tail -n 5; failed=1
       else
-        echo "ok   $target refused: $(grep -o '[a-z_]*/[a-z_]*\.h: No such file or directory' <<<"$output" | head -n 1)"
+        echo "ok   $target refused: $(grep -Eo "'?[a-z_]*/[a-z_]*\.h'?:? (No such file or directory|file not found)" <<<"$output" | head -n 1)"
       fi ;;
   esac
 done
