@@ -4,8 +4,8 @@ NATIVE := $(BUILD)/native
 WIN32 := $(BUILD)/win32
 WIN64 := $(BUILD)/win64
 # The Windows tree whose programs run under wine on this machine: win32 where the kernel runs 32-bit programs,
-# win64 where it does not (scripts/win-run-arch.sh). Used in recipes only, so it is decided after set-up.
-WINRUN = $(if $(filter i686,$(shell scripts/win-run-arch.sh)),$(WIN32),$(WIN64))
+# win64 where it does not (scripts/win_run_arch.sh). Used in recipes only, so it is decided after set-up.
+WINRUN = $(if $(filter i686,$(shell scripts/win_run_arch.sh)),$(WIN32),$(WIN64))
 ASAN := $(BUILD)/asan
 TSAN := $(BUILD)/tsan
 # Seconds each fuzz target runs: FUZZ_SECONDS for `make fuzz`, FUZZ_SMOKE_SECONDS within `make test`.
@@ -44,8 +44,8 @@ winrun: setup
 
 # The sample installer: the stub with the sample product appended, in $(BUILD)/dist.
 dist: native win32 winrun
-	@scripts/make-sample.sh $(BUILD)
-	@if [ "$(WINRUN)" = "$(WIN64)" ]; then scripts/make-sample.sh $(BUILD) win64; fi
+	@scripts/make_sample.sh $(BUILD)
+	@if [ "$(WINRUN)" = "$(WIN64)" ]; then scripts/make_sample.sh $(BUILD) win64; fi
 
 test: test-native test-win32 test-asan test-tsan test-fuzz test-gui
 
@@ -55,7 +55,7 @@ test-native: native
 # The i686 tree's own checks that need no wine (the shipped programs' imports, its 32-bit compile checks) run
 # whichever tree runs the rest.
 test-win32: win32 winrun
-	@scripts/with-wineserver.sh sh -c 'cd $(WINRUN) && ctest --output-on-failure'
+	@scripts/with_wineserver.sh sh -c 'cd $(WINRUN) && ctest --output-on-failure'
 	@if [ "$(WINRUN)" != "$(WIN32)" ]; then cd $(WIN32) && ctest --output-on-failure -R 'installer_imports|windows_floor|i686_checks'; fi
 
 # The installer window end to end: the real setup.exe under wine on a private Xvfb, clicked by xdotool.

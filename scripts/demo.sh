@@ -14,7 +14,7 @@ mkinstaller=$build/native/mkinstaller
 installer=$build/dist/setup.exe
 
 echo "== building the sample installer"
-"$top/scripts/make-sample.sh" "$build"
+"$top/scripts/make_sample.sh" "$build"
 
 echo
 "$top/scripts/demo_gui.py" "$build"

@@ -22,7 +22,7 @@ out=${1:-$top/res}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-"$top/scripts/apt-need.sh" make_artwork imagemagick fonts-wqy-microhei fonts-arphic-uming python3
+"$top/scripts/apt_need.sh" make_artwork imagemagick fonts-wqy-microhei fonts-arphic-uming python3
 
 # Use the real ImageMagick binary, not any wrapper that may sit earlier in PATH.
 IM=/usr/bin/convert

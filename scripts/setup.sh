@@ -15,7 +15,7 @@ packages=(
   libgnutls30 libdbus-1-3 xvfb xauth x11-utils xdotool imagemagick
   fonts-wqy-microhei fonts-arphic-uming liblnk-utils locales
 )
-"$top/scripts/apt-need.sh" setup "${packages[@]}"
+"$top/scripts/apt_need.sh" setup "${packages[@]}"
 
 # Wine maps Windows file names to Unix ones through the process locale: without a generated
 # zh_CN.UTF-8 every non-ASCII file name fails to open.

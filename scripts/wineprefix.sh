@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Creates the project's wine prefix (ACP 936, Song-style font substitutes, unmanaged windows) once.
 set -euo pipefail
-. "$(dirname "$0")/wine-env.sh"
+. "$(dirname "$0")/wine_env.sh"
 
 # The stamp names what the prefix was made with; a prefix from an older recipe is made again. Version 2:
 # the font substitutes are written with the zh_CN.UTF-8 locale present (without it their Chinese names

@@ -1,6 +1,6 @@
 """What the GUI tests, the demo and the benchmark share to run the installer under wine on a private X display.
 
-The wine environment (values from wine.env beside this file, which scripts/wine-env.sh reads too), ending a
+The wine environment (values from wine.env beside this file, which scripts/wine_env.sh reads too), ending a
 prefix's wineserver, Linux paths as wine sees them, a private Xvfb, a build tree's files, the slow-installing
 sample installer, and the progress bar's fill measured on a screenshot.
 """
@@ -24,8 +24,8 @@ SAMPLE_PROGRAMS = (CASHIER, SERVICE)
 CASHIER_LINK, SERVICE_LINK = "霁桐收银端.lnk", "霁桐餐饮.lnk"   # desktop shortcuts the installer may make
 
 # The Windows programs that run here: the i686 build where the kernel runs 32-bit programs, else the x86_64
-# build of the same sources under wine64 (scripts/win-run-arch.sh decides for the shell scripts too).
-RUN_ARCH = subprocess.run([os.path.join(HERE, "win-run-arch.sh")], capture_output=True, text=True,
+# build of the same sources under wine64 (scripts/win_run_arch.sh decides for the shell scripts too).
+RUN_ARCH = subprocess.run([os.path.join(HERE, "win_run_arch.sh")], capture_output=True, text=True,
                           check=True).stdout.strip()
 WINE = "wine" if RUN_ARCH == "i686" else "/usr/lib/wine/wine64"
 RUN_TREE = "win32" if RUN_ARCH == "i686" else "win64"
@@ -224,7 +224,7 @@ def padded_installer(tree, exe, stage, blobs, blob_size, seed, say=lambda text: 
         for path in paths:
             with open(path, "wb") as f:
                 f.write(rng.randbytes(blob_size))
-    # make-sample.sh stages the programs afresh every time: copied only when their bytes changed, so the
+    # make_sample.sh stages the programs afresh every time: copied only when their bytes changed, so the
     # modification times below say what changed.
     programs = [os.path.join(stage, name) for name in SAMPLE_PROGRAMS]
     for dst in programs:

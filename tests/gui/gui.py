@@ -37,7 +37,7 @@ class Timeout(AssertionError):
 
 def ensure_tools():
     """Installs the display tools when one is missing."""
-    subprocess.run([os.path.join(winlab.TOP, "scripts", "apt-need.sh"), "gui"] + TOOL_PACKAGES, check=True)
+    subprocess.run([os.path.join(winlab.TOP, "scripts", "apt_need.sh"), "gui"] + TOOL_PACKAGES, check=True)
 
 
 def wait_for(what, predicate, timeout=10.0, interval=0.05):

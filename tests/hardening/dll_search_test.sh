@@ -8,7 +8,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 probe=$1
 cd "$(dirname "$probe")"
 [ -f jt_planted.dll ] || { echo "FAIL jt_planted.dll is not beside the probe"; exit 1; }
-open=$("$top/scripts/wine-run.sh" "$probe" open | tr -d '\r')
-restricted=$("$top/scripts/wine-run.sh" "$probe" restricted | tr -d '\r')
+open=$("$top/scripts/wine_run.sh" "$probe" open | tr -d '\r')
+restricted=$("$top/scripts/wine_run.sh" "$probe" restricted | tr -d '\r')
 echo "default search: $open; restricted: $restricted"
 [ "$open" = loaded ] && [ "$restricted" = "not loaded" ]

@@ -1,10 +1,10 @@
 # Sourced by the shell tests that run Windows programs: the wine environment and windows_path PATH
-# (wine-env.sh), check/finish (check.sh), run PROGRAM ARGS... under wine (without wine's harmless
+# (wine_env.sh), check/finish (check.sh), run PROGRAM ARGS... under wine (without wine's harmless
 # read-access noise), and in_wine_locale for a run under another code page. Expects top to be the project's
 # root.
-. "$top/scripts/wine-env.sh"
+. "$top/scripts/wine_env.sh"
 . "$top/tests/support/check.sh"
-run() { "$top/scripts/wine-run.sh" "$@" 2> >(grep -v '^wine: Read access denied' >&2); }
+run() { "$top/scripts/wine_run.sh" "$@" 2> >(grep -v '^wine: Read access denied' >&2); }
 
 # pack_sample MKINSTALLER RUNNER PROGRAM_DIR STAGE OUT: the sample product and its two programs, copied into
 # the new folder STAGE and packed by mkinstaller onto the runner as OUT.

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs whichever of the named Debian packages are missing; quick and silent when none is.
 #
-#   scripts/apt-need.sh WHO PACKAGE...     (WHO prefixes the one line it prints when it installs)
+#   scripts/apt_need.sh WHO PACKAGE...     (WHO prefixes the one line it prints when it installs)
 #
 # A package of a foreign architecture (name:i386) adds that architecture first.
 set -euo pipefail
-[ $# -ge 2 ] || { echo "usage: scripts/apt-need.sh WHO PACKAGE..." >&2; exit 64; }
+[ $# -ge 2 ] || { echo "usage: scripts/apt_need.sh WHO PACKAGE..." >&2; exit 64; }
 who=$1
 shift
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Compiler launcher of the i686 tree: each source goes first through clang for 32-bit Windows (syntax only), for
 # the 32-bit faults GCC does not report, then to the real compiler. A fault fails the compile like a GCC error.
-# Usage: clang-i686-check.sh CLANG++ [C++ INCLUDE DIR]... -- COMPILER ARGS...
+# Usage: clang_i686_check.sh CLANG++ [C++ INCLUDE DIR]... -- COMPILER ARGS...
 # The C++ include directories are the cross compiler's libstdc++ ones, so clang reads the same headers.
 set -euo pipefail
 
@@ -23,7 +23,7 @@ while [ "$#" -gt 0 ] && [ "$1" != "--" ]; do
   shift
 done
 shift  # --
-[ "$#" -gt 0 ] || { echo "clang-i686-check.sh: no compile command after --" >&2; exit 2; }
+[ "$#" -gt 0 ] || { echo "clang_i686_check.sh: no compile command after --" >&2; exit 2; }
 
 # The compile command without its outputs (object, dependency file): clang only reads.
 args=()

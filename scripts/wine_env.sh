@@ -13,7 +13,7 @@ while IFS='=' read -r _name _value; do
 done <"$_here/wine.env"
 # wine starts 32-bit programs and hands 64-bit ones to wine64; where the kernel runs no 32-bit programs, wine
 # itself cannot start, and wine64 runs the 64-bit builds directly.
-if [ "$("$_here/win-run-arch.sh")" = i686 ]; then
+if [ "$("$_here/win_run_arch.sh")" = i686 ]; then
   export JT_WINE=wine
 else
   export JT_WINE=/usr/lib/wine/wine64

@@ -5,7 +5,7 @@
 # A server that already serves the prefix (make bench beside make test-win32) is used and left running;
 # one started here is stopped at the end.
 set -euo pipefail
-. "$(dirname "$0")/wine-env.sh"
+. "$(dirname "$0")/wine_env.sh"
 
 if ! wineserver_running; then
   wineserver -p >/dev/null 2>&1 </dev/null &
