@@ -10,6 +10,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "scripts"))
 import winlab  # noqa: E402
@@ -172,8 +173,8 @@ def med(xs):
 
 
 def read_payload(path):
-    """Blocks, directory and trailer of an installer file; `between` is what lies between the directory's
-    size entries and the trailer (the blocks' checksum table when pack wrote one)."""
+    """Blocks, directory and trailer of an installer file: `image` is the program image, `manifest` the
+    manifest (b"" without one), `payload` the blocks, `table` the blocks' checksum table (b"" without one)."""
     with open(path, "rb") as f:
         data = f.read()
     dir_offset, total, flags = struct.unpack(">IIB", data[-9:])
@@ -183,5 +184,51 @@ def read_payload(path):
     for s in sizes:
         blocks.append(data[pos:pos + s])
         pos += s
+    table_at = dir_offset + 8 + 4 * count
+    table = data[table_at:table_at + 4 * count] if flags & 0x80 else b""
+    image_end, manifest = first, b""
+    if flags & 0x40:
+        m, length, _ = struct.unpack(">IIi", data[-21:-9])
+        image_end, manifest = m, data[m:m + length]
     return {"first": first, "sizes": list(sizes), "total": total, "flags": flags, "blocks": blocks,
-            "payload": data[first:dir_offset], "between": data[dir_offset + 8 + 4 * count:-9]}
+            "image": data[:image_end], "manifest": manifest, "payload": data[first:dir_offset], "table": table}
+
+
+def pe_checksum_offset(image):
+    """Where a PE image keeps its CheckSum field: optional header (PE header + 24) + 64."""
+    return struct.unpack("<I", image[0x3C:0x40])[0] + 24 + 64
+
+
+def pe_checksum(data, field):
+    """The PE checksum of the whole file (docs/format.md, section 1.2): 16-bit little-endian words, the field
+    taken as zero, carries folded back in, plus the file's length."""
+    body = bytearray(data)
+    body[field:field + 4] = bytes(4)
+    if len(body) % 2:
+        body.append(0)
+    total = sum(memoryview(body).cast("H"))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(data)
+
+
+def restub(packed_path, stub_path, out_path):
+    """The packed manifest and blocks behind another program image: only the offsets of the directory, the
+    manifest's locator and the trailer change, and the whole file's checksum (the blocks' and the manifest's
+    CRCs cover their own bytes)."""
+    p = read_payload(packed_path)
+    with open(stub_path, "rb") as f:
+        stub = f.read()
+    manifest_at, first = len(stub), len(stub) + len(p["manifest"])
+    n = len(p["sizes"])
+    tail = struct.pack(">II", first, n) + struct.pack(">%dI" % n, *p["sizes"]) + p["table"]
+    if p["flags"] & 0x40:
+        tail += struct.pack(">II", manifest_at, len(p["manifest"])) + struct.pack(">I", zlib.crc32(p["manifest"]))
+    tail += struct.pack(">IIB", first + len(p["payload"]), p["total"], p["flags"])
+    data = bytearray(stub + p["manifest"] + p["payload"] + tail)
+    field = pe_checksum_offset(stub)
+    data[field:field + 4] = struct.pack("<I", pe_checksum(data, field))
+    tmp = out_path + ".tmp"
+    with open(tmp, "wb") as f:
+        f.write(data)
+    os.replace(tmp, out_path)
