@@ -295,11 +295,14 @@ int install_payload_within(const PipelineLimits& limits, const char* install_dir
 
     Pipeline p{};
     p.monitor = os_monitor_new();
-    p.jobs = new (std::nothrow) Job[size_t(count)];
+    // calloc and placement new rather than new[]: an array new of a run-time count can throw, and the installer
+    // links no C++ exception runtime.
+    p.jobs = static_cast<Job*>(calloc(size_t(count), sizeof(Job)));
+    for (int32_t i = 0; p.jobs && i < count; ++i) new (&p.jobs[i]) Job();
     auto* spanning = static_cast<WrittenFile*>(calloc(1, sizeof(WrittenFile)));
     if (!p.monitor || !p.jobs || !spanning) {
         if (p.monitor) os_monitor_free(p.monitor);
-        delete[] p.jobs;
+        free(p.jobs);
         free(spanning);
         if (failure) failure->what = EXTRACT_FAILED_DECODE;  // no memory to decode with
         return EXTRACT_FAILED;
@@ -344,7 +347,7 @@ int install_payload_within(const PipelineLimits& limits, const char* install_dir
         give_back(&p, p.jobs[i].buffer);
         give_back(&p, p.jobs[i].window);
     }
-    delete[] p.jobs;
+    free(p.jobs);  // a Job has nothing to destroy
     free(spanning);
     os_monitor_free(p.monitor);
     return status;
