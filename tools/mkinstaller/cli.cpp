@@ -14,6 +14,7 @@
 #include "pack.h"
 #include "pack_error.h"
 #include "product/install_path_limits.h"
+#include "payload/pe_cert.h"
 #include "payload/pipeline.h"
 #include "product/product_files.h"
 #include "product/reader_mark.h"
@@ -185,7 +186,7 @@ const char USAGE[] =
     "  pipe or file as UTF-8 (stored names converted from code page 936). The trace lines of extract are\n"
     "  the installer's, written as it writes them. Stored names are still code page 936: a name with no\n"
     "  code page 936 form is refused by pack.\n"
-    "  An installer whose signature was removed again (osslsigncode remove-signature) ends in up to 7\n"
+    "  An installer whose signature was removed again (osslsigncode remove-signature) ends in up to @PADDING@\n"
     "  zero bytes of padding after its trailer; with an empty PE security entry it reads as unsigned, in\n"
     "  the installer as in every command here.\n"
     "\n"
@@ -217,6 +218,7 @@ std::string usage_text() {
         {"@CASHIER@", shown(CASHIER_PROGRAM)},
         {"@SERVICE@", shown(SERVICE_PROGRAM)},
         {"@BUDGET@", std::to_string(PIPELINE_BUDGET_CAP >> 20)},
+        {"@PADDING@", std::to_string(MAX_CERT_PADDING)},
     };
     std::string text = USAGE;
     for (const auto& [field, value] : fields)

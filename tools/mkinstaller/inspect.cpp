@@ -20,6 +20,7 @@
 #include "payload/extract.h"
 #include "payload/manifest.h"
 #include "payload/payload.h"
+#include "payload/pe_cert.h"
 #include "product/reader_mark.h"
 #include "payload/records.h"
 #include "payload/tail.h"
@@ -54,8 +55,8 @@ void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t 
     if (checksums) tool_print(stdout, "checksums: a CRC-32 for each block at %d\n", tail_checksum_offset(&tail));
     else tool_print(stdout, "checksums: none\n");
     tool_print(stdout, "trailer: directory at %d, total unpacked %u, flags %d\n", tail.dir_offset, tail.total_unpacked, tail.flags);
-    // A certificate table is longer than the 7 bytes of padding a removed one leaves behind.
-    if (tail.end != file_size && file_size - tail.end <= 7)
+    // A certificate table is longer than the padding a removed one leaves behind.
+    if (tail.end != file_size && file_size - tail.end <= MAX_CERT_PADDING)
         tool_print(stdout, "padding: the payload ends at %d; %d zero bytes follow, left by a removed signature\n", tail.end,
                file_size - tail.end);
     else if (tail.end != file_size)
