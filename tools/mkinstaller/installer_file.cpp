@@ -7,6 +7,7 @@
 #include "host.h"
 #include "input_file.h"
 #include "pack_error.h"
+#include "platform/file_identity.h"
 
 namespace fs = std::filesystem;
 
@@ -48,8 +49,10 @@ void check_output(const fs::path& out, const fs::path& source) {
 }
 
 void refuse_same_file(const fs::path& out, const fs::path& input) {
-    FileIdentity written, read;
-    if (!file_identity(out, &written) || !file_identity(input, &read) || !(written == read)) return;
+    OsFileIdentity written, read;
+    if (!os_file_identity(path_for_engine(out).c_str(), &written) ||
+        !os_file_identity(path_for_engine(input).c_str(), &read) || !(written == read))
+        return;
     throw PackError(path_for_display(out), "is the same file as " + path_for_display(input) +
                                                ", which pack reads; write the installer to another file");
 }

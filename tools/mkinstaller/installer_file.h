@@ -13,7 +13,7 @@
 void check_output(const std::filesystem::path& out, const std::filesystem::path& source);
 
 // Throws PackError naming OUT when it is the same file as input (the stub, or a file of the tree) under another
-// name: a hard link, a symbolic link, another spelling. Files are compared by identity (file_identity), not name;
+// name: a hard link, a symbolic link, another spelling. Files are compared by identity (os_file_identity), not name;
 // an OUT that does not exist yet is no input.
 void refuse_same_file(const std::filesystem::path& out, const std::filesystem::path& input);
 

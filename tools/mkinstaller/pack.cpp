@@ -22,6 +22,8 @@
 #include "payload/pipeline.h"
 #include "product/reader_mark.h"
 #include "payload/tail.h"
+#include "platform/address_space.h"
+#include "platform/thread.h"
 #include "product_check.h"
 #include "stub_image.h"
 
@@ -141,9 +143,10 @@ void print_install_memory(const std::vector<BlockFootprint>& blocks) {
            (unsigned long long)(PIPELINE_BUDGET_CAP >> 20));
 }
 
-// Half of the memory, so that the blocks in progress leave room for everything else on the machine.
+// Half of the memory this process can put to use (the physical memory, or its address space where that is smaller:
+// a 32-bit program), so that the blocks in progress leave room for everything else on the machine.
 uint64_t memory_budget() {
-    const uint64_t usable = usable_memory();
+    const uint64_t usable = std::min(os_physical_memory(), os_address_space());
     return usable ? usable / 2 : DEFAULT_MEMORY_BUDGET;
 }
 
