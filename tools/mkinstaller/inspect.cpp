@@ -31,6 +31,11 @@
 
 namespace {
 
+// Longest stored name the verifier accepts: joined to the shortest install directory, a drive's root ("C:\\"),
+// it still fits the engine's PATH_LIMIT bytes. Pack's limits in UTF-16 units (install_path_limits.h) are stricter.
+constexpr size_t STORED_NAME_LIMIT = PATH_LIMIT - (sizeof "C:\\" - 1);
+static_assert(STORED_NAME_LIMIT == 1020, "the engine's limit less a drive's root");
+
 void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t file_size) {
     if (tail_has_manifest(&tail))
         tool_print(stdout, "manifest at %d: %d bytes, crc32 %08X\n", tail_manifest_offset(&tail),

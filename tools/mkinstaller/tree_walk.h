@@ -15,9 +15,6 @@ struct SourceEntry {
 
 // Files this large or larger cannot be stored: data lengths are signed 32-bit values.
 constexpr uint64_t SOURCE_FILE_LIMIT = 0x80000000u;
-// Longest stored name the verifier accepts: the shortest install directory ("C:\\") and the name take at most
-// 1023 bytes. Pack's limits in UTF-16 units (install_path_limits.h) are stricter.
-constexpr size_t STORED_NAME_LIMIT = 1020;
 
 // One thing wrong with an entry of the tree.
 struct TreeProblem {
