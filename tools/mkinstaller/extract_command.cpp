@@ -27,15 +27,15 @@ std::string failure_message(const ExtractFailure& failure, const std::string& in
     const std::string block = "block " + std::to_string(failure.block) + ": ";
     const std::string name = cp936_for_display(failure.name, strlen(reinterpret_cast<const char*>(failure.name)));
     switch (failure.what) {
-    case EXTRACT_FAILED_WRITE: {
+    case ExtractFault::write: {
         char reason[512];
         os_error_text(failure.system_error, reason, sizeof reason);
         return std::string(failure.path) + ": " + extract_failure_text(failure.what) + ": " + reason + " (" +
                block + name + ")";
     }
-    case EXTRACT_FAILED_PATH:
+    case ExtractFault::path:
         return std::string(failure.path) + ": " + block + name + ": " + extract_failure_text(failure.what);
-    case EXTRACT_FAILED_RECORD:
+    case ExtractFault::record:
         return installer + ": " + block + extract_failure_text(failure.what) + ": " + walk_result_text(failure.walk) +
                (name.empty() ? "" : " (" + name + ")");
     default:
