@@ -41,8 +41,8 @@ struct ExtractFailure {
     int32_t block;                // the failing block's index in directory order
     int walk;                     // record: the WALK_* result that ended the walk
     int system_error;             // write: os_last_error() right after the failed call
-    char path[NATIVE_PATH_CAP];   // the path being created (PATH: the install directory when the name has
-                                  // no place); empty for DECODE and RECORD
+    char path[NATIVE_PATH_CAP];   // the path being created (path: the install directory when the name has
+                                  // no place); empty for decode and record
     unsigned char name[PATH_LIMIT + 1];  // the record's stored name (code page 936), NUL-terminated; may be empty
 };
 
@@ -84,7 +84,7 @@ struct WrittenFile {
 // removes the file's temporary. Returns what failed (ExtractFault::none when nothing did); failure, when not null,
 // receives the details, all but the block's index.
 ExtractFault extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress,
-                 WrittenFile* spanning, ExtractFailure* failure = nullptr);
+                          WrittenFile* spanning, ExtractFailure* failure = nullptr);
 
 // Ends an installation's walks: ExtractFault::none when no file spanning blocks is left unfinished; otherwise its
 // temporary is removed, the result is ExtractFault::record and failure (when not null) says WALK_UNFINISHED, with

@@ -243,8 +243,8 @@ ExtractFault block_failed(Pipeline* p, int32_t index, ExtractFault fault, Extrac
     return fault;
 }
 
-ExtractFault extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inline_decoding, WrittenFile* spanning,
-                   ExtractFailure* failure) {
+ExtractFault extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inline_decoding,
+                            WrittenFile* spanning, ExtractFailure* failure) {
     for (int32_t i = 0; i < p->count; ++i) {
         Job& job = p->jobs[i];
         // Without a thread of its own, each block is decoded here, whole, before its records.
