@@ -22,8 +22,8 @@ wchar_t* wide_of(UINT code_page, const char* in, size_t len, int* units) {
     return nullptr;
 }
 
-// units of UTF-16 as code_page into out (cap bytes, NUL added). With exact, a character with no exact form fails
-// (no best-fit substitutes, no default character); UTF-8 takes neither flag, and every character has a form there.
+// units of UTF-16 as code_page into out (cap bytes, NUL added). A character with no exact form fails (no best-fit
+// substitutes, no default character); UTF-8 takes neither flag, and every character has a form there.
 bool narrow_of(UINT code_page, const wchar_t* wide, int units, char* out, size_t cap, size_t* out_len) {
     if (cap == 0) return false;
     *out_len = 0;
