@@ -47,7 +47,7 @@ public:
         const int status = install_payload(install_dir_.c_str(), blocks, count, total, (flags & PAYLOAD_FLAG_CHECKSUMS) != 0,
                                            nullptr, &failure);
         testing::internal::GetCapturedStdout();
-        last_walk_ = failure.what == EXTRACT_FAILED_RECORD ? failure.walk : -1;
+        last_walk_ = failure.what == ExtractFault::record ? failure.walk : -1;
         free_payload(blocks, count);
         return status == EXTRACT_OK ? INSTALLED : FAILED;
     }

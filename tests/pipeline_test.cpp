@@ -242,7 +242,7 @@ TEST(Pipeline, ABlockWithoutMemoryAloneFails) {
                                                   payload.total, true, nullptr, &failure);
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(status, 1);
-        EXPECT_EQ(failure.what, EXTRACT_FAILED_DECODE);
+        EXPECT_EQ(failure.what, ExtractFault::decode);
         EXPECT_EQ(failure.block, 1);
         EXPECT_EQ(read_file(scratch / "a.txt"), bytes_of("aaaa"));
         EXPECT_FALSE(file_exists(scratch / "b.txt"));
@@ -344,7 +344,7 @@ TEST(Pipeline, ABlockThatFailsToDecodeEndsTheSameWayEveryRun) {
                                                               payload.total, verified, nullptr, &failure);
                     testing::internal::GetCapturedStdout();
                     EXPECT_EQ(status, 1);
-                    EXPECT_EQ(failure.what, EXTRACT_FAILED_DECODE);
+                    EXPECT_EQ(failure.what, ExtractFault::decode);
                     EXPECT_EQ(failure.block, 1);
                     EXPECT_EQ(installed_files(scratch.path()),
                               verified ? before_the_cut : std::vector<std::string>{"a.exe"});

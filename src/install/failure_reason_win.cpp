@@ -54,9 +54,9 @@ void extraction_reason(const ExtractFailure& failure, wchar_t* out, size_t cap) 
     wide_of(failure.path, path, WIDE_PATH_CAP);
     cause_of(failure.system_error, cause, sizeof cause / sizeof cause[0]);
     switch (failure.what) {
-    case EXTRACT_FAILED_WRITE: swprintf(out, cap, REASON_WRITE, path, cause); break;
-    case EXTRACT_FAILED_PATH: swprintf(out, cap, REASON_PATH_TOO_LONG, path); break;
-    case EXTRACT_FAILED_RECORD: swprintf(out, cap, L"%ls", REASON_DAMAGED); break;
+    case ExtractFault::write: swprintf(out, cap, REASON_WRITE, path, cause); break;
+    case ExtractFault::path: swprintf(out, cap, REASON_PATH_TOO_LONG, path); break;
+    case ExtractFault::record: swprintf(out, cap, L"%ls", REASON_DAMAGED); break;
     default: swprintf(out, cap, L"%ls", REASON_UNDECODABLE); break;
     }
 }

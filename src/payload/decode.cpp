@@ -8,13 +8,10 @@ extern "C" {
 #include <LzmaDec.h>
 }
 
+#include "payload/lzma_alloc.h"
 #include "payload/payload.h"
 
 namespace {
-
-void* alloc_callback(void*, size_t size) { return size == 0 ? nullptr : malloc(size); }
-void free_callback(void*, void* address) { free(address); }
-ISzAlloc g_decoder_alloc = {alloc_callback, free_callback};
 
 uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
@@ -64,7 +61,7 @@ bool decode_lzma(const PayloadBlock* block, const unsigned char* header, unsigne
                  uint32_t unpacked, const ProgressSink* progress, const DecodeWatch* watch) {
     CLzmaDec state;
     LzmaDec_Construct(&state);
-    if (LzmaDec_AllocateProbs(&state, header + BLOCK_PROPS_OFFSET, BLOCK_PROPS_SIZE, &g_decoder_alloc) != SZ_OK)
+    if (LzmaDec_AllocateProbs(&state, header + BLOCK_PROPS_OFFSET, BLOCK_PROPS_SIZE, lzma_alloc()) != SZ_OK)
         return false;
     state.dic = out;
     state.dicBufSize = unpacked;
@@ -100,7 +97,7 @@ bool decode_lzma(const PayloadBlock* block, const unsigned char* header, unsigne
             break;
         }
     }
-    LzmaDec_FreeProbs(&state, &g_decoder_alloc);
+    LzmaDec_FreeProbs(&state, lzma_alloc());
     if (!ok) return false;
     // An end marker before U bytes ends the block early; the rest reads as zeros.
     if (state.dicPos < unpacked) memset(out + state.dicPos, 0, unpacked - state.dicPos);

@@ -107,7 +107,7 @@ int write_file(const char* path, const unsigned char* data, int32_t length, int*
 namespace {
 
 // Fills the caller's failure report, when there is one: what failed, the path, the record's stored name.
-void report(ExtractFailure* failure, int what, const char* path, const unsigned char* name, size_t length) {
+void report(ExtractFailure* failure, ExtractFault what, const char* path, const unsigned char* name, size_t length) {
     if (!failure) return;
     failure->what = what;
     snprintf(failure->path, sizeof failure->path, "%s", path ? path : "");
@@ -120,10 +120,10 @@ void report(ExtractFailure* failure, int what, const char* path, const unsigned 
     failure->name[name_len] = '\0';
 }
 
-int record_failed(ExtractFailure* failure, int walk, const unsigned char* name, size_t name_len) {
-    report(failure, EXTRACT_FAILED_RECORD, nullptr, name, name_len);
+ExtractFault record_failed(ExtractFailure* failure, int walk, const unsigned char* name, size_t name_len) {
+    report(failure, ExtractFault::record, nullptr, name, name_len);
     if (failure) failure->walk = walk;
-    return EXTRACT_FAILED;
+    return ExtractFault::record;
 }
 
 // The head of the record at pos, asking the source for as many bytes as the head turns out to need. WALK_TRUNCATED
@@ -168,14 +168,14 @@ int copy_data(Walk* walk, int32_t at, int32_t length, WrittenFile* w, int* error
 
 }  // namespace
 
-int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress,
-                 WrittenFile* spanning, ExtractFailure* failure) {
+ExtractFault extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress,
+                          WrittenFile* spanning, ExtractFailure* failure) {
     char path[NATIVE_PATH_CAP];
     const size_t dir_len = strlen(install_dir);
     if (dir_len > PATH_LIMIT) {
         abandon_file(spanning);
-        report(failure, EXTRACT_FAILED_PATH, install_dir, nullptr, 0);
-        return EXTRACT_FAILED;
+        report(failure, ExtractFault::path, install_dir, nullptr, 0);
+        return ExtractFault::path;
     }
     memcpy(path, install_dir, dir_len + 1);
 
@@ -204,8 +204,8 @@ int extract_from(const StreamSource& source, const char* install_dir, const Prog
         memcpy(name, record.name, name_len < sizeof name ? name_len : sizeof name);
         if (dir_len + name_len > PATH_LIMIT || !os_join_payload_path(path, sizeof path, install_dir, name, name_len)) {
             abandon_file(spanning);
-            report(failure, EXTRACT_FAILED_PATH, install_dir, record.name, name_len);
-            return EXTRACT_FAILED;
+            report(failure, ExtractFault::path, install_dir, record.name, name_len);
+            return ExtractFault::path;
         }
         if (record.type == RECORD_DIR) {
             make_dir(path);
@@ -254,9 +254,9 @@ int extract_from(const StreamSource& source, const char* install_dir, const Prog
         progress_advance(progress, pos - mark);
         mark = pos;
         if (!ok) {
-            report(failure, EXTRACT_FAILED_WRITE, path, name, name_len);
+            report(failure, ExtractFault::write, path, name, name_len);
             if (failure) failure->system_error = error;
-            return EXTRACT_FAILED;
+            return ExtractFault::write;
         }
     }
     if (result != WALK_END) {
@@ -267,11 +267,11 @@ int extract_from(const StreamSource& source, const char* install_dir, const Prog
     if (source.copied) progress_advance(progress, 2 * (source.length - walk.credited));
     if (record.type != RECORD_END) printf("invalid type %d\n", int(record.type));
     printf("extra end\n");
-    return EXTRACT_OK;
+    return ExtractFault::none;
 }
 
-int finish_spanning(WrittenFile* spanning, ExtractFailure* failure) {
-    if (!spanning->file) return EXTRACT_OK;
+ExtractFault finish_spanning(WrittenFile* spanning, ExtractFailure* failure) {
+    if (!spanning->file) return ExtractFault::none;
     abandon_file(spanning);
     return record_failed(failure, WALK_UNFINISHED, spanning->name, spanning->name_len);
 }
@@ -295,17 +295,17 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
                     const ProgressSink* progress) {
     MemoryStream memory{stream, stream ? length : 0};
     WrittenFile spanning{};
-    const int status = extract_from(StreamSource{memory.length, view_memory, &memory, false}, install_dir, progress,
-                                    &spanning);
-    return status == EXTRACT_OK ? finish_spanning(&spanning) : status;
+    const ExtractFault fault = extract_from(StreamSource{memory.length, view_memory, &memory, false}, install_dir,
+                                            progress, &spanning);
+    return extract_status(fault == ExtractFault::none ? finish_spanning(&spanning) : fault);
 }
 
-const char* extract_failure_text(int what) {
+const char* extract_failure_text(ExtractFault what) {
     switch (what) {
-    case EXTRACT_FAILED_DECODE: return "does not decode (damaged data, or out of memory)";
-    case EXTRACT_FAILED_RECORD: return "damaged record stream";
-    case EXTRACT_FAILED_PATH: return "path too long, or a name with no form on this system";
-    case EXTRACT_FAILED_WRITE: return "cannot be written";
+    case ExtractFault::decode: return "does not decode (damaged data, or out of memory)";
+    case ExtractFault::record: return "damaged record stream";
+    case ExtractFault::path: return "path too long, or a name with no form on this system";
+    case ExtractFault::write: return "cannot be written";
     default: return "extraction failed";
     }
 }

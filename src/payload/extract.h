@@ -8,7 +8,8 @@
 #include "payload/progress.h"
 #include "payload/records.h"
 
-// Status results of extraction.
+// Status results of extraction: the installer's 0 and 1, which write_file, extract_records and install_payload
+// return.
 constexpr int EXTRACT_OK = 0;
 constexpr int EXTRACT_FAILED = 1;
 
@@ -20,26 +21,33 @@ constexpr size_t PATH_LIMIT = 1023;
 // one 2); the limit above is on the install directory's bytes and the name's stored bytes.
 constexpr size_t NATIVE_PATH_CAP = 4096;
 
-// What an extraction failed at, for a caller that says more than the installer's one message (the vendor
-// tool). The installer passes no report; a report changes nothing in what extraction does.
-constexpr int EXTRACT_FAILED_DECODE = 1;  // the block does not decode (damaged data), or memory for it ran out
-constexpr int EXTRACT_FAILED_RECORD = 2;  // the record stream breaks its limits; walk says how
-constexpr int EXTRACT_FAILED_PATH = 3;    // install directory + name over PATH_LIMIT bytes, or no native form
-constexpr int EXTRACT_FAILED_WRITE = 4;   // a file could not be created or written whole
+// What an extraction failed at: what the walks over the blocks return, and what a caller that says more than the
+// installer's one message (the vendor tool) reads from its report. The installer's own report changes nothing in
+// what extraction does.
+enum class ExtractFault {
+    none,    // nothing failed
+    decode,  // the block does not decode (damaged data), or memory for it ran out
+    record,  // the record stream breaks its limits; walk says how
+    path,    // install directory + name over PATH_LIMIT bytes, or no native form
+    write,   // a file could not be created or written whole
+};
+
+// The status a fault gives where the installer's 0 and 1 are returned: EXTRACT_OK for none, else EXTRACT_FAILED.
+constexpr int extract_status(ExtractFault fault) { return fault == ExtractFault::none ? EXTRACT_OK : EXTRACT_FAILED; }
 
 // Filled by the extracting thread when extraction fails; untouched on success (the caller zeroes it first).
 struct ExtractFailure {
-    int what;                     // EXTRACT_FAILED_*; 0 while nothing failed
+    ExtractFault what;            // none while nothing failed
     int32_t block;                // the failing block's index in directory order
-    int walk;                     // EXTRACT_FAILED_RECORD: the WALK_* result that ended the walk
-    int system_error;             // EXTRACT_FAILED_WRITE: os_last_error() right after the failed call
-    char path[NATIVE_PATH_CAP];   // the path being created (PATH: the install directory when the name has
-                                  // no place); empty for DECODE and RECORD
+    int walk;                     // record: the WALK_* result that ended the walk
+    int system_error;             // write: os_last_error() right after the failed call
+    char path[NATIVE_PATH_CAP];   // the path being created (path: the install directory when the name has
+                                  // no place); empty for decode and record
     unsigned char name[PATH_LIMIT + 1];  // the record's stored name (code page 936), NUL-terminated; may be empty
 };
 
-// A few words saying what an EXTRACT_FAILED_* value means, for messages.
-const char* extract_failure_text(int what);
+// A few words saying what a fault means, for messages.
+const char* extract_failure_text(ExtractFault what);
 
 // What extraction reads: a block's record stream of length bytes, seen a part at a time. view(context, at, need,
 // &bytes) points bytes at the stream's bytes from offset at on and returns how many lie there contiguously: at
@@ -73,13 +81,15 @@ struct WrittenFile {
 // first block) carrying a file spanning blocks from one block's walk to the next. A piece record begins such a file
 // (offset 0), or continues the one begun (same name and size, the offset of the bytes written so far), and the last
 // piece gives it its name; between two pieces only directory records and the block's end may come. A failure
-// removes the file's temporary. failure, when not null, receives what failed, all but the block's index.
-int extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress,
-                 WrittenFile* spanning, ExtractFailure* failure = nullptr);
+// removes the file's temporary. Returns what failed (ExtractFault::none when nothing did); failure, when not null,
+// receives the details, all but the block's index.
+ExtractFault extract_from(const StreamSource& source, const char* install_dir, const ProgressSink* progress,
+                          WrittenFile* spanning, ExtractFailure* failure = nullptr);
 
-// Ends an installation's walks: EXTRACT_OK when no file spanning blocks is left unfinished; otherwise its temporary
-// is removed and failure (when not null) says EXTRACT_FAILED_RECORD, WALK_UNFINISHED, with its name.
-int finish_spanning(WrittenFile* spanning, ExtractFailure* failure = nullptr);
+// Ends an installation's walks: ExtractFault::none when no file spanning blocks is left unfinished; otherwise its
+// temporary is removed, the result is ExtractFault::record and failure (when not null) says WALK_UNFINISHED, with
+// its name.
+ExtractFault finish_spanning(WrittenFile* spanning, ExtractFailure* failure = nullptr);
 
 // Walks one record stream of length bytes: creates the install directory's prefixes, then each directory
 // and file. EXTRACT_FAILED when a file cannot be opened or written whole, or the stream breaks its limits:

@@ -1,14 +1,13 @@
 // Reads a PE image's headers: the program's signature, and the certificate table that Authenticode signing appends.
 #include "payload/pe_cert.h"
 
-namespace {
-
 uint32_t le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 
-constexpr size_t DOS_PE_POINTER = 0x3C;
+namespace {
+
 constexpr size_t COFF_HEADER_SIZE = 20;
 constexpr size_t COFF_OPTIONAL_SIZE = 16;  // SizeOfOptionalHeader, inside the COFF header
 constexpr uint16_t PE32_MAGIC = 0x10B;
@@ -18,7 +17,7 @@ constexpr uint32_t SECURITY_DIRECTORY = 4;
 // The security directory entry of a PE32 or PE32+ image whose headers lie within head: false when there is none.
 bool security_entry(const unsigned char* head, size_t head_len, uint32_t* offset, uint32_t* size) {
     if (!pe_has_signature(head, head_len)) return false;
-    const uint64_t pe = le32(head + DOS_PE_POINTER);
+    const uint64_t pe = le32(head + PE_POINTER_AT);
     const uint64_t optional = pe + 4 + COFF_HEADER_SIZE;
     if (optional + 2 > head_len) return false;
     const uint16_t optional_size = le16(head + pe + 4 + COFF_OPTIONAL_SIZE);
@@ -41,11 +40,17 @@ bool security_entry(const unsigned char* head, size_t head_len, uint32_t* offset
 
 }  // namespace
 
+bool pe_has_dos_magic(const unsigned char* head, size_t head_len) {
+    return head && head_len >= 2 && head[0] == 'M' && head[1] == 'Z';
+}
+
+bool pe_is_header_signature(const unsigned char* p) { return p[0] == 'P' && p[1] == 'E' && p[2] == 0 && p[3] == 0; }
+
 bool pe_has_signature(const unsigned char* head, size_t head_len) {
-    if (!head || head_len < DOS_PE_POINTER + 4 || head[0] != 'M' || head[1] != 'Z') return false;
+    if (!pe_has_dos_magic(head, head_len) || head_len < PE_POINTER_AT + 4) return false;
     // 64-bit sums: a pointer near 4 GiB must not wrap the bounds tests.
-    const uint64_t pe = le32(head + DOS_PE_POINTER);
-    return pe + 4 <= head_len && head[pe] == 'P' && head[pe + 1] == 'E' && head[pe + 2] == 0 && head[pe + 3] == 0;
+    const uint64_t pe = le32(head + PE_POINTER_AT);
+    return pe + 4 <= head_len && pe_is_header_signature(head + pe);
 }
 
 bool pe_certificate_table(const unsigned char* head, size_t head_len, uint32_t file_size, uint32_t* table_offset) {

@@ -227,23 +227,24 @@ void release_block(Pipeline* p, Job& job) {
     os_monitor_leave(p->monitor);
 }
 
-// The failing block's index, and DECODE when it could not be decoded or read, which a walk may have seen first as
-// a stream cut short.
-int block_failed(Pipeline* p, int32_t index, int what, ExtractFailure* failure) {
-    if (!failure) return EXTRACT_FAILED;
+// The failing block's fault, decode when it could not be decoded or read, which a walk may have seen first as a
+// stream cut short; failure, when not null, receives it with the block's index.
+ExtractFault block_failed(Pipeline* p, int32_t index, ExtractFault fault, ExtractFailure* failure) {
     os_monitor_enter(p->monitor);
     const JobState state = p->jobs[index].state;
     os_monitor_leave(p->monitor);
-    if (state == FAILED || state == NO_BUFFER || what == EXTRACT_FAILED_DECODE) {
+    if (state == FAILED || state == NO_BUFFER) fault = ExtractFault::decode;
+    if (!failure) return fault;
+    if (fault == ExtractFault::decode) {
         memset(failure, 0, sizeof *failure);
-        failure->what = EXTRACT_FAILED_DECODE;
+        failure->what = ExtractFault::decode;
     }
     failure->block = index;
-    return EXTRACT_FAILED;
+    return fault;
 }
 
-int extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inline_decoding, WrittenFile* spanning,
-                   ExtractFailure* failure) {
+ExtractFault extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inline_decoding,
+                            WrittenFile* spanning, ExtractFailure* failure) {
     for (int32_t i = 0; i < p->count; ++i) {
         Job& job = p->jobs[i];
         // Without a thread of its own, each block is decoded here, whole, before its records.
@@ -257,25 +258,23 @@ int extract_blocks(Pipeline* p, const char* install_dir, bool verified, bool inl
         const bool follow = verified && !job.stored;
         if (!await_block(p, i, follow)) {
             finish_spanning(spanning);
-            return block_failed(p, i, EXTRACT_FAILED_DECODE, failure);
+            return block_failed(p, i, ExtractFault::decode, failure);
         }
         JobRef context{p, &job};
         const StreamSource source{int32_t(job.unpacked), job.stored ? view_stored : view_decoded, &context, job.stored};
-        if (extract_from(source, install_dir, p->progress, spanning, failure) != EXTRACT_OK)
-            return block_failed(p, i, failure ? failure->what : 0, failure);
+        const ExtractFault fault = extract_from(source, install_dir, p->progress, spanning, failure);
+        if (fault != ExtractFault::none) return block_failed(p, i, fault, failure);
         // A followed block must also decode to its end, as a whole block would have: a failure after its last
         // record still fails the installation.
         if (follow && wait_for_bytes(&context, int32_t(job.unpacked)) != int32_t(job.unpacked)) {
             finish_spanning(spanning);
-            return block_failed(p, i, EXTRACT_FAILED_DECODE, failure);
+            return block_failed(p, i, ExtractFault::decode, failure);
         }
         release_block(p, job);
     }
-    if (finish_spanning(spanning, failure) != EXTRACT_OK) {
-        if (failure) failure->block = p->count - 1;
-        return EXTRACT_FAILED;
-    }
-    return EXTRACT_OK;
+    const ExtractFault fault = finish_spanning(spanning, failure);
+    if (fault != ExtractFault::none && failure) failure->block = p->count - 1;
+    return fault;
 }
 
 }  // namespace
@@ -304,7 +303,7 @@ int install_payload_within(const PipelineLimits& limits, const char* install_dir
         if (p.monitor) os_monitor_free(p.monitor);
         free(p.jobs);
         free(spanning);
-        if (failure) failure->what = EXTRACT_FAILED_DECODE;  // no memory to decode with
+        if (failure) failure->what = ExtractFault::decode;  // no memory to decode with
         return EXTRACT_FAILED;
     }
     p.count = count;
@@ -334,7 +333,7 @@ int install_payload_within(const PipelineLimits& limits, const char* install_dir
     for (int t = 0; threads && t < wanted; ++t)
         if ((threads[started] = os_thread_start(decoder_thread, &p))) ++started;
 
-    const int status = extract_blocks(&p, install_dir, verified, started == 0, spanning, failure);
+    const int status = extract_status(extract_blocks(&p, install_dir, verified, started == 0, spanning, failure));
 
     os_monitor_enter(p.monitor);
     p.stop = true;

@@ -7,9 +7,6 @@
 
 namespace {
 
-// Alignment padding Authenticode puts between the image's end and its certificate table; removing the
-// signature again leaves it at the file's end.
-constexpr int32_t MAX_CERT_PADDING = 7;
 // The directory offset lies at least this far before the payload's end: the reader's bound, which leaves
 // room for the first-block offset and the trailer.
 constexpr int32_t MIN_TAIL_SIZE = 12;

@@ -1,6 +1,5 @@
 // Platform layer for Linux: /proc/self/exe, transparent huge pages, mkdir 0777, code page 936
 // names turned into UTF-8.
-#include <iconv.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/code_page.h"
 #include "platform/os.h"
 
 bool os_self_path(char* buf, size_t cap) {
@@ -35,18 +35,11 @@ bool os_join_payload_path(char* out, size_t cap, const char* dir, const unsigned
     if (dir_len >= cap) return false;
     memcpy(out, dir, dir_len);
 
-    iconv_t cd = iconv_open("UTF-8", "CP936");
-    if (cd == (iconv_t)-1) return false;
-    char* in = const_cast<char*>(reinterpret_cast<const char*>(name));
-    size_t in_left = name_len;
-    char* dst = out + dir_len;
-    size_t out_left = cap - dir_len - 1;
-    size_t rc = iconv(cd, &in, &in_left, &dst, &out_left);
-    iconv_close(cd);
-    if (rc == size_t(-1) || in_left != 0) return false;
-    *dst = '\0';
+    size_t len = 0;
+    if (!os_utf8_from_cp936(reinterpret_cast<const char*>(name), name_len, out + dir_len, cap - dir_len, &len))
+        return false;
     // In UTF-8 a backslash byte is always the character itself.
-    for (char* p = out + dir_len; p < dst; ++p)
+    for (char* p = out + dir_len; p < out + dir_len + len; ++p)
         if (*p == '\\') *p = '/';
     return true;
 }

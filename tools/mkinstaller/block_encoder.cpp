@@ -9,12 +9,9 @@ extern "C" {
 }
 
 #include "payload/format.h"
+#include "payload/lzma_alloc.h"
 
 namespace {
-
-void* alloc_callback(void*, size_t size) { return size == 0 ? nullptr : malloc(size); }
-void free_callback(void*, void* address) { free(address); }
-ISzAlloc g_alloc = {alloc_callback, free_callback};
 
 uint32_t dictionary_for(size_t stream_size, const EncodeOptions& options) {
     return options.dict_size ? options.dict_size : auto_dict_size(stream_size, options.level);
@@ -82,7 +79,7 @@ bool encode_block(const std::vector<uint8_t>& stream, const EncodeOptions& optio
     EncodeProgress report{{on_encode_progress}, &progress};
     SRes res = LzmaEncode(out->data() + BLOCK_HEADER_SIZE, &dest_len, stream.data(), stream.size(), &props,
                           out->data() + BLOCK_PROPS_OFFSET, &props_size, props.writeEndMark,
-                          progress ? &report.sdk : nullptr, &g_alloc, &g_alloc);
+                          progress ? &report.sdk : nullptr, lzma_alloc(), lzma_alloc());
     if (res != SZ_OK || props_size != BLOCK_PROPS_SIZE) {
         *error = res == SZ_ERROR_MEM ? "out of memory in the LZMA encoder" : "LZMA encoder failed (" + std::to_string(res) + ")";
         return false;

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "host.h"
-#include "pack_error.h"
+#include "tool_error.h"
 #include "payload/format.h"
 
 namespace {
@@ -37,7 +37,7 @@ public:
         }
         if (closed_) open(index);
         if (total_ + need > PAYLOAD_MAX_TOTAL_UNPACKED)
-            throw PackError(path_for_display(entries_[index].path),
+            throw ToolError(path_for_display(entries_[index].path),
                             "takes the total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) +
                                 " bytes, the most an installer's progress range allows");
         add_parents(entries_[index].parent);
@@ -58,7 +58,7 @@ public:
             }
             const uint64_t length = std::min(e.size - offset, room - piece_head_size(e));
             if (total_ + missing_parents_size(index) + piece_head_size(e) + length > PAYLOAD_MAX_TOTAL_UNPACKED)
-                throw PackError(path_for_display(e.path),
+                throw ToolError(path_for_display(e.path),
                                 "takes the total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) +
                                     " bytes, the most an installer's progress range allows");
             add_parents(e.parent);
@@ -96,7 +96,7 @@ private:
 
     void open(int index) {
         if (int(blocks_.size()) == max_blocks_)
-            throw PackError(path_for_display(entries_[index].path),
+            throw ToolError(path_for_display(entries_[index].path),
                             "needs block " + std::to_string(max_blocks_ + 1) + "; an installer holds at most " +
                                 std::to_string(max_blocks_) + " (raise --block-size)");
         blocks_.emplace_back();

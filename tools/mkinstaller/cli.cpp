@@ -12,11 +12,12 @@
 #include "host.h"
 #include "inspect.h"
 #include "pack.h"
-#include "pack_error.h"
 #include "product/install_path_limits.h"
+#include "payload/pe_cert.h"
 #include "payload/pipeline.h"
 #include "product/product_files.h"
 #include "product/reader_mark.h"
+#include "tool_error.h"
 #include "upcase_table.h"
 
 namespace {
@@ -185,7 +186,7 @@ const char USAGE[] =
     "  pipe or file as UTF-8 (stored names converted from code page 936). The trace lines of extract are\n"
     "  the installer's, written as it writes them. Stored names are still code page 936: a name with no\n"
     "  code page 936 form is refused by pack.\n"
-    "  An installer whose signature was removed again (osslsigncode remove-signature) ends in up to 7\n"
+    "  An installer whose signature was removed again (osslsigncode remove-signature) ends in up to @PADDING@\n"
     "  zero bytes of padding after its trailer; with an empty PE security entry it reads as unsigned, in\n"
     "  the installer as in every command here.\n"
     "\n"
@@ -217,6 +218,7 @@ std::string usage_text() {
         {"@CASHIER@", shown(CASHIER_PROGRAM)},
         {"@SERVICE@", shown(SERVICE_PROGRAM)},
         {"@BUDGET@", std::to_string(PIPELINE_BUDGET_CAP >> 20)},
+        {"@PADDING@", std::to_string(MAX_CERT_PADDING)},
     };
     std::string text = USAGE;
     for (const auto& [field, value] : fields)
@@ -224,10 +226,8 @@ std::string usage_text() {
     return text;
 }
 
-struct UsageError {
-    std::string what;
-    std::string reason;
-};
+// A command line the tool cannot take: what is wrong in it (the option, operand or command; may be empty) and why.
+ToolError usage_error(const std::string& what, const std::string& reason) { return ToolError(MKI_USAGE, what, reason); }
 
 // Digits with an optional K, M or G (powers of 1024) suffix.
 bool parse_size(const std::string& text, uint64_t* out) {
@@ -248,7 +248,7 @@ bool parse_size(const std::string& text, uint64_t* out) {
 uint64_t size_option(const std::string& name, const std::string& value, uint64_t low, uint64_t high,
                      const char* range) {
     uint64_t n = 0;
-    if (!parse_size(value, &n) || n < low || n > high) throw UsageError{name, std::string("must be ") + range};
+    if (!parse_size(value, &n) || n < low || n > high) throw usage_error(name, std::string("must be ") + range);
     return n;
 }
 
@@ -293,14 +293,14 @@ public:
     }
     // The current option's value; each single-value option may come once.
     std::string value(const std::string& name) {
-        if (!seen_.insert(name).second) throw UsageError{name, "given twice; give it once"};
+        if (!seen_.insert(name).second) throw usage_error(name, "given twice; give it once");
         if (inline_value_) return *inline_value_;
-        if (i_ + 1 >= args_.size()) throw UsageError{name, "needs a value"};
+        if (i_ + 1 >= args_.size()) throw usage_error(name, "needs a value");
         return args_[++i_];
     }
     // The current option as a switch: it takes no value.
     void no_value(const std::string& name) {
-        if (inline_value_) throw UsageError{name, "takes no value"};
+        if (inline_value_) throw usage_error(name, "takes no value");
     }
 
 private:
@@ -320,7 +320,7 @@ PackOptions parse_pack(const std::vector<std::string>& args, bool* help) {
     std::string a, operand;
     while (reader.next(&a, &operand)) {
         if (a.empty()) {
-            if (have_source) throw UsageError{operand, "only one SRC_DIR"};
+            if (have_source) throw usage_error(operand, "only one SRC_DIR");
             options.source = path_from_arg(operand.c_str());
             have_source = true;
         } else if (asks_for_help(a)) {
@@ -360,12 +360,12 @@ PackOptions parse_pack(const std::vector<std::string>& args, bool* help) {
         } else if (a == "--jobs") {
             options.jobs = unsigned(size_option(a, reader.value(a), 1, 256, "1-256"));
         } else {
-            throw UsageError{a, "unknown option"};
+            throw usage_error(a, "unknown option");
         }
     }
-    if (!have_stub) throw UsageError{"pack", "needs --stub STUB"};
-    if (!have_out) throw UsageError{"pack", "needs --out OUT"};
-    if (!have_source) throw UsageError{"pack", "needs SRC_DIR"};
+    if (!have_stub) throw usage_error("pack", "needs --stub STUB");
+    if (!have_out) throw usage_error("pack", "needs --out OUT");
+    if (!have_source) throw usage_error("pack", "needs SRC_DIR");
     return options;
 }
 
@@ -376,10 +376,10 @@ std::vector<std::string> operands(const std::vector<std::string>& args, size_t c
     std::string a, operand;
     while (reader.next(&a, &operand)) {
         if (asks_for_help(a)) return {};
-        if (!a.empty()) throw UsageError{a, "unknown option"};
+        if (!a.empty()) throw usage_error(a, "unknown option");
         found.push_back(operand);
     }
-    if (found.size() != count) throw UsageError{args[0], std::string("takes ") + shape};
+    if (found.size() != count) throw usage_error(args[0], std::string("takes ") + shape);
     return found;
 }
 
@@ -400,7 +400,7 @@ std::string command_help(const std::string& command) {
 }
 
 int run(const std::vector<std::string>& args) {
-    if (args.empty()) throw UsageError{"", "needs a command (pack, list, verify, extract, help)"};
+    if (args.empty()) throw usage_error("", "needs a command (pack, list, verify, extract, help)");
     const std::string& command = args[0];
     if (command == "help" || command == "--help" || command == "-h") {
         tool_print(stdout, "%s", mkinstaller_usage());
@@ -419,17 +419,7 @@ int run(const std::vector<std::string>& args) {
         }
         options.progress = is_terminal(stderr);
         options.progress_lines = !options.progress;
-        try {
-            pack_installer(options);
-        } catch (const PackError& e) {
-            fflush(stdout);
-            tool_print(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
-            return MKI_FAILED;
-        } catch (const PackErrors& errors) {
-            fflush(stdout);
-            for (const PackError& e : errors.all()) tool_print(stderr, "mkinstaller: %s: %s\n", e.file().c_str(), e.what());
-            return MKI_FAILED;
-        }
+        pack_installer(options);
         return MKI_OK;
     }
     if (command == "list" || command == "verify") {
@@ -448,7 +438,7 @@ int run(const std::vector<std::string>& args) {
         }
         return extract_installer(path_from_arg(given[0].c_str()), path_from_arg(given[1].c_str()), is_terminal(stderr));
     }
-    throw UsageError{command, "unknown command (pack, list, verify, extract, help)"};
+    throw usage_error(command, "unknown command (pack, list, verify, extract, help)");
 }
 
 }  // namespace
@@ -462,10 +452,10 @@ int run_mkinstaller(const std::vector<std::string>& args) {
     int status;
     try {
         status = run(args);
-    } catch (const UsageError& e) {
-        tool_print(stderr, "mkinstaller: %s%s%s\nTry 'mkinstaller --help'.\n", e.what.c_str(), e.what.empty() ? "" : ": ",
-                   e.reason.c_str());
-        status = MKI_USAGE;
+    } catch (const ToolError& e) {
+        status = report_tool_error(e);
+        // Only the command line's own faults reach here as usage errors: extract reports its empty DIR itself.
+        if (status == MKI_USAGE) tool_print(stderr, "Try 'mkinstaller --help'.\n");
     } catch (const std::exception& e) {
         // Out of memory or a file system fault the commands did not foresee.
         tool_print(stderr, "mkinstaller: %s\n", e.what());

@@ -19,6 +19,7 @@
 #include "platform/os.h"
 #include "progress_bar.h"
 #include "read_status.h"
+#include "tool_error.h"
 
 namespace {
 
@@ -27,15 +28,15 @@ std::string failure_message(const ExtractFailure& failure, const std::string& in
     const std::string block = "block " + std::to_string(failure.block) + ": ";
     const std::string name = cp936_for_display(failure.name, strlen(reinterpret_cast<const char*>(failure.name)));
     switch (failure.what) {
-    case EXTRACT_FAILED_WRITE: {
+    case ExtractFault::write: {
         char reason[512];
         os_error_text(failure.system_error, reason, sizeof reason);
         return std::string(failure.path) + ": " + extract_failure_text(failure.what) + ": " + reason + " (" +
                block + name + ")";
     }
-    case EXTRACT_FAILED_PATH:
+    case ExtractFault::path:
         return std::string(failure.path) + ": " + block + name + ": " + extract_failure_text(failure.what);
-    case EXTRACT_FAILED_RECORD:
+    case ExtractFault::record:
         return installer + ": " + block + extract_failure_text(failure.what) + ": " + walk_result_text(failure.walk) +
                (name.empty() ? "" : " (" + name + ")");
     default:
@@ -90,27 +91,17 @@ std::string destination_problem(const std::filesystem::path& dir) {
     }
 }
 
-}  // namespace
-
-int extract_installer(const std::filesystem::path& installer, const std::filesystem::path& dir, bool progress) {
+// extract_installer, throwing ToolError for what it reports.
+void extract(const std::filesystem::path& installer, const std::filesystem::path& dir, bool progress) {
     const std::string where = destination_problem(dir);
-    if (!where.empty()) {
-        tool_print(stderr, "mkinstaller: %s\n", where.c_str());
-        return dir.empty() ? MKI_USAGE : MKI_FAILED;
-    }
+    if (!where.empty()) throw ToolError(dir.empty() ? MKI_USAGE : MKI_FAILED, "", where);
     const std::string shown = path_for_display(installer);
     // Not opened at all when it is no regular file: a FIFO would wait for a writer, a device never end.
     const std::string special = not_regular(installer);
-    if (!special.empty()) {
-        tool_print(stderr, "mkinstaller: %s: %s; an installer is a regular file\n", shown.c_str(), special.c_str());
-        return MKI_DAMAGED;
-    }
+    if (!special.empty()) throw ToolError(MKI_DAMAGED, shown, special + "; an installer is a regular file");
     FILE* file = open_path(installer, "rb");
-    if (!file) {
-        tool_print(stderr, "mkinstaller: %s: %s: %s\n", shown.c_str(), read_result_text(READ_CANNOT_OPEN),
-                   system_reason().c_str());
-        return MKI_DAMAGED;
-    }
+    if (!file)
+        throw ToolError(MKI_DAMAGED, shown, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " + system_reason());
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
@@ -119,10 +110,7 @@ int extract_installer(const std::filesystem::path& installer, const std::filesys
     PayloadBlock** blocks = read_payload_stream(file, &count, &total, &flags, &why, &manifest);
     // The blocks are read from the file as they are decoded: it stays open until they are released.
     std::unique_ptr<FILE, int (*)(FILE*)> open_file(file, fclose);
-    if (!blocks) {
-        tool_print(stderr, "mkinstaller: %s: %s\n", shown.c_str(), read_status_message(why).c_str());
-        return MKI_DAMAGED;
-    }
+    if (!blocks) throw ToolError(MKI_DAMAGED, shown, read_status_message(why));
     // Names are appended to the install directory as they are, and each begins with a separator. Absolute, so
     // that the pre-flight finds the folders above it.
     std::error_code ec;
@@ -137,8 +125,7 @@ int extract_installer(const std::filesystem::path& installer, const std::filesys
         if (checked != PREFLIGHT_OK) {
             free_payload(blocks, count);
             free_manifest(&manifest);
-            tool_print(stderr, "mkinstaller: %s\n", preflight_message(*report).c_str());
-            return MKI_FAILED;
+            throw ToolError("", preflight_message(*report));
         }
         remove_temporaries(install_dir.c_str(), manifest);
     }
@@ -152,10 +139,17 @@ int extract_installer(const std::filesystem::path& installer, const std::filesys
     if (bar) bar->finish(status == EXTRACT_OK);
     bar.reset();
     free_payload(blocks, count);
-    fflush(stdout);
-    if (status != EXTRACT_OK) {
-        tool_print(stderr, "mkinstaller: %s\n", failure_message(*failure, shown).c_str());
-        return MKI_FAILED;
+    if (status != EXTRACT_OK) throw ToolError("", failure_message(*failure, shown));
+}
+
+}  // namespace
+
+int extract_installer(const std::filesystem::path& installer, const std::filesystem::path& dir, bool progress) {
+    try {
+        extract(installer, dir, progress);
+    } catch (const ToolError& e) {
+        return report_tool_error(e);
     }
+    fflush(stdout);
     return MKI_OK;
 }

@@ -1,6 +1,6 @@
-// The tool's platform layer: arguments, names to code page 936 and back, paths and text for people, terminals, memory.
+// The tool's own platform layer, what the installer does not need: arguments, paths and text for people, stored
+// names from and for the file system, files created only where nothing is, interruptions, terminals.
 #pragma once
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -11,7 +11,7 @@
 std::vector<std::string> command_line_args(int argc, char** argv);
 
 // The code page 936 bytes of one file name as the file system gives it (UTF-8 on Linux, UTF-16 on
-// Windows). False when some character has no exact code page 936 form.
+// Windows), through platform/code_page.h. False when some character has no exact code page 936 form.
 bool cp936_from_native(const std::filesystem::path& name, std::string* out);
 
 // A stored name for people to read, in the tool's text encoding (UTF-8); bytes that do not convert are
@@ -45,14 +45,6 @@ FILE* open_path(const std::filesystem::path& path, const char* mode);
 // EEXIST when something is there, or the system's reason.
 FILE* create_new_file(const std::filesystem::path& path);
 
-// What identifies a file whatever path leads to it: device and inode, or volume serial and file index.
-struct FileIdentity {
-    uint64_t volume = 0, index = 0;
-    bool operator==(const FileIdentity& o) const { return volume == o.volume && index == o.index; }
-};
-// The identity of the file at path (symbolic links followed). False when there is none to be had.
-bool file_identity(const std::filesystem::path& path, FileIdentity* id);
-
 // While path is set, an interruption (SIGINT, SIGTERM, SIGHUP; on Windows Ctrl-C, Ctrl-Break and closing the
 // console) removes the file there before the process ends as the interruption would end it. One path at a
 // time for the process; an empty path sets none.
@@ -60,7 +52,3 @@ void remove_on_interrupt(const std::filesystem::path& path);
 
 // True when the stream is an interactive terminal.
 bool is_terminal(FILE* stream);
-
-// Bytes of memory this process can put to use: the physical memory, or the process's address space where that
-// is smaller (a 32-bit program). 0 when the system does not say.
-uint64_t usable_memory();

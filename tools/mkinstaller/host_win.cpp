@@ -1,5 +1,5 @@
-// The tool's platform layer for Windows: UTF-16 arguments held as UTF-8, code page 936 through the Win32
-// conversions, text to the console through WriteConsoleW, GlobalMemoryStatusEx.
+// The tool's platform layer for Windows: UTF-16 arguments held as UTF-8 (platform/text_win.h's conversions), text
+// to the console through WriteConsoleW, CREATE_NEW files, console control events.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -8,40 +8,33 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <cwchar>
 
 #include "host.h"
 #include "platform/text_win.h"
 
 namespace {
 
-
-std::wstring wide_from(UINT code_page, const std::string& in) {
-    if (in.empty()) return std::wstring();
-    int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, in.data(), int(in.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring out(size_t(n), L'\0');
-    MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, in.data(), int(in.size()), &out[0], n);
+// UTF-8 as UTF-16; empty when it is not valid UTF-8.
+std::wstring wide_from_utf8(const std::string& in) {
+    std::wstring out(in.size() + 1, L'\0');
+    if (!utf16_from_utf8(in.c_str(), &out[0], out.size())) return std::wstring();
+    out.resize(wcslen(out.c_str()));
     return out;
 }
 
-// False when some character has no exact form (no best-fit substitutes, no default character).
-bool narrow_to(UINT code_page, const std::wstring& in, std::string* out) {
-    out->clear();
-    if (in.empty()) return true;
-    BOOL used_default = FALSE;
-    // UTF-8 takes neither flag nor default-character report; every UTF-16 string has a form in it.
-    BOOL* report = code_page == CP_UTF8 ? nullptr : &used_default;
-    const DWORD flags = code_page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    int n = WideCharToMultiByte(code_page, flags, in.data(), int(in.size()), nullptr, 0, nullptr, report);
-    if (n <= 0 || used_default) return false;
-    out->assign(size_t(n), '\0');
-    WideCharToMultiByte(code_page, flags, in.data(), int(in.size()), &(*out)[0], n, nullptr, report);
-    return !used_default;
-}
-
-std::string utf8_from(const std::wstring& in) {
-    std::string out;
-    narrow_to(CP_UTF8, in, &out);
+// UTF-16 as UTF-8 for the tool's text: an unpaired surrogate (a name NTFS takes, though no text has it) becomes
+// U+FFFD, as Windows' own conversion makes it.
+std::string utf8_from(std::wstring in) {
+    for (size_t i = 0; i < in.size(); ++i) {
+        const bool high = in[i] >= 0xD800 && in[i] <= 0xDBFF, low = in[i] >= 0xDC00 && in[i] <= 0xDFFF;
+        const bool paired = high && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF;
+        if (paired) ++i;
+        else if (high || low) in[i] = 0xFFFD;
+    }
+    std::string out(3 * in.size() + 1, '\0');
+    if (!utf8_from_utf16(in.c_str(), &out[0], out.size())) return std::string();
+    out.resize(strlen(out.c_str()));
     return out;
 }
 
@@ -88,19 +81,6 @@ FILE* create_new_file(const std::filesystem::path& path) {
     return file;
 }
 
-bool file_identity(const std::filesystem::path& path, FileIdentity* id) {
-    HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool got = GetFileInformationByHandle(handle, &info) != 0;
-    CloseHandle(handle);
-    if (got)
-        *id = FileIdentity{info.dwVolumeSerialNumber,
-                           uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
-    return got;
-}
-
 void remove_on_interrupt(const std::filesystem::path& path) {
     static bool installed = false;
     InterlockedExchange(&g_interrupt_armed, 0);
@@ -121,19 +101,7 @@ std::vector<std::string> command_line_args(int, char**) {
     return args;
 }
 
-bool cp936_from_native(const std::filesystem::path& name, std::string* out) {
-    // The round trip catches what the flags above may let through on older systems.
-    return narrow_to(CP_GBK, name.native(), out) && wide_from(CP_GBK, *out) == name.native();
-}
-
-std::string cp936_for_display(const unsigned char* name, size_t len) {
-    const std::string bytes(reinterpret_cast<const char*>(name), len);
-    const std::wstring wide = wide_from(CP_GBK, bytes);
-    if (!wide.empty() || bytes.empty()) return utf8_from(wide);
-    return ascii_with_escapes(bytes);
-}
-
-std::filesystem::path path_from_arg(const char* arg) { return std::filesystem::path(wide_from(CP_UTF8, arg)); }
+std::filesystem::path path_from_arg(const char* arg) { return std::filesystem::path(wide_from_utf8(arg)); }
 
 std::string path_for_display(const std::filesystem::path& path) { return utf8_from(path.native()); }
 
@@ -156,7 +124,7 @@ void tool_print(FILE* stream, const char* format, ...) {
     if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
         // The console shows UTF-16 whatever its code page; what the stream holds goes first.
         fflush(stream);
-        const std::wstring wide = wide_from(CP_UTF8, text);
+        const std::wstring wide = wide_from_utf8(text);
         DWORD written = 0;
         WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
         return;
@@ -171,10 +139,3 @@ FILE* open_path(const std::filesystem::path& path, const char* mode) {
 
 bool is_terminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
-uint64_t usable_memory() {
-    MEMORYSTATUSEX status;
-    status.dwLength = sizeof status;
-    if (!GlobalMemoryStatusEx(&status)) return 0;
-    // A 32-bit program has at most 4 GiB of address space (2 GiB without large-address-awareness).
-    return status.ullTotalPhys < status.ullTotalVirtual ? status.ullTotalPhys : status.ullTotalVirtual;
-}

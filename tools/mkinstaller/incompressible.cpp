@@ -5,7 +5,7 @@
 #include "host.h"
 #include "input_file.h"
 #include "ordered_jobs.h"
-#include "pack_error.h"
+#include "tool_error.h"
 #include "payload/format.h"
 
 namespace {
@@ -38,7 +38,7 @@ std::vector<uint8_t> read_sample(const SourceEntry& file) {
     for (uint64_t k = 0; k < slices; ++k) {
         const uint64_t at = whole ? 0 : k * (file.size - slice) / (slices - 1);
         if (!read_input_at(in.get(), file.path, at, sample.data() + k * slice, size_t(slice)))
-            throw PackError(path_for_display(file.path), "changed size while it was being packed");
+            throw ToolError(path_for_display(file.path), "changed size while it was being packed");
     }
     return sample;
 }
@@ -51,7 +51,7 @@ bool lzma_does_not_shrink(const SourceEntry& file) {
     const std::vector<uint8_t> sample = read_sample(file);
     std::vector<uint8_t> block;
     std::string error;
-    if (!encode_block(sample, quick_pass(), &block, &error)) throw PackError(path_for_display(file.path), error);
+    if (!encode_block(sample, quick_pass(), &block, &error)) throw ToolError(path_for_display(file.path), error);
     return (block.size() - BLOCK_HEADER_SIZE) * 100 >= sample.size() * SHRINK_PERCENT;
 }
 

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "host.h"
-#include "pack_error.h"
+#include "tool_error.h"
 
 namespace fs = std::filesystem;
 
@@ -24,19 +24,19 @@ std::string not_regular(const fs::path& path) {
 InputFile open_input(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
-        throw PackError(path_for_display(path),
+        throw ToolError(path_for_display(path),
                         "cannot be read: " + std::make_error_code(std::errc::is_a_directory).message());
     const std::string special = not_regular(path);
-    if (!special.empty()) throw PackError(path_for_display(path), special + "; pack reads only regular files");
+    if (!special.empty()) throw ToolError(path_for_display(path), special + "; pack reads only regular files");
     InputFile file(open_path(path, "rb"), fclose);
-    if (!file) throw PackError(path_for_display(path), "cannot be opened: " + system_reason());
+    if (!file) throw ToolError(path_for_display(path), "cannot be opened: " + system_reason());
     return file;
 }
 
 bool read_input_at(FILE* file, const std::filesystem::path& path, uint64_t offset, void* out, size_t size) {
-    if (fseek(file, long(offset), SEEK_SET) != 0) throw PackError(path_for_display(path), "cannot be read: " + system_reason());
+    if (fseek(file, long(offset), SEEK_SET) != 0) throw ToolError(path_for_display(path), "cannot be read: " + system_reason());
     const size_t got = fread(out, 1, size, file);
-    if (got != size && ferror(file)) throw PackError(path_for_display(path), "cannot be read: " + system_reason());
+    if (got != size && ferror(file)) throw ToolError(path_for_display(path), "cannot be read: " + system_reason());
     return got == size;
 }
 

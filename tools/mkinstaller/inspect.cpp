@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,15 +19,25 @@
 #include "payload/extract.h"
 #include "payload/manifest.h"
 #include "payload/payload.h"
+#include "payload/pe_cert.h"
 #include "product/reader_mark.h"
 #include "payload/records.h"
 #include "payload/tail.h"
 #include "program_image.h"
 #include "read_status.h"
 #include "stub_image.h"
-#include "tree_walk.h"
+#include "tool_error.h"
 
 namespace {
+
+// A fault of the installer under inspection: the command ends with MKI_DAMAGED, and inspect_installer names the
+// installer in front of the reason.
+ToolError damaged(const std::string& reason) { return ToolError(MKI_DAMAGED, "", reason); }
+
+// Longest stored name the verifier accepts: joined to the shortest install directory, a drive's root ("C:\\"),
+// it still fits the engine's PATH_LIMIT bytes. Pack's limits in UTF-16 units (install_path_limits.h) are stricter.
+constexpr size_t STORED_NAME_LIMIT = PATH_LIMIT - (sizeof "C:\\" - 1);
+static_assert(STORED_NAME_LIMIT == 1020, "the engine's limit less a drive's root");
 
 void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t file_size) {
     if (tail_has_manifest(&tail))
@@ -54,8 +63,8 @@ void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t 
     if (checksums) tool_print(stdout, "checksums: a CRC-32 for each block at %d\n", tail_checksum_offset(&tail));
     else tool_print(stdout, "checksums: none\n");
     tool_print(stdout, "trailer: directory at %d, total unpacked %u, flags %d\n", tail.dir_offset, tail.total_unpacked, tail.flags);
-    // A certificate table is longer than the 7 bytes of padding a removed one leaves behind.
-    if (tail.end != file_size && file_size - tail.end <= 7)
+    // A certificate table is longer than the padding a removed one leaves behind.
+    if (tail.end != file_size && file_size - tail.end <= MAX_CERT_PADDING)
         tool_print(stdout, "padding: the payload ends at %d; %d zero bytes follow, left by a removed signature\n", tail.end,
                file_size - tail.end);
     else if (tail.end != file_size)
@@ -82,13 +91,13 @@ bool block_has_piece_open(const OpenPieces& pieces, int32_t block) { return piec
 void check_piece(const std::string& where, const Record& r, const std::string& name, OpenPieces* pieces) {
     const std::string shown = cp936_for_display(r.name, r.name_len);
     if (pieces->open && (name != pieces->name || r.whole_size != pieces->whole || r.piece_offset != pieces->next))
-        throw std::runtime_error(where + shown + ": piece at offset " + std::to_string(r.piece_offset) +
-                                 " does not continue " + cp936_for_display(reinterpret_cast<const unsigned char*>(
-                                                                               pieces->name.data()), pieces->name.size()) +
-                                 " at offset " + std::to_string(pieces->next));
+        throw damaged(where + shown + ": piece at offset " + std::to_string(r.piece_offset) +
+                      " does not continue " + cp936_for_display(reinterpret_cast<const unsigned char*>(
+                                                                    pieces->name.data()), pieces->name.size()) +
+                      " at offset " + std::to_string(pieces->next));
     if (!pieces->open && r.piece_offset != 0)
-        throw std::runtime_error(where + shown + ": piece at offset " + std::to_string(r.piece_offset) +
-                                 " with no piece before it");
+        throw damaged(where + shown + ": piece at offset " + std::to_string(r.piece_offset) +
+                      " with no piece before it");
     pieces->open = true;
     pieces->name = name;
     pieces->whole = r.whole_size;
@@ -96,7 +105,7 @@ void check_piece(const std::string& where, const Record& r, const std::string& n
     if (pieces->next == pieces->whole) pieces->open = false;
 }
 
-// Walks one decoded stream; throws std::runtime_error with the reason at the first fault.
+// Walks one decoded stream; throws damaged() with the reason at the first fault.
 void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool print, Counts* counts,
                 ManifestWriter* listed, OpenPieces* pieces) {
     const std::string where = "block " + std::to_string(index) + ": ";
@@ -111,7 +120,7 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
         result = next_record(&cursor, &r);
         if (result != WALK_RECORD) {
             if (result != WALK_END)
-                throw std::runtime_error(where + "offset " + std::to_string(offset) + ": " + walk_result_text(result));
+                throw damaged(where + "offset " + std::to_string(offset) + ": " + walk_result_text(result));
             break;
         }
         const std::string shown = cp936_for_display(r.name, r.name_len);
@@ -124,17 +133,17 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
                            unsigned(r.whole_size));
         }
         if (pieces->open && r.type == RECORD_FILE)
-            throw std::runtime_error(where + shown + ": a file between two pieces of " +
-                                     cp936_for_display(reinterpret_cast<const unsigned char*>(pieces->name.data()),
-                                                       pieces->name.size()));
+            throw damaged(where + shown + ": a file between two pieces of " +
+                          cp936_for_display(reinterpret_cast<const unsigned char*>(pieces->name.data()),
+                                            pieces->name.size()));
         if (pieces->open && offset > 0 && r.type != RECORD_PIECE && block_has_piece_open(*pieces, index))
-            throw std::runtime_error(where + shown + ": a record after an unfinished piece in its block");
+            throw damaged(where + shown + ": a record after an unfinished piece in its block");
         // Directories are made one level at a time, so a missing parent makes the installer fail here.
         const size_t parent = parent_len(r.name, r.name_len);
         if (parent > 0 && !dirs.count(name_key(r.name, parent)))
-            throw std::runtime_error(where + shown + ": its directory is not created earlier in the block");
+            throw damaged(where + shown + ": its directory is not created earlier in the block");
         if (r.name_len > STORED_NAME_LIMIT)
-            throw std::runtime_error(where + shown + ": name too long to fit beside any install directory");
+            throw damaged(where + shown + ": name too long to fit beside any install directory");
         const std::string name(reinterpret_cast<const char*>(r.name), r.name_len);
         if (r.type == RECORD_DIR) {
             dirs.insert(name_key(r.name, r.name_len));
@@ -158,24 +167,24 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
         else tool_print(stdout, "  type %d (ends the stream)\n", r.type);
     }
     if (r.type != RECORD_END)
-        throw std::runtime_error(where + "stream ends with type " + std::to_string(r.type) + " at offset " +
-                                std::to_string(cursor.pos - 1) + " instead of an end record");
+        throw damaged(where + "stream ends with type " + std::to_string(r.type) + " at offset " +
+                      std::to_string(cursor.pos - 1) + " instead of an end record");
     if (cursor.pos != length)
-        throw std::runtime_error(where + std::to_string(length - cursor.pos) + " bytes after the end record");
+        throw damaged(where + std::to_string(length - cursor.pos) + " bytes after the end record");
 }
 
 // The reader copies the first U bytes of a stored body and looks no further; a writer puts exactly those
-// and 0 as the dictionary, which no reader uses. Throws std::runtime_error when a stored block breaks that.
+// and 0 as the dictionary, which no reader uses. Throws damaged() when a stored block breaks that.
 void check_stored_block(int32_t index, const PayloadBlock& block) {
     if (block.size < BLOCK_HEADER_SIZE || block_properties(block.data) != BLOCK_PROPS_STORED) return;
     const std::string where = "block " + std::to_string(index) + ": stored block ";
     if (block_dictionary_size(block.data) != 0)
-        throw std::runtime_error(where + "with dictionary field " + std::to_string(block_dictionary_size(block.data)) +
-                                 ", not 0");
+        throw damaged(where + "with dictionary field " + std::to_string(block_dictionary_size(block.data)) +
+                      ", not 0");
     const uint32_t body = uint32_t(block.size - BLOCK_HEADER_SIZE);
     if (body != block_unpacked_size(block.data))
-        throw std::runtime_error(where + "with " + std::to_string(body) + " bytes after its header, not its " +
-                                 "unpacked size " + std::to_string(block_unpacked_size(block.data)));
+        throw damaged(where + "with " + std::to_string(body) + " bytes after its header, not its " +
+                      "unpacked size " + std::to_string(block_unpacked_size(block.data)));
 }
 
 // What verify finds of the program image and the file as a whole.
@@ -186,42 +195,42 @@ struct ImageFindings {
 };
 
 // Checks the program image in front of the payload and the bytes around the tail, then the whole file's PE
-// checksum against the image's CheckSum field (0: not set, nothing to compare). Throws std::runtime_error at
-// the first fault.
+// checksum against the image's CheckSum field (0: not set, nothing to compare). Throws damaged() at the first
+// fault.
 ImageFindings check_image_and_file(FILE* file, const PayloadTail& tail, PayloadBlock* const* blocks, long file_size) {
     // Everything before block 0: the program image, then the manifest when there is one.
     std::vector<uint8_t> front(size_t(tail.first_block));
     if (fseek(file, 0, SEEK_SET) != 0 || fread(front.data(), 1, front.size(), file) != front.size())
-        throw std::runtime_error("the program image cannot be read: " + system_reason());
+        throw damaged("the program image cannot be read: " + system_reason());
     const size_t image_size = tail_has_manifest(&tail) ? size_t(tail_manifest_offset(&tail)) : front.size();
     ImageFindings found;
     found.size = int32_t(image_size);
     const std::string malformed = program_image_problem(front.data(), image_size, &found.image);
-    if (!malformed.empty()) throw std::runtime_error(malformed + "; the installer would not run");
+    if (!malformed.empty()) throw damaged(malformed + "; the installer would not run");
     const bool marked = reader_revision(front.data(), image_size) >= PAYLOAD_READER_STORED;
     for (int32_t i = 0; i < tail.count && !marked; ++i)
         if (blocks[i]->size >= BLOCK_HEADER_SIZE && block_properties(blocks[i]->data) == BLOCK_PROPS_STORED)
-            throw std::runtime_error("block " + std::to_string(i) + " is stored, but the program image lacks the " +
-                                     "reader mark (\"" PAYLOAD_READER_MARK_PREFIX "\" and a revision): the installer " +
-                                     "would refuse it as damaged");
+            throw damaged("block " + std::to_string(i) + " is stored, but the program image lacks the " +
+                          "reader mark (\"" PAYLOAD_READER_MARK_PREFIX "\" and a revision): the installer " +
+                          "would refuse it as damaged");
     // A writer puts the trailer right after the directory, the table and the manifest's locator; bytes between
     // them go unread.
     const int64_t table = tail_has_checksums(&tail) ? 4 * int64_t(tail.count) : 0;
     const int64_t locator = tail_has_manifest(&tail) ? MANIFEST_LOCATOR_SIZE : 0;
     const int64_t gap = int64_t(tail.size) - 8 - 4 * int64_t(tail.count) - table - locator - PAYLOAD_TRAILER_SIZE;
     if (gap > 0 && !tail_has_checksums(&tail) && gap == 4 * int64_t(tail.count))
-        throw std::runtime_error("flags " + std::to_string(tail.flags) + ": bit 7 is clear, so the checksum table " +
-                                 "of " + std::to_string(gap) + " bytes after the directory is ignored and no block's " +
-                                 "CRC-32 is checked");
+        throw damaged("flags " + std::to_string(tail.flags) + ": bit 7 is clear, so the checksum table " +
+                      "of " + std::to_string(gap) + " bytes after the directory is ignored and no block's " +
+                      "CRC-32 is checked");
     if (gap > 0)
-        throw std::runtime_error(std::to_string(gap) + " bytes between the directory and the trailer, which no " +
-                                 "reader reads and no writer writes");
+        throw damaged(std::to_string(gap) + " bytes between the directory and the trailer, which no " +
+                      "reader reads and no writer writes");
     PeChecksum whole(found.image.checksum_at);
     whole.add(front.data(), front.size());
     std::vector<uint8_t> chunk(1 << 16);
     for (long at = long(front.size()); at < file_size;) {
         const size_t want = size_t(std::min<long>(long(chunk.size()), file_size - at));
-        if (fread(chunk.data(), 1, want, file) != want) throw std::runtime_error("cannot be read: " + system_reason());
+        if (fread(chunk.data(), 1, want, file) != want) throw damaged("cannot be read: " + system_reason());
         whole.add(chunk.data(), want);
         at += long(want);
     }
@@ -230,8 +239,8 @@ ImageFindings check_image_and_file(FILE* file, const PayloadTail& tail, PayloadB
         char text[160];
         snprintf(text, sizeof text, "the PE checksum field says %08X, the whole file sums to %08X: ",
                  unsigned(found.image.checksum), unsigned(found.whole));
-        throw std::runtime_error(text + std::string("some byte changed since it was written (or an mkinstaller "
-                                                    "older than this one packed it, keeping the stub's checksum)"));
+        throw damaged(text + std::string("some byte changed since it was written (or an mkinstaller "
+                                         "older than this one packed it, keeping the stub's checksum)"));
     }
     return found;
 }
@@ -243,11 +252,6 @@ void print_image(const ImageFindings& found) {
     else tool_print(stdout, "PE checksum 0 (not set: the file is not checked as a whole)\n");
 }
 
-int damaged(const std::string& path, const std::string& reason) {
-    tool_print(stderr, "mkinstaller: %s: %s\n", path.c_str(), reason.c_str());
-    return MKI_DAMAGED;
-}
-
 }  // namespace
 
 int inspect_installer(const std::filesystem::path& installer, bool print) {
@@ -255,9 +259,12 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
     // The installer's own reader, which says why when it refuses.
     // Not opened at all when it is no regular file: a FIFO would wait for a writer, a device never end.
     const std::string special = not_regular(installer);
-    if (!special.empty()) return damaged(path, special + "; an installer is a regular file");
+    if (!special.empty())
+        return report_tool_error(ToolError(MKI_DAMAGED, path, special + "; an installer is a regular file"));
     FILE* file = open_path(installer, "rb");
-    if (!file) return damaged(path, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " + system_reason());
+    if (!file)
+        return report_tool_error(ToolError(MKI_DAMAGED, path, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " +
+                                                                  system_reason()));
     PayloadTail tail;
     PayloadBlock** blocks = nullptr;
     Manifest manifest{};
@@ -265,7 +272,7 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
     const long file_size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
     if (read.result != READ_OK) {
         fclose(file);
-        return damaged(path, read_status_message(read));
+        return report_tool_error(ToolError(MKI_DAMAGED, path, read_status_message(read)));
     }
     const int32_t count = tail.count;
     if (print) print_layout(tail, blocks, int32_t(file_size));
@@ -279,40 +286,39 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
     try {
         for (int32_t i = 0; i < count; ++i) end += blocks[i]->size;
         if (end != tail.dir_offset)
-            throw std::runtime_error("blocks end at " + std::to_string(end) + ", not at the directory (" +
-                                    std::to_string(tail.dir_offset) + ")");
+            throw damaged("blocks end at " + std::to_string(end) + ", not at the directory (" +
+                          std::to_string(tail.dir_offset) + ")");
         for (int32_t i = 0; i < count; ++i) {
             check_stored_block(i, *blocks[i]);
             std::unique_ptr<unsigned char, decltype(&free)> stream(decode_block(blocks[i]->data, blocks[i]->size, nullptr), free);
-            if (!stream) throw std::runtime_error("block " + std::to_string(i) + ": does not decode (damaged data)");
+            if (!stream) throw damaged("block " + std::to_string(i) + ": does not decode (damaged data)");
             const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));
             sum += uint32_t(length);
             walk_block(i, stream.get(), length, print, &counts, &listed, &pieces);
         }
         if (pieces.open)
-            throw std::runtime_error(cp936_for_display(reinterpret_cast<const unsigned char*>(pieces.name.data()),
-                                                       pieces.name.size()) +
-                                     ": a file spanning blocks ends at byte " + std::to_string(pieces.next) + " of " +
-                                     std::to_string(pieces.whole));
+            throw damaged(cp936_for_display(reinterpret_cast<const unsigned char*>(pieces.name.data()),
+                                            pieces.name.size()) +
+                          ": a file spanning blocks ends at byte " + std::to_string(pieces.next) + " of " +
+                          std::to_string(pieces.whole));
         // The installer checks room, paths and held files by the manifest: it must list what the blocks hold.
         const std::vector<uint8_t> expected = listed.finish();
         if (manifest.length > 0 && std::vector<uint8_t>(manifest.bytes, manifest.bytes + manifest.length) != expected)
-            throw std::runtime_error("the manifest does not list the directories and files the blocks hold, in "
-                                     "their order");
+            throw damaged("the manifest does not list the directories and files the blocks hold, in "
+                          "their order");
         if (sum != tail.total_unpacked)
-            throw std::runtime_error("blocks unpack to " + std::to_string(sum) + " bytes, the trailer says " +
-                                    std::to_string(tail.total_unpacked));
+            throw damaged("blocks unpack to " + std::to_string(sum) + " bytes, the trailer says " +
+                          std::to_string(tail.total_unpacked));
         if (tail.total_unpacked > PAYLOAD_MAX_TOTAL_UNPACKED)
-            throw std::runtime_error("total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) + " bytes");
+            throw damaged("total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) + " bytes");
         // The payload's own faults first, named precisely; then the image and the file as a whole.
         found = check_image_and_file(file, tail, blocks, file_size);
         if (print) print_image(found);
-    } catch (const std::runtime_error& e) {
+    } catch (const ToolError& e) {
         fclose(file);
-        fflush(stdout);
         free_payload(blocks, count);
         free_manifest(&manifest);
-        return damaged(path, e.what());
+        return report_tool_error(ToolError(e.exit_code(), path, e.what()));
     }
     fclose(file);
     free_payload(blocks, count);

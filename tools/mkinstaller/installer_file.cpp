@@ -6,7 +6,8 @@
 
 #include "host.h"
 #include "input_file.h"
-#include "pack_error.h"
+#include "tool_error.h"
+#include "platform/file_identity.h"
 
 namespace fs = std::filesystem;
 
@@ -19,7 +20,7 @@ void refuse_unless_regular(const fs::path& path, const fs::path& out) {
     const std::string what = not_regular(path);
     if (what.empty()) return;
     const std::string shown = path_for_display(path);
-    throw PackError(path_for_display(out), (path == out ? what : shown + " " + what) +
+    throw ToolError(path_for_display(out), (path == out ? what : shown + " " + what) +
                                                "; pack writes only a regular file and replaces nothing else");
 }
 
@@ -35,7 +36,7 @@ bool within(const fs::path& path, const fs::path& dir) {
 }  // namespace
 
 void check_output(const fs::path& out, const fs::path& source) {
-    if (out.empty()) throw PackError("''", "an empty OUT names no file; --out needs the installer's file name");
+    if (out.empty()) throw ToolError("''", "an empty OUT names no file; --out needs the installer's file name");
     refuse_unless_regular(out, out);
     std::error_code ec;
     const fs::path source_dir = fs::canonical(source, ec);
@@ -43,14 +44,16 @@ void check_output(const fs::path& out, const fs::path& source) {
     const fs::path folder = fs::weakly_canonical(fs::absolute(out, ec).parent_path(), ec);
     if (ec) return;
     if (within(folder, source_dir))
-        throw PackError(path_for_display(out), "lies inside SRC_DIR " + path_for_display(source) +
+        throw ToolError(path_for_display(out), "lies inside SRC_DIR " + path_for_display(source) +
                                                    ", where the installer would pack itself; write it elsewhere");
 }
 
 void refuse_same_file(const fs::path& out, const fs::path& input) {
-    FileIdentity written, read;
-    if (!file_identity(out, &written) || !file_identity(input, &read) || !(written == read)) return;
-    throw PackError(path_for_display(out), "is the same file as " + path_for_display(input) +
+    OsFileIdentity written, read;
+    if (!os_file_identity(path_for_engine(out).c_str(), &written) ||
+        !os_file_identity(path_for_engine(input).c_str(), &read) || !(written == read))
+        return;
+    throw ToolError(path_for_display(out), "is the same file as " + path_for_display(input) +
                                                ", which pack reads; write the installer to another file");
 }
 
@@ -68,7 +71,7 @@ InstallerFile::InstallerFile(const fs::path& out) : out_(out) {
     }
     if (!file_) remove_on_interrupt(fs::path());
     if (!file_)
-        throw PackError(path_for_display(out_), "cannot be written: its temporary file beside it cannot be "
+        throw ToolError(path_for_display(out_), "cannot be written: its temporary file beside it cannot be "
                                                     "created: " + system_reason());
 }
 
@@ -83,13 +86,13 @@ InstallerFile::~InstallerFile() {
 void InstallerFile::overwrite(uint64_t offset, const std::vector<uint8_t>& bytes) {
     if (fseek(file_, long(offset), SEEK_SET) != 0 || fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() ||
         fseek(file_, 0, SEEK_END) != 0)
-        throw PackError(path_for_display(out_), "cannot be written: " + system_reason());
+        throw ToolError(path_for_display(out_), "cannot be written: " + system_reason());
 }
 
 void InstallerFile::append(const std::vector<uint8_t>& bytes) {
-    if (size_ + bytes.size() >= 0x80000000u) throw PackError(path_for_display(out_), "would be 2 GiB or larger");
+    if (size_ + bytes.size() >= 0x80000000u) throw ToolError(path_for_display(out_), "would be 2 GiB or larger");
     if (fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-        throw PackError(path_for_display(out_), "cannot be written: " + system_reason());
+        throw ToolError(path_for_display(out_), "cannot be written: " + system_reason());
     size_ += bytes.size();
 }
 
@@ -98,10 +101,10 @@ void InstallerFile::commit() {
     const std::string reason = flushed ? "" : system_reason();
     const bool closed = fclose(file_) == 0;
     file_ = nullptr;
-    if (!flushed || !closed) throw PackError(path_for_display(out_), "cannot be written: " + (flushed ? system_reason() : reason));
+    if (!flushed || !closed) throw ToolError(path_for_display(out_), "cannot be written: " + (flushed ? system_reason() : reason));
     std::error_code ec;
     fs::rename(temp_, out_, ec);
-    if (ec) throw PackError(path_for_display(out_), "cannot be replaced: " + ec.message());
+    if (ec) throw ToolError(path_for_display(out_), "cannot be replaced: " + ec.message());
     committed_ = true;
     remove_on_interrupt(fs::path());
 }

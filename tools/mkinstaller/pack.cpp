@@ -15,15 +15,17 @@
 #include "input_file.h"
 #include "installer_file.h"
 #include "ordered_jobs.h"
-#include "pack_error.h"
 #include "progress_bar.h"
 #include "payload/checksum.h"
 #include "payload/format.h"
 #include "payload/pipeline.h"
 #include "product/reader_mark.h"
 #include "payload/tail.h"
+#include "platform/address_space.h"
+#include "platform/thread.h"
 #include "product_check.h"
 #include "stub_image.h"
+#include "tool_error.h"
 
 namespace fs = std::filesystem;
 
@@ -44,7 +46,7 @@ std::vector<uint8_t> read_whole(const fs::path& path, uint64_t expected) {
     std::vector<uint8_t> data(static_cast<size_t>(expected));
     char beyond;
     if (!read_input_at(in.get(), path, 0, data.data(), data.size()) || fread(&beyond, 1, 1, in.get()) != 0)
-        throw PackError(path_for_display(path), "changed size while it was being packed");
+        throw ToolError(path_for_display(path), "changed size while it was being packed");
     return data;
 }
 
@@ -57,7 +59,7 @@ std::vector<uint8_t> read_piece(const SourceEntry& e, const FilePiece& piece) {
     const bool last = piece.offset + piece.length == e.size;
     if (!read_input_at(in.get(), e.path, piece.offset, data.data(), data.size()) ||
         (last && fread(&beyond, 1, 1, in.get()) != 0))
-        throw PackError(path_for_display(e.path), "changed size while it was being packed");
+        throw ToolError(path_for_display(e.path), "changed size while it was being packed");
     return data;
 }
 
@@ -80,13 +82,13 @@ PackedBlock pack_block(const std::vector<SourceEntry>& entries, const BlockPlan&
                        const std::function<void(uint64_t)>& progress) {
     const std::vector<uint8_t> stream = build_stream(entries, plan);
     const std::string first = path_for_display(entries[plan.records.front()].path);
-    if (stream.size() != plan.unpacked) throw PackError(first, "block size differs from its plan");
+    if (stream.size() != plan.unpacked) throw ToolError(first, "block size differs from its plan");
     PackedBlock block;
     if (plan.stored) {
         block.bytes = stored_block(stream);
     } else {
         std::string error;
-        if (!encode_block(stream, options.encode, &block.bytes, &error, progress)) throw PackError(first, error);
+        if (!encode_block(stream, options.encode, &block.bytes, &error, progress)) throw ToolError(first, error);
         // LZMA data no smaller than the stream: the stream itself is as small and only copied when installed.
         if (options.stored && block.bytes.size() - BLOCK_HEADER_SIZE >= stream.size()) block.bytes = stored_block(stream);
     }
@@ -141,9 +143,10 @@ void print_install_memory(const std::vector<BlockFootprint>& blocks) {
            (unsigned long long)(PIPELINE_BUDGET_CAP >> 20));
 }
 
-// Half of the memory, so that the blocks in progress leave room for everything else on the machine.
+// Half of the memory this process can put to use (the physical memory, or its address space where that is smaller:
+// a 32-bit program), so that the blocks in progress leave room for everything else on the machine.
 uint64_t memory_budget() {
-    const uint64_t usable = usable_memory();
+    const uint64_t usable = std::min(os_physical_memory(), os_address_space());
     return usable ? usable / 2 : DEFAULT_MEMORY_BUDGET;
 }
 
@@ -162,26 +165,25 @@ void pack_installer(const PackOptions& options) {
     InstallerFile file(options.out);
     // The stub and the tree are both checked before anything is compressed, and what is wrong with either is
     // reported together.
-    std::vector<PackError> problems;
+    std::vector<ToolProblem> problems;
     ProgramImage image;
     std::vector<uint8_t> stub;
     try {
         stub = read_stub_image(options.stub, options.stored, &image);
-    } catch (const PackError& e) {
-        problems.push_back(e);
+    } catch (const ToolError& e) {
+        problems.insert(problems.end(), e.problems().begin(), e.problems().end());
     }
     std::vector<SourceEntry> entries;
     try {
         entries = walk_source_tree(options.source);
-        if (entries.empty()) throw PackError(path_for_display(options.source), "holds nothing to pack");
+        if (entries.empty()) throw ToolError(path_for_display(options.source), "holds nothing to pack");
         for (const SourceEntry& e : entries)
             if (!e.is_dir) refuse_same_file(options.out, e.path);
         if (options.require_programs) check_product_programs(options.source, entries, options.flags);
-    } catch (const PackError& e) {
-        problems.push_back(e);
+    } catch (const ToolError& e) {
+        problems.insert(problems.end(), e.problems().begin(), e.problems().end());
     }
-    if (problems.size() == 1) throw problems.front();
-    if (!problems.empty()) throw PackErrors(std::move(problems));
+    if (!problems.empty()) throw ToolError(MKI_FAILED, std::move(problems));
     // The image goes in with its CheckSum field 0, and gets the whole file's checksum at the end.
     std::fill_n(stub.begin() + long(image.checksum_at), 4, uint8_t(0));
     PeChecksum whole(image.checksum_at);

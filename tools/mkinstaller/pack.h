@@ -30,13 +30,15 @@ struct PackOptions {
 // (check_product_programs); with options.stored, finds the files that LZMA does not shrink (find_unshrinkable_files) and plans
 // them into stored blocks after the LZMA blocks (plan_blocks), and stores any LZMA block whose data comes out
 // no smaller than its stream. Packs the blocks on up to options.jobs threads while the estimated memory of
-// the blocks in progress stays under half of usable_memory(); the output is the same for any number of jobs.
+// the blocks in progress stays under half of the memory the process can use; the output is the same for any number
+// of jobs.
 // Writes options.out atomically (a temporary beside it, then a rename), with the checksum table and flag
 // 0x80 unless options.checksums is off, and reports each block on stdout in order, then the installer written
 // and the memory installing it takes (install_memory). With options.progress, a bar on stderr that moves while
-// each block is encoded; else with options.progress_lines, TerminalProgress's plain lines. Throws PackError naming the file at fault: the stub
-// refused, say, or a file that changed while it was being packed; PackErrors when both the stub and the tree are
-// refused (each is checked before anything is compressed).
+// each block is encoded; else with options.progress_lines, TerminalProgress's plain lines.
+// Throws ToolError with MKI_FAILED, as every step of pack does, naming the file at fault: the stub refused, say, or
+// a file that changed while it was being packed; one naming both when the stub and the tree are refused (each is
+// checked before anything is compressed).
 void pack_installer(const PackOptions& options);
 
 // The default split: a quarter of the product's bytes, rounded up to a MiB, so that a product of a few tens of MB

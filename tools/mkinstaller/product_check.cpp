@@ -8,19 +8,16 @@
 #include "host.h"
 #include "name_key.h"
 #include "payload/format.h"
+#include "payload/pe_cert.h"
 #include "product/product_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t PE_POINTER_AT = 0x3C;  // the DOS header's e_lfanew
-
 std::string key_of(const std::string& stored) {
     return name_key(reinterpret_cast<const unsigned char*>(stored.data()), stored.size());
 }
-
-uint32_t le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 
 // Empty when the file is a PE image, else why not.
 std::string pe_problem(const fs::path& path, uint64_t size) {
@@ -28,14 +25,15 @@ std::string pe_problem(const fs::path& path, uint64_t size) {
     if (!in) return "cannot be opened for reading";
     unsigned char head[PE_POINTER_AT + 4] = {0};
     in.read(reinterpret_cast<char*>(head), sizeof head);
-    if (size < 2 || head[0] != 'M' || head[1] != 'Z') return "is not a Windows program: it does not start with \"MZ\"";
+    if (size < 2 || !pe_has_dos_magic(head, sizeof head))
+        return "is not a Windows program: it does not start with \"MZ\"";
     const uint32_t pe_at = size >= sizeof head ? le32(head + PE_POINTER_AT) : 0;
     if (size < sizeof head || pe_at < sizeof head || uint64_t(pe_at) + 4 > size)
         return "is not a Windows program: its PE header offset lies outside the file";
     unsigned char signature[4] = {0};
     in.seekg(std::streamoff(pe_at));
     in.read(reinterpret_cast<char*>(signature), sizeof signature);
-    if (!in || signature[0] != 'P' || signature[1] != 'E' || signature[2] != 0 || signature[3] != 0)
+    if (!in || !pe_is_header_signature(signature))
         return "is not a Windows program: no \"PE\\0\\0\" where its header offset points";
     return "";
 }

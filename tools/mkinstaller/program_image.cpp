@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "payload/pe_cert.h"
+
 namespace {
 
-constexpr size_t PE_POINTER_AT = 0x3C;       // the DOS header's e_lfanew
 constexpr size_t FILE_HEADER_SIZE = 20;      // after "PE\0\0": machine, section count, ... optional header size
 constexpr size_t SECTION_HEADER_SIZE = 40;
 constexpr size_t CHECKSUM_IN_OPTIONAL = 64;  // the CheckSum field, the same in PE32 and PE32+
@@ -14,9 +15,6 @@ constexpr size_t SIZE_OF_HEADERS_IN_OPTIONAL = 60;
 constexpr uint16_t MAGIC_PE32 = 0x10B, MAGIC_PE32_PLUS = 0x20B;
 // The optional header's fixed part, before its data directories; NumberOfRvaAndSizes ends it.
 constexpr size_t FIXED_PE32 = 96, FIXED_PE32_PLUS = 112;
-
-uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
 
 std::string hex(uint64_t x) {
     char text[24];
@@ -28,12 +26,12 @@ std::string hex(uint64_t x) {
 
 std::string program_image_problem(const uint8_t* image, size_t size, ProgramImage* out) {
     const std::string where = "the program image (the first " + std::to_string(size) + " bytes) ";
-    if (size < PE_POINTER_AT + 4 || image[0] != 'M' || image[1] != 'Z')
+    if (size < PE_POINTER_AT + 4 || !pe_has_dos_magic(image, size))
         return where + "does not begin with \"MZ\": it is no Windows program";
     const uint64_t pe = le32(image + PE_POINTER_AT);
     const uint64_t optional = pe + 4 + FILE_HEADER_SIZE;
     if (optional > size) return where + "has its PE header pointer (" + hex(pe) + ") outside it";
-    if (image[pe] != 'P' || image[pe + 1] != 'E' || image[pe + 2] || image[pe + 3])
+    if (!pe_is_header_signature(image + pe))
         return where + "has no \"PE\\0\\0\" where its header pointer leads (" + hex(pe) + ")";
     const uint32_t sections = le16(image + pe + 6);
     const uint32_t optional_size = le16(image + pe + 20);

@@ -7,7 +7,7 @@
 
 #include "host.h"
 #include "input_file.h"
-#include "pack_error.h"
+#include "tool_error.h"
 #include "payload/pe_cert.h"
 #include "product/reader_mark.h"
 #include "payload/tail.h"
@@ -41,7 +41,7 @@ std::vector<uint8_t> read_all(FILE* file, const std::string& shown) {
     unsigned char chunk[1 << 16];
     size_t got;
     while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) image.insert(image.end(), chunk, chunk + got);
-    if (ferror(file)) throw PackError(shown, "cannot be read: " + system_reason());
+    if (ferror(file)) throw ToolError(shown, "cannot be read: " + system_reason());
     return image;
 }
 
@@ -72,21 +72,21 @@ std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool sto
     const std::vector<uint8_t> image = read_all(file.get(), shown);
 
     const std::string not_program = not_a_program(image);
-    if (!not_program.empty()) throw PackError(shown, not_program);
+    if (!not_program.empty()) throw ToolError(shown, not_program);
     PayloadTail tail;
     PayloadBlock** blocks = nullptr;
     if (open_payload(file.get(), &tail, &blocks).result == READ_OK) {
         free_payload(blocks, tail.count);
         const int32_t image_size = tail_has_manifest(&tail) ? tail_manifest_offset(&tail) : tail.first_block;
-        throw PackError(shown, "already an installer: pass its program image (its first " +
+        throw ToolError(shown, "already an installer: pass its program image (its first " +
                                    std::to_string(image_size) + " bytes; a payload of " +
                                    std::to_string(tail.count) + (tail.count == 1 ? " block" : " blocks") +
                                    " follows them)");
     }
     const std::string malformed = program_image_problem(image.data(), image.size(), program);
-    if (!malformed.empty()) throw PackError(shown, "not a well-formed Windows program: " + malformed);
+    if (!malformed.empty()) throw ToolError(shown, "not a well-formed Windows program: " + malformed);
     if (stored && reader_revision(image) < PAYLOAD_READER_STORED)
-        throw PackError(shown, "a program image from an older build that cannot read stored blocks (it lacks "
+        throw ToolError(shown, "a program image from an older build that cannot read stored blocks (it lacks "
                                "the reader mark); rebuild it, or pack with --no-stored");
     return image;
 }

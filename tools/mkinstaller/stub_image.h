@@ -6,7 +6,7 @@
 
 #include "program_image.h"
 
-// Reads the stub and returns its bytes. Throws PackError naming the stub, with what was found:
+// Reads the stub and returns its bytes. Throws ToolError naming the stub, with what was found:
 // - a directory, or a file that cannot be opened or read: the system's reason;
 // - "not a Windows program": empty, no "MZ" at its start, or no "PE\0\0" where the DOS header's pointer
 //   leads inside the file;

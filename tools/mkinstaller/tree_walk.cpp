@@ -7,7 +7,7 @@
 
 #include "host.h"
 #include "input_file.h"
-#include "pack_error.h"
+#include "tool_error.h"
 #include "product/install_path_limits.h"
 #include "windows_names.h"
 
@@ -31,12 +31,12 @@ public:
         std::vector<Child> children;
         std::error_code ec;
         fs::directory_iterator it(dir, ec);
-        if (ec) throw PackError(path_for_display(dir), ec.message());
+        if (ec) throw ToolError(path_for_display(dir), ec.message());
         for (; it != fs::directory_iterator(); it.increment(ec)) {
             if (ec) break;
             children.push_back(classify(*it, name, units, parent));
         }
-        if (ec) throw PackError(path_for_display(dir), ec.message());
+        if (ec) throw ToolError(path_for_display(dir), ec.message());
 
         std::sort(children.begin(), children.end(), [](const Child& a, const Child& b) {
             return a.entry.name != b.entry.name ? a.entry.name < b.entry.name : a.entry.path < b.entry.path;
@@ -59,7 +59,7 @@ private:
     Child classify(const fs::directory_entry& item, const std::string& parent_name, size_t parent_units, int parent) {
         std::error_code ec;
         const fs::file_status status = item.symlink_status(ec);
-        if (ec) throw PackError(path_for_display(item.path()), ec.message());
+        if (ec) throw ToolError(path_for_display(item.path()), ec.message());
         Child child;
         child.entry = SourceEntry{fs::is_directory(status), item.path(), "", 0, parent};
         if (fs::is_symlink(status)) report(item.path(), "is a symbolic link; the installer stores only files and directories");
@@ -75,7 +75,7 @@ private:
 
         if (!child.entry.is_dir && fs::is_regular_file(status)) {
             child.entry.size = fs::file_size(item.path(), ec);
-            if (ec) throw PackError(path_for_display(item.path()), ec.message());
+            if (ec) throw ToolError(path_for_display(item.path()), ec.message());
             if (child.entry.size >= SOURCE_FILE_LIMIT) report(item.path(), "is a file of 2 GiB or more");
             const std::string unreadable = read_problem(item.path());
             if (!unreadable.empty()) report(item.path(), unreadable);
@@ -165,9 +165,9 @@ std::vector<SourceEntry> walk_source_tree(const fs::path& root) {
     std::error_code ec;
     const fs::file_status status = fs::status(root, ec);
     if (!fs::exists(status))
-        throw PackError(path_for_display(root), "cannot be packed: " +
+        throw ToolError(path_for_display(root), "cannot be packed: " +
                                                     (ec ? ec.message() : std::string("No such file or directory")));
-    if (!fs::is_directory(status)) throw PackError(path_for_display(root), "is not a directory; SRC_DIR is a folder");
+    if (!fs::is_directory(status)) throw ToolError(path_for_display(root), "is not a directory; SRC_DIR is a folder");
     Walker walker;
     walker.walk_dir(root, "", 0, -1);
     if (walker.problems.empty()) return std::move(walker.entries);
@@ -179,5 +179,5 @@ void refuse_tree(const fs::path& root, std::vector<TreeProblem> problems) {
     std::string list = std::to_string(problems.size()) + (problems.size() == 1 ? " problem" : " problems") +
                        " with the tree; Windows could not install it as it is:";
     for (const TreeProblem& p : problems) list += "\n  " + p.path + ": " + p.reason;
-    throw PackError(path_for_display(root), list);
+    throw ToolError(path_for_display(root), list);
 }

@@ -15,9 +15,6 @@ struct SourceEntry {
 
 // Files this large or larger cannot be stored: data lengths are signed 32-bit values.
 constexpr uint64_t SOURCE_FILE_LIMIT = 0x80000000u;
-// Longest stored name the verifier accepts: the shortest install directory ("C:\\") and the name take at most
-// 1023 bytes. Pack's limits in UTF-16 units (install_path_limits.h) are stricter.
-constexpr size_t STORED_NAME_LIMIT = 1020;
 
 // One thing wrong with an entry of the tree.
 struct TreeProblem {
@@ -26,16 +23,16 @@ struct TreeProblem {
     bool operator<(const TreeProblem& o) const { return path != o.path ? path < o.path : reason < o.reason; }
 };
 
-// Throws one PackError naming root whose text lists every problem, sorted by path, one line each.
+// Throws one ToolError naming root whose text lists every problem, sorted by path, one line each.
 [[noreturn]] void refuse_tree(const std::filesystem::path& root, std::vector<TreeProblem> problems);
 
 // Lists the tree below root depth first, each directory before its contents, the entries of a directory
 // in the byte order of their stored names, so the order is the same on every system and every run.
-// Throws one PackError naming root that lists, sorted by path, every entry Windows could not install as it is,
+// Throws one ToolError naming root that lists, sorted by path, every entry Windows could not install as it is,
 // each with its reason: a symlink or special file; a name that is not valid UTF-8 (Linux) or has a character
 // with no code page 936 form; a name Windows refuses or changes (windows_name_problems); two names of one
 // folder that are one on Windows (windows_name_key); a path below the install folder longer than
 // INSTALL_FILE_NAME_LIMIT (a file) or INSTALL_DIR_NAME_LIMIT (a folder) UTF-16 units; a file of 2 GiB or more; a file that cannot be opened or
 // read (its first byte is read), with the system's reason.
-// Throws PackError naming the directory when a directory cannot be read.
+// Throws ToolError naming the directory when a directory cannot be read.
 std::vector<SourceEntry> walk_source_tree(const std::filesystem::path& root);
