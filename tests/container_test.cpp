@@ -83,8 +83,10 @@ TEST(PayloadContainer, TrailerAndDirectoryBounds) {
     } cases[] = {
         {"valid", [](std::vector<uint8_t>&) {}, true},
         {"directory offset negative", [](std::vector<uint8_t>& f) { put_be32(f, f.size() - 9, 0x80000000); }, false},
-        {"directory offset 11 from the end", [](std::vector<uint8_t>& f) { put_be32(f, f.size() - 9, uint32_t(f.size() - 11)); }, false},
-        {"directory offset past the end", [](std::vector<uint8_t>& f) { put_be32(f, f.size() - 9, uint32_t(f.size() + 5)); }, false},
+        {"directory offset 11 from the end",
+         [](std::vector<uint8_t>& f) { put_be32(f, f.size() - 9, uint32_t(f.size() - 11)); }, false},
+        {"directory offset past the end",
+         [](std::vector<uint8_t>& f) { put_be32(f, f.size() - 9, uint32_t(f.size() + 5)); }, false},
         {"count 0", [](std::vector<uint8_t>& f) { put_be32(f, 184, 0); }, false},
         {"count negative", [](std::vector<uint8_t>& f) { put_be32(f, 184, 0xFFFFFFFF); }, false},
         {"count past the directory", [](std::vector<uint8_t>& f) { put_be32(f, 184, 3); }, false},

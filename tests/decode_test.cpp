@@ -103,8 +103,18 @@ TEST(DecodeBlock, RefusesDamagedBlocks) {
         {"stored stream cut short", std::vector<uint8_t>(block.begin(), block.begin() + block.size() / 2)},
         {"header only", std::vector<uint8_t>(block.begin(), block.begin() + 9)},
         {"shorter than its header", std::vector<uint8_t>(block.begin(), block.begin() + 8)},
-        {"unpacked size of 2 GiB", [&] { auto b = block; set_unpacked_size(b, 0x80000000u); return b; }()},
-        {"stream longer than its data", [&] { auto b = block; set_unpacked_size(b, uint32_t(data.size() + 4096)); return b; }()},
+        {"unpacked size of 2 GiB",
+         [&] {
+             auto b = block;
+             set_unpacked_size(b, 0x80000000u);
+             return b;
+         }()},
+        {"stream longer than its data",
+         [&] {
+             auto b = block;
+             set_unpacked_size(b, uint32_t(data.size() + 4096));
+             return b;
+         }()},
     };
     for (const Case& c : cases) {
         Decoded d(c.block);

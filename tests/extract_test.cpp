@@ -62,7 +62,8 @@ Installation install(const std::vector<std::vector<uint8_t>>& streams, const std
     }
     const ProgressSink sink = progress ? progress->sink() : ProgressSink{};
     testing::internal::CaptureStdout();
-    int status = install_payload(dir.c_str(), blocks.data(), int32_t(blocks.size()), total, false, progress ? &sink : nullptr);
+    int status =
+        install_payload(dir.c_str(), blocks.data(), int32_t(blocks.size()), total, false, progress ? &sink : nullptr);
     fflush(stdout);
     return {status, testing::internal::GetCapturedStdout()};
 }

@@ -18,8 +18,14 @@ struct FakeWindow {
     wchar_t* browse_result = nullptr;
 };
 FakeWindow* window_of(void* context) { return static_cast<FakeWindow*>(context); }
-bool fake_start(void* w) { window_of(w)->calls += "start "; return window_of(w)->start_ok; }
-wchar_t* fake_browse(void* w) { window_of(w)->calls += "browse "; return window_of(w)->browse_result; }
+bool fake_start(void* w) {
+    window_of(w)->calls += "start ";
+    return window_of(w)->start_ok;
+}
+wchar_t* fake_browse(void* w) {
+    window_of(w)->calls += "browse ";
+    return window_of(w)->browse_result;
+}
 void fake_agreement(void* w) { window_of(w)->calls += "agreement "; }
 void fake_close(void* w) { window_of(w)->calls += "close "; }
 void fake_minimise(void* w) { window_of(w)->calls += "minimise "; }
@@ -56,11 +62,12 @@ TEST_F(PointerInput, RegionsIncludeBothEnds) {
         int x, y;
         const char* calls;
     } cases[] = {
-        {460, 326, "start "}, {573, 368, "start "}, {574, 368, ""}, {573, 369, ""},
-        {565, 10, "close "},  {583, 28, "close "},  {584, 28, ""},
-        {535, 10, "minimise "}, {553, 28, "minimise "}, {554, 28, ""},
-        {125, 353, "agreement "}, {173, 365, "agreement "}, {174, 365, ""},
-        {235, 328, "browse "}, {283, 340, "browse "}, {284, 340, ""},
+        {460, 326, "start "}, {573, 368, "start "},     {574, 368, ""},
+        {573, 369, ""},       {565, 10, "close "},      {583, 28, "close "},
+        {584, 28, ""},        {535, 10, "minimise "},   {553, 28, "minimise "},
+        {554, 28, ""},        {125, 353, "agreement "}, {173, 365, "agreement "},
+        {174, 365, ""},       {235, 328, "browse "},    {283, 340, "browse "},
+        {284, 340, ""},
     };
     for (const Case& c : cases) {
         g_installing = false;

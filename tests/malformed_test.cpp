@@ -44,8 +44,8 @@ public:
         if (!blocks) return REFUSED;
         testing::internal::CaptureStdout();
         ExtractFailure failure{};
-        const int status = install_payload(install_dir_.c_str(), blocks, count, total, (flags & PAYLOAD_FLAG_CHECKSUMS) != 0,
-                                           nullptr, &failure);
+        const int status = install_payload(install_dir_.c_str(), blocks, count, total,
+                                           (flags & PAYLOAD_FLAG_CHECKSUMS) != 0, nullptr, &failure);
         testing::internal::GetCapturedStdout();
         last_walk_ = failure.what == ExtractFault::record ? failure.walk : -1;
         free_payload(blocks, count);
@@ -213,7 +213,8 @@ TEST(MalformedInstaller, TrailerAndDirectoryFieldsAtBoundaryAndHostileValues) {
             {"total 4 GiB - 1", be32_at(fx.trailer + 4, 0xFFFFFFFF), INSTALLED},
             // Trailer: flags. Bits 0-6 mean nothing to the reader; bit 7 decides whether a table that fits is
             // read: without room for one it is a reserved bit like the others.
-            {"flags 0x7F", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] = 0x7F | (f[fx.trailer + 8] & 0x80); }, INSTALLED},
+            {"flags 0x7F", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] = 0x7F | (f[fx.trailer + 8] & 0x80); },
+             INSTALLED},
             {"flag 0x80 toggled", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] ^= 0x80; }, INSTALLED},
             {"flags 0xFC", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] = 0xFC; }, INSTALLED},
             {"flags 0x83", [&](std::vector<uint8_t>& f) { f[fx.trailer + 8] = 0x83; }, INSTALLED},
@@ -236,7 +237,8 @@ TEST(MalformedInstaller, TrailerAndDirectoryFieldsAtBoundaryAndHostileValues) {
             {"block 0 empty", be32_at(fx.dir + 8, 0), wrong_bytes},
             {"block 0 shorter than its header", be32_at(fx.dir + 8, 8), wrong_bytes},
             {"block 0 one byte longer", be32_at(fx.dir + 8, s0 + 1), wrong_bytes},
-            {"block 1 one byte longer, into the directory", be32_at(fx.dir + 12, s1 + 1), checksums ? REFUSED : INSTALLED},
+            {"block 1 one byte longer, into the directory", be32_at(fx.dir + 12, s1 + 1),
+             checksums ? REFUSED : INSTALLED},
             {"block 1 past the end", be32_at(fx.dir + 12, uint32_t(size)), REFUSED},
             {"block 0 of 2 GiB - 1", be32_at(fx.dir + 8, 0x7FFFFFFF), REFUSED},
             {"block 0 negative", be32_at(fx.dir + 8, 0xFFFFFFF7), REFUSED},

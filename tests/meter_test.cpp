@@ -70,9 +70,9 @@ TEST(ProgressMeter, PercentAndFillWidth) {
         {0, 100, 0, 0, " 0.0%"},
         {0, 100, 100, 553, " 100.0%"},
         {0, 1000, 425, 235, " 42.5%"},
-        {50, 50, 50, 553, " 100.0%"},                  // empty range
-        {0, 491752890, 491752888, 552, " 100.0%"},     // a whole installation ends 2 short
-        {0, 491752890, 245876445, 276, " 50.0%"},      // 32-bit product would overflow here
+        {50, 50, 50, 553, " 100.0%"},                     // empty range
+        {0, 491752890, 491752888, 552, " 100.0%"},        // a whole installation ends 2 short
+        {0, 491752890, 245876445, 276, " 50.0%"},         // 32-bit product would overflow here
         {-2147483647 - 1, 2147483647, 0, 276, " 50.0%"},  // the widest range
     };
     for (const Case& c : cases) {

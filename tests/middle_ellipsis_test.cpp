@@ -29,13 +29,15 @@ TEST(MiddleEllipsis, KeepsLeadStartAndEndOfWhatFits) {
         bool shortened;
     } cases[] = {
         {L"安装路径：C:\\Apps", 102, L"安装路径：C:\\Apps", false},  // exactly as wide as its room
-        {L"安装路径：C:\\Apps", 101, L"安装路径：C:…ps", true},       // one pixel short: 4 of 7 units kept
+        {L"安装路径：C:\\Apps", 101, L"安装路径：C:…ps", true},      // one pixel short: 4 of 7 units kept
         {L"安装路径：D:\\Very Long Folder Name\\Deeper\\Project", 200, L"安装路径：D:\\Very Lo…per\\Project", true},
         {L"安装路径：C:\\霁桐餐饮\\收银", 120, L"安装路径：C:\\…\\收银", true},  // full-width units count double
         {L"安装路径：C:\\Apps", 50, L"安装路径：…", true},                       // not even the lead fits
         // A surrogate pair (U+20000, as UTF-16 units on every platform) at the cut stays whole: the end keeps "c"
         // rather than the pair's second half.
-        {L"安装路径：ab\xD840\xDC00" L"c", 101, L"安装路径：ab…c", true},
+        {L"安装路径：ab\xD840\xDC00"
+         L"c",
+         101, L"安装路径：ab…c", true},
     };
     for (const Case& c : cases) {
         wchar_t out[128];

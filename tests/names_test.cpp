@@ -23,7 +23,7 @@ TEST(PayloadNames, SafeAndUnsafeNames) {
         {"\\a..b", true},
         {"\\CONSOLE.txt", true},
         {"\\COM0", true},
-        {"\\\x81\x5C", true},             // 乗: a double-byte name whose trail byte is 0x5C
+        {"\\\x81\x5C", true},  // 乗: a double-byte name whose trail byte is 0x5C
         {"\\\x87\x5C\\\x81\x5C.txt", true},
         {"", false},
         {"\\", false},
@@ -35,11 +35,11 @@ TEST(PayloadNames, SafeAndUnsafeNames) {
         {"/../x", false},
         {"\\ .. ", false},
         {"\\...", false},
-        {"\\a\\\\b", false},              // empty component
-        {"\\\\x", false},                 // empty first component, a network path's start
-        {"\\a\\", false},                 // ends with a separator
+        {"\\a\\\\b", false},  // empty component
+        {"\\\\x", false},     // empty first component, a network path's start
+        {"\\a\\", false},     // ends with a separator
         {"\\c:x", false},
-        {"C:\\x", false},                 // a drive path without the leading separator
+        {"C:\\x", false},  // a drive path without the leading separator
         {"\\a:stream", false},
         {"\\a\x01", false},
         {std::string("\\a\0b", 4), false},
@@ -48,7 +48,7 @@ TEST(PayloadNames, SafeAndUnsafeNames) {
         {"\\aux.txt", false},
         {"\\dir\\lpt1", false},
         {"\\nul .txt", false},
-        {"\\a\x81", false},               // lead byte cut off
+        {"\\a\x81", false},  // lead byte cut off
     };
     for (const Case& c : cases) EXPECT_EQ(safe(c.name), c.safe) << '"' << c.name << '"';
 }

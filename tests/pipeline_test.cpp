@@ -40,7 +40,8 @@ struct Payload {
 
     // Blocks already encoded, and their streams' total.
     struct Encoded {};
-    Payload(Encoded, const std::vector<std::vector<uint8_t>>& encoded, uint32_t unpacked) : stored(encoded), total(unpacked) {
+    Payload(Encoded, const std::vector<std::vector<uint8_t>>& encoded, uint32_t unpacked)
+        : stored(encoded), total(unpacked) {
         point_at_stored();
     }
 
@@ -67,7 +68,7 @@ struct Outcome {
 };
 
 Outcome install(const PipelineLimits& limits, Payload& payload, const std::string& dir, bool verified,
-            ProgressRecorder* progress) {
+                ProgressRecorder* progress) {
     const ProgressSink sink = progress->sink();
     testing::internal::CaptureStdout();
     const int status = install_payload_within(limits, dir.c_str(), payload.blocks.data(),
@@ -109,9 +110,13 @@ TEST(Pipeline, EveryLimitGivesTheSameFilesTraceAndProgress) {
             const std::string sep(1, native_separator());
             EXPECT_EQ(records_part(r.trace, dir),
                       "start dec\nextra end\n"
-                      "start dec\nmkdir " + dir + sep + "b\nextra end\n"
-                      "start dec\nmkdir " + dir + sep + "c\nextra end\n"
-                      "start dec\nextra end\n");
+                      "start dec\nmkdir " +
+                          dir + sep +
+                          "b\nextra end\n"
+                          "start dec\nmkdir " +
+                          dir + sep +
+                          "c\nextra end\n"
+                          "start dec\nextra end\n");
             EXPECT_EQ(read_file(dir + "a.exe"), bytes_of("MZ a"));
             EXPECT_EQ(read_file(dir + "b" + sep + "big.bin"), random_bytes(1572864, 11));
             EXPECT_EQ(read_file(dir + "c" + sep + "c.txt"), bytes_of("ccc"));
@@ -201,7 +206,8 @@ struct HeldUntilRefused {
     ProgressSink sink{this, [](void*, int32_t) {}, advance};
     static void advance(void* self, int32_t) {
         auto* h = static_cast<HeldUntilRefused*>(self);
-        for (int i = 0; i < 1000 && h->memory->refused() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 1000 && h->memory->refused() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 };
 

@@ -41,14 +41,30 @@ TEST(Preflight, RefusalsNameTheirPathAndChangeNothing) {
         int check;
         std::string path;  // below the scratch folder; "" for none
     } cases[] = {
-        {"a name longer than the system takes", {}, "a" + sep() + "inst", {{"\\ok.txt", 1}, {long_name, 1}}, PREFLIGHT_PATH,
+        {"a name longer than the system takes",
+         {},
+         "a" + sep() + "inst",
+         {{"\\ok.txt", 1}, {long_name, 1}},
+         PREFLIGHT_PATH,
          "a" + sep() + "inst" + sep() + std::string(300, 'n') + ".txt"},
-        {"a file where a folder goes", {{"inst" + sep(), ""}, {"inst" + sep() + "data", "old"}}, "inst",
-         {{"\\data", -1}, {"\\data\\menu.txt", 4}}, PREFLIGHT_BLOCKED, "inst" + sep() + "data"},
-        {"a folder where a file goes", {{"inst" + sep() + "cashier.exe" + sep(), ""}}, "inst", {{"\\cashier.exe", 10}},
-         PREFLIGHT_BLOCKED, "inst" + sep() + "cashier.exe"},
-        {"a file where the install folder's parent goes", {{"taken", "x"}}, "taken" + sep() + "inst", {{"\\a.txt", 1}},
-         PREFLIGHT_BLOCKED, "taken"},
+        {"a file where a folder goes",
+         {{"inst" + sep(), ""}, {"inst" + sep() + "data", "old"}},
+         "inst",
+         {{"\\data", -1}, {"\\data\\menu.txt", 4}},
+         PREFLIGHT_BLOCKED,
+         "inst" + sep() + "data"},
+        {"a folder where a file goes",
+         {{"inst" + sep() + "cashier.exe" + sep(), ""}},
+         "inst",
+         {{"\\cashier.exe", 10}},
+         PREFLIGHT_BLOCKED,
+         "inst" + sep() + "cashier.exe"},
+        {"a file where the install folder's parent goes",
+         {{"taken", "x"}},
+         "taken" + sep() + "inst",
+         {{"\\a.txt", 1}},
+         PREFLIGHT_BLOCKED,
+         "taken"},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -75,8 +91,8 @@ TEST(Preflight, NoRoomSaysWhatTheInstallationNeedsAndWhatIsFree) {
     for (int i = 0; i < 200; ++i) huge.add_file("\\big" + std::to_string(i) + ".bin", 0xFFFFFFFFu);
     const std::vector<uint8_t> bytes = huge.finish();
     std::unique_ptr<PreflightReport> report(new PreflightReport);
-    ASSERT_EQ(preflight((scratch / "inst" + sep()).c_str(), Manifest{const_cast<uint8_t*>(bytes.data()), int32_t(bytes.size())},
-                        report.get()),
+    ASSERT_EQ(preflight((scratch / "inst" + sep()).c_str(),
+                        Manifest{const_cast<uint8_t*>(bytes.data()), int32_t(bytes.size())}, report.get()),
               PREFLIGHT_NO_ROOM);
     // Each file rounded up to 4 KiB clusters, with a cluster of bookkeeping: 200 x (4294967296 + 4096), and 4 MiB.
     EXPECT_EQ(report->needed, 858998472704ull);
@@ -100,7 +116,12 @@ TEST(Preflight, RoomCountsTheReplacedFilesAndTheTemporaryAtThePeak) {
 }
 
 TEST(Preflight, TheProbeGoesAndTheFoldersItNeededGoWithIt) {
-    for (const char* install : {"inst", "new" "/" "deeper" "/" "inst"}) {
+    for (const char* install : {"inst",
+                                "new"
+                                "/"
+                                "deeper"
+                                "/"
+                                "inst"}) {
         SCOPED_TRACE(install);
         ScratchDir scratch;
         std::string relative = install;
@@ -118,8 +139,8 @@ TEST(Preflight, TemporariesOfAKilledRunAreRemovedAndNothingElse) {
     ScratchDir scratch;
     const std::string inst = scratch / "inst" + sep();
     std::filesystem::create_directories(inst + "data");
-    for (const std::string& path : {inst + "~jt$new.tmp", inst + "data" + sep() + "~jt$new.tmp", inst + "data" + sep() + "keep.txt",
-                                    inst + "~jt$other.tmp"})
+    for (const std::string& path : {inst + "~jt$new.tmp", inst + "data" + sep() + "~jt$new.tmp",
+                                    inst + "data" + sep() + "keep.txt", inst + "~jt$other.tmp"})
         ASSERT_TRUE(write_file_bytes(path, bytes_of("x")));
     ManifestFixture m({{"\\a.txt", 1}, {"\\data", -1}, {"\\data\\menu.txt", 1}});
     remove_temporaries(inst.c_str(), m.manifest());

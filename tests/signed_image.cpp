@@ -34,7 +34,7 @@ std::vector<uint8_t> minimal_pe(size_t size, bool plus) {
     image[optional_header_at()] = 0x0B;
     image[optional_header_at() + 1] = plus ? 0x02 : 0x01;
     put_le32(&image, optional_header_at() + (plus ? 108 : 92), 16);  // NumberOfRvaAndSizes
-    put_le32(&image, optional_header_at() + 60, 0x200);               // SizeOfHeaders
+    put_le32(&image, optional_header_at() + 60, 0x200);              // SizeOfHeaders
     // One section, ".text", with no data in the file.
     image[pe + 6] = 1;
     const size_t section = optional_header_at() + optional_size;

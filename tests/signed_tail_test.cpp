@@ -52,15 +52,24 @@ TEST(PeCertificateTable, FoundOnlyInWellFormedHeadersWhenItEndsTheFile) {
         {"PE32+", true, [](std::vector<uint8_t>&) {}, true},
         {"no MZ", false, [](std::vector<uint8_t>& f) { f[1] = 'X'; }, false},
         {"no PE signature", false, [](std::vector<uint8_t>& f) { f[PE_HEADER_AT + 2] = 1; }, false},
-        {"unknown optional header magic", false, [](std::vector<uint8_t>& f) { f[PE_HEADER_AT + 25] = 0x01; f[PE_HEADER_AT + 24] = 0x07; }, false},
+        {"unknown optional header magic", false,
+         [](std::vector<uint8_t>& f) {
+             f[PE_HEADER_AT + 25] = 0x01;
+             f[PE_HEADER_AT + 24] = 0x07;
+         },
+         false},
         {"header pointer past the head", false, [](std::vector<uint8_t>& f) { put_le32(&f, 0x3C, 0xFFFFFFF0); }, false},
-        {"header pointer at the head's end", false, [](std::vector<uint8_t>& f) { put_le32(&f, 0x3C, uint32_t(PE_HEAD_LIMIT - 4)); }, false},
-        {"four data directories", false, [](std::vector<uint8_t>& f) { put_le32(&f, PE_HEADER_AT + 24 + 92, 4); }, false},
-        {"optional header too small for the entry", false, [](std::vector<uint8_t>& f) { f[PE_HEADER_AT + 20] = 128; }, false},
+        {"header pointer at the head's end", false,
+         [](std::vector<uint8_t>& f) { put_le32(&f, 0x3C, uint32_t(PE_HEAD_LIMIT - 4)); }, false},
+        {"four data directories", false, [](std::vector<uint8_t>& f) { put_le32(&f, PE_HEADER_AT + 24 + 92, 4); },
+         false},
+        {"optional header too small for the entry", false, [](std::vector<uint8_t>& f) { f[PE_HEADER_AT + 20] = 128; },
+         false},
         {"empty entry", false, [](std::vector<uint8_t>& f) { put_le32(&f, security_entry_at() + 4, 0); }, false},
         {"table ends before the file", false, [](std::vector<uint8_t>& f) { f.push_back(0); }, false},
         {"table past the file", false, [](std::vector<uint8_t>& f) { f.pop_back(); }, false},
-        {"size wraps past 4 GiB", false, [](std::vector<uint8_t>& f) { put_le32(&f, security_entry_at() + 4, 0xFFFFFFFF); }, false},
+        {"size wraps past 4 GiB", false,
+         [](std::vector<uint8_t>& f) { put_le32(&f, security_entry_at() + 4, 0xFFFFFFFF); }, false},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> file = minimal_pe(600, c.plus);
@@ -92,8 +101,7 @@ TEST(SignedInstaller, TrailerIsFoundBeforeTheTableAfterUpToSevenZeros) {
             EXPECT_EQ(l.count, 2);
             EXPECT_EQ(l.total, 777u);
             EXPECT_EQ(l.flags, flags);
-            EXPECT_EQ(block_bytes(l.blocks[1]),
-                      std::vector<uint8_t>(50, 2));
+            EXPECT_EQ(block_bytes(l.blocks[1]), std::vector<uint8_t>(50, 2));
         }
     }
 }
@@ -105,7 +113,8 @@ TEST(SignedInstaller, RefusedWhenTheSignatureDoesNotLeadToATrailer) {
         uint8_t flags;
         Edit edit;
     } cases[] = {
-        {"a non-zero byte in the padding", 0x00, [](std::vector<uint8_t>& f) {
+        {"a non-zero byte in the padding", 0x00,
+         [](std::vector<uint8_t>& f) {
              const std::vector<uint8_t> tail(f.end() - 1200, f.end());
              f.resize(f.size() - 1200 - 3);
              f.push_back(1);
@@ -114,7 +123,8 @@ TEST(SignedInstaller, RefusedWhenTheSignatureDoesNotLeadToATrailer) {
          }},
         {"table that does not end the file", 0x00, [](std::vector<uint8_t>& f) { f.push_back(0); }},
         {"no PE image in front", 0x00, [](std::vector<uint8_t>& f) { f[0] = 'X'; }},
-        {"blocks that do not reach the directory", 0x00, [](std::vector<uint8_t>& f) {
+        {"blocks that do not reach the directory", 0x00,
+         [](std::vector<uint8_t>& f) {
              // Block 0 said to be a byte shorter: no trailer before the table has its blocks back to back.
              put_be32(&f, 512 + 80 + 8, 29);
          }},
@@ -161,7 +171,12 @@ TEST(SignatureRemoved, ZeroPaddingAtTheEndOfAnImageWithoutCertificatesReadsAsUns
         {"8 zero bytes", zeros(8), false},
         {"a non-zero byte among zeros", bytes({0, 1, 0}), false},
         {"a non-zero last byte", bytes({0, 0, 7}), false},
-        {"zeros after an image that is no PE", [](std::vector<uint8_t>& f) { f[0x3C] = 0xF0; f.insert(f.end(), 3, 0); }, false},
+        {"zeros after an image that is no PE",
+         [](std::vector<uint8_t>& f) {
+             f[0x3C] = 0xF0;
+             f.insert(f.end(), 3, 0);
+         },
+         false},
         {"zeros after an image whose security entry names a table",
          [](std::vector<uint8_t>& f) {
              put_le32(&f, security_entry_at(), 100);
@@ -171,7 +186,12 @@ TEST(SignatureRemoved, ZeroPaddingAtTheEndOfAnImageWithoutCertificatesReadsAsUns
          false},
         // Padding before a certificate table is the signed form's, and after one nothing may follow.
         {"padding, then a certificate table", [](std::vector<uint8_t>& f) { append_signature(&f, 5); }, true},
-        {"a certificate table, then zeros", [](std::vector<uint8_t>& f) { append_signature(&f, 5); f.insert(f.end(), 3, 0); }, false},
+        {"a certificate table, then zeros",
+         [](std::vector<uint8_t>& f) {
+             append_signature(&f, 5);
+             f.insert(f.end(), 3, 0);
+         },
+         false},
     };
     for (uint8_t flags : {uint8_t(0x00), uint8_t(0x81)}) {
         for (const Case& c : cases) {
@@ -183,8 +203,7 @@ TEST(SignatureRemoved, ZeroPaddingAtTheEndOfAnImageWithoutCertificatesReadsAsUns
             EXPECT_EQ(l.count, 2) << c.what;
             EXPECT_EQ(l.total, 777u) << c.what;
             EXPECT_EQ(l.flags, flags) << c.what;
-            EXPECT_EQ(block_bytes(l.blocks[0]),
-                      std::vector<uint8_t>(30, 1)) << c.what;
+            EXPECT_EQ(block_bytes(l.blocks[0]), std::vector<uint8_t>(30, 1)) << c.what;
         }
     }
 }

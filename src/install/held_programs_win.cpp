@@ -58,7 +58,8 @@ bool programs_holding(const char* const* paths, int count, wchar_t* out, size_t 
     LPCWSTR files[FILES_ASKED];
     UINT registered = 0;
     for (int i = 0; i < count && registered < FILES_ASKED; ++i)
-        if (utf16_from_utf8(paths[i], wide[registered], WIDE_PATH_CAP)) files[registered] = wide[registered], ++registered;
+        if (utf16_from_utf8(paths[i], wide[registered], WIDE_PATH_CAP))
+            files[registered] = wide[registered], ++registered;
 
     RM_PROCESS_INFO info[PROGRAMS_LISTED];
     UINT needed = 0, listed = PROGRAMS_LISTED;

@@ -34,7 +34,8 @@ constexpr wchar_t CAUSE_TOO_LONG[] = L"路径太长";
 constexpr wchar_t CAUSE_OTHER[] = L"错误代码 %d";
 // The Retry/Cancel box for files that other programs hold: %ls the programs, or the files one a line.
 constexpr wchar_t QUESTION_HELD_BY[] = L"以下程序正在使用要替换的文件：%ls\n请关闭它后点击“重试”，或点击“取消”返回。";
-constexpr wchar_t QUESTION_FILES_HELD[] = L"以下文件正被其他程序使用：\n%ls\n请关闭使用它的程序后点击“重试”，或点击“取消”返回。";
+constexpr wchar_t QUESTION_FILES_HELD[] =
+    L"以下文件正被其他程序使用：\n%ls\n请关闭使用它的程序后点击“重试”，或点击“取消”返回。";
 
 // The folder picker's title.
 constexpr wchar_t PICKER_TITLE[] = L"选择安装路径";

@@ -8,10 +8,10 @@
 // back to the platform's boxes without an owner. A null progress.advance means nobody shows the progress.
 struct WindowSeam {
     void* context;
-    void (*invalidate)(void* context);                 // repaint the whole window, no erase; any thread
-    void (*end_dialog)(void* context);                 // the dialog's cancel operation; any thread
+    void (*invalidate)(void* context);                    // repaint the whole window, no erase; any thread
+    void (*end_dialog)(void* context);                    // the dialog's cancel operation; any thread
     void (*message)(void* context, const wchar_t* text);  // modal box with one OK button; returns once dismissed
-    ProgressSink progress;                             // the window's meter, for the extraction
+    ProgressSink progress;                                // the window's meter, for the extraction
     // Modal box with Retry and Cancel; true for Retry. Returns once answered.
     bool (*ask_retry)(void* context, const wchar_t* text);
 };

@@ -109,10 +109,12 @@ bool decode_lzma(const PayloadBlock* block, const unsigned char* header, unsigne
 bool decode_block_into(const PayloadBlock* block, unsigned char* out, unsigned char* in, const ProgressSink* progress,
                        const DecodeWatch* watch) {
     unsigned char header[BLOCK_HEADER_SIZE];
-    if (!block || block->size < BLOCK_HEADER_SIZE || !read_block_bytes(block, 0, header, BLOCK_HEADER_SIZE)) return false;
+    if (!block || block->size < BLOCK_HEADER_SIZE || !read_block_bytes(block, 0, header, BLOCK_HEADER_SIZE))
+        return false;
     const uint32_t unpacked = block_unpacked_size(header);
     if (unpacked > uint32_t(INT32_MAX)) return false;
-    if (block_properties(header) != BLOCK_PROPS_STORED) return decode_lzma(block, header, out, in, unpacked, progress, watch);
+    if (block_properties(header) != BLOCK_PROPS_STORED)
+        return decode_lzma(block, header, out, in, unpacked, progress, watch);
     // Only a block in memory is copied here; the pipeline extracts a stored block from where it lies.
     return block->data && copy_stored(block->data, block->size, out, unpacked, progress, watch);
 }

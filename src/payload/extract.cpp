@@ -62,8 +62,8 @@ bool write_more(WrittenFile* w, const unsigned char* data, int32_t length, int* 
     return false;
 }
 
-// The temporary flushed to the disk when it replaces a file, closed and moved over the file's name in one step. The old file keeps its
-// name and bytes until then; on failure the temporary goes.
+// The temporary flushed to the disk when it replaces a file, closed and moved over the file's name in one step. The old
+// file keeps its name and bytes until then; on failure the temporary goes.
 bool finish_file(WrittenFile* w, int* error) {
     bool ok = !w->replaces || os_flush_file(w->file);
     if (!ok) *error = os_last_error();
@@ -218,9 +218,9 @@ ExtractFault extract_from(const StreamSource& source, const char* install_dir, c
         bool ok = true;
         if (record.type == RECORD_PIECE) {
             w = spanning;
-            const bool continues = spanning->file && name_len == spanning->name_len &&
-                                   memcmp(name, spanning->name, name_len) == 0 &&
-                                   record.whole_size == spanning->whole_size && record.piece_offset == spanning->written;
+            const bool continues =
+                spanning->file && name_len == spanning->name_len && memcmp(name, spanning->name, name_len) == 0 &&
+                record.whole_size == spanning->whole_size && record.piece_offset == spanning->written;
             if (!continues && (spanning->file || record.piece_offset != 0)) {
                 abandon_file(spanning);
                 return record_failed(failure, WALK_BAD_PIECE, name, name_len);
@@ -295,8 +295,8 @@ int extract_records(const unsigned char* stream, int32_t length, const char* ins
                     const ProgressSink* progress) {
     MemoryStream memory{stream, stream ? length : 0};
     WrittenFile spanning{};
-    const ExtractFault fault = extract_from(StreamSource{memory.length, view_memory, &memory, false}, install_dir,
-                                            progress, &spanning);
+    const ExtractFault fault =
+        extract_from(StreamSource{memory.length, view_memory, &memory, false}, install_dir, progress, &spanning);
     return extract_status(fault == ExtractFault::none ? finish_spanning(&spanning) : fault);
 }
 

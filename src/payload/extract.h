@@ -37,12 +37,12 @@ constexpr int extract_status(ExtractFault fault) { return fault == ExtractFault:
 
 // Filled by the extracting thread when extraction fails; untouched on success (the caller zeroes it first).
 struct ExtractFailure {
-    ExtractFault what;            // none while nothing failed
-    int32_t block;                // the failing block's index in directory order
-    int walk;                     // record: the WALK_* result that ended the walk
-    int system_error;             // write: os_last_error() right after the failed call
-    char path[NATIVE_PATH_CAP];   // the path being created (path: the install directory when the name has
-                                  // no place); empty for decode and record
+    ExtractFault what;                   // none while nothing failed
+    int32_t block;                       // the failing block's index in directory order
+    int walk;                            // record: the WALK_* result that ended the walk
+    int system_error;                    // write: os_last_error() right after the failed call
+    char path[NATIVE_PATH_CAP];          // the path being created (path: the install directory when the name has
+                                         // no place); empty for decode and record
     unsigned char name[PATH_LIMIT + 1];  // the record's stored name (code page 936), NUL-terminated; may be empty
 };
 
@@ -67,13 +67,13 @@ struct StreamSource {
 // start of an installation (file null: none is being written).
 struct WrittenFile {
     FILE* file;
-    bool in_place;                      // the file's own name is TEMPORARY_NAME: written where it goes
-    bool replaces;                      // a file is at the name already: the temporary is flushed before the replace
+    bool in_place;  // the file's own name is TEMPORARY_NAME: written where it goes
+    bool replaces;  // a file is at the name already: the temporary is flushed before the replace
     char path[NATIVE_PATH_CAP];
     char temporary[NATIVE_PATH_CAP];
     unsigned char name[PATH_LIMIT + 1];  // a spanning file's stored name, to match its next piece's
     size_t name_len;
-    uint32_t whole_size;                // a spanning file's size, and its bytes written so far
+    uint32_t whole_size;  // a spanning file's size, and its bytes written so far
     uint32_t written;
 };
 
@@ -97,8 +97,7 @@ ExtractFault finish_spanning(WrittenFile* spanning, ExtractFailure* failure = nu
 // joined path over PATH_LIMIT, or pieces of a file that do not make it whole within the stream.
 // An unknown type byte ends the stream without failure. After each file record progress (may be null)
 // advances by the stream bytes since the previous report.
-int extract_records(const unsigned char* stream, int32_t length, const char* install_dir,
-                    const ProgressSink* progress);
+int extract_records(const unsigned char* stream, int32_t length, const char* install_dir, const ProgressSink* progress);
 
 // Traces "mkdir <path>" and creates that one directory; the result is not looked at (an existing one is normal).
 void make_dir(const char* path);

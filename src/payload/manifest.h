@@ -18,7 +18,7 @@ struct ManifestEntry {
     unsigned char type;         // RECORD_DIR or RECORD_FILE; for WALK_END the type byte that ended the manifest
     const unsigned char* name;  // code page 936 bytes as the records store them, not terminated
     size_t name_len;
-    uint32_t size;              // a file's data length; 0 for a directory
+    uint32_t size;  // a file's data length; 0 for a directory
 };
 
 struct ManifestCursor {

@@ -167,7 +167,8 @@ int32_t first_bad_checksum_read(const PayloadTail* tail, PayloadBlock* const* bl
     for (int32_t i = 0; i < tail->count && bad < 0; ++i) {
         uint32_t crc = block_checksum_start();
         for (int32_t at = 0; at < blocks[i]->size;) {
-            const int32_t step = blocks[i]->size - at < int32_t(DECODE_STEP) ? blocks[i]->size - at : int32_t(DECODE_STEP);
+            const int32_t step =
+                blocks[i]->size - at < int32_t(DECODE_STEP) ? blocks[i]->size - at : int32_t(DECODE_STEP);
             if (!read_block_bytes(blocks[i], at, buffer, step)) {
                 *result = READ_BLOCK_SHORT;
                 bad = i;
@@ -186,7 +187,8 @@ int32_t first_bad_checksum_read(const PayloadTail* tail, PayloadBlock* const* bl
 }
 
 // The installer's reader over an open stream: tail, manifest, the blocks where they lie, the checksums read once.
-ReadStatus open_payload_in_place(FILE* stream, bool owned, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest) {
+ReadStatus open_payload_in_place(FILE* stream, bool owned, PayloadTail* tail, PayloadBlock*** blocks,
+                                 Manifest* manifest) {
     *blocks = nullptr;
     Manifest read{};
     if (manifest) *manifest = read;

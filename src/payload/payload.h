@@ -24,22 +24,22 @@ bool read_block_bytes(const PayloadBlock* block, int32_t at, unsigned char* out,
 
 // Why a container was refused, in the order the reader checks. READ_OK: it was not.
 constexpr int READ_OK = 0;
-constexpr int READ_CANNOT_OPEN = 1;              // the file cannot be opened or read
-constexpr int READ_TOO_SMALL = 2;                // too small to hold a directory and a trailer
-constexpr int READ_TOO_LARGE = 3;                // 2 GiB or larger: offsets are signed 32-bit values
-constexpr int READ_CUT_SHORT = 4;                // the file ends inside its directory or trailer
-constexpr int READ_TRAILER_OUT_OF_RANGE = 5;     // the directory offset is negative or within 12 bytes of the end
-constexpr int READ_TAIL_TOO_LONG = 6;            // directory and trailer take 1024 bytes or more
-constexpr int READ_BLOCK_COUNT_OUT_OF_RANGE = 7; // N <= 0, or its size entries run past the directory
-constexpr int READ_FIRST_BLOCK_OUT_OF_RANGE = 8; // the first-block offset is not inside the file
-constexpr int READ_BLOCKS_MISPLACED = 9;         // signed file: the blocks do not end at the directory
-constexpr int READ_BLOCK_SIZE_OUT_OF_RANGE = 10; // a size entry is negative or runs past the payload's end
-constexpr int READ_BLOCK_SHORT = 11;             // a block cannot be read whole
-constexpr int READ_CHECKSUM_MISMATCH = 12;       // a block's CRC-32 differs from the checksum table
+constexpr int READ_CANNOT_OPEN = 1;               // the file cannot be opened or read
+constexpr int READ_TOO_SMALL = 2;                 // too small to hold a directory and a trailer
+constexpr int READ_TOO_LARGE = 3;                 // 2 GiB or larger: offsets are signed 32-bit values
+constexpr int READ_CUT_SHORT = 4;                 // the file ends inside its directory or trailer
+constexpr int READ_TRAILER_OUT_OF_RANGE = 5;      // the directory offset is negative or within 12 bytes of the end
+constexpr int READ_TAIL_TOO_LONG = 6;             // directory and trailer take 1024 bytes or more
+constexpr int READ_BLOCK_COUNT_OUT_OF_RANGE = 7;  // N <= 0, or its size entries run past the directory
+constexpr int READ_FIRST_BLOCK_OUT_OF_RANGE = 8;  // the first-block offset is not inside the file
+constexpr int READ_BLOCKS_MISPLACED = 9;          // signed file: the blocks do not end at the directory
+constexpr int READ_BLOCK_SIZE_OUT_OF_RANGE = 10;  // a size entry is negative or runs past the payload's end
+constexpr int READ_BLOCK_SHORT = 11;              // a block cannot be read whole
+constexpr int READ_CHECKSUM_MISMATCH = 12;        // a block's CRC-32 differs from the checksum table
 constexpr int READ_OUT_OF_MEMORY = 13;
-constexpr int READ_MANIFEST_OUT_OF_RANGE = 14;   // the manifest's locator does not lead right before block 0
-constexpr int READ_MANIFEST_CHECKSUM = 15;       // the manifest's CRC-32 differs from its locator's
-constexpr int READ_MANIFEST_DAMAGED = 16;        // the manifest's entries are cut short or carry an unsafe name
+constexpr int READ_MANIFEST_OUT_OF_RANGE = 14;  // the manifest's locator does not lead right before block 0
+constexpr int READ_MANIFEST_CHECKSUM = 15;      // the manifest's CRC-32 differs from its locator's
+constexpr int READ_MANIFEST_DAMAGED = 16;       // the manifest's entries are cut short or carry an unsafe name
 
 // What a read found: a READ_* result and, for the per-block ones (size, short, checksum), the block's index
 // in directory order; -1 otherwise.
@@ -89,15 +89,16 @@ unsigned char* read_bytes(FILE* file, int32_t size);
 
 struct PayloadTail;  // payload/tail.h
 
-// Loads the tail's N blocks from B, back to back, into *blocks (in memory: the vendor tool's list and verify) (caller releases with free_payload(*blocks,
-// tail->count)). READ_OK; READ_BLOCK_SIZE_OUT_OF_RANGE when a size is negative or the blocks run past the
-// payload's end (refused before anything is allocated), READ_BLOCK_SHORT when a block cannot be read whole,
-// READ_CANNOT_OPEN when the file cannot be positioned, READ_OUT_OF_MEMORY; then *bad_block names the block
+// Loads the tail's N blocks from B, back to back, into *blocks (in memory: the vendor tool's list and verify) (caller
+// releases with free_payload(*blocks, tail->count)). READ_OK; READ_BLOCK_SIZE_OUT_OF_RANGE when a size is negative or
+// the blocks run past the payload's end (refused before anything is allocated), READ_BLOCK_SHORT when a block cannot be
+// read whole, READ_CANNOT_OPEN when the file cannot be positioned, READ_OUT_OF_MEMORY; then *bad_block names the block
 // (-1 when none) and nothing is left allocated. Checksums are not looked at.
 int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** blocks, int32_t* bad_block);
 
 // find_payload_tail, read_manifest (manifest.h), load_blocks, then the checksum table when there is one: the
-// whole reader with the blocks in memory, for callers that need the tail too (the vendor tool's list and verify). READ_OK with *blocks as
-// load_blocks gives them and, when manifest is not null, the manifest in it (empty when there is none; the
-// caller releases it with free_manifest); otherwise the first reason with its block, and nothing left allocated.
+// whole reader with the blocks in memory, for callers that need the tail too (the vendor tool's list and verify).
+// READ_OK with *blocks as load_blocks gives them and, when manifest is not null, the manifest in it (empty when there
+// is none; the caller releases it with free_manifest); otherwise the first reason with its block, and nothing left
+// allocated.
 ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest = nullptr);

@@ -20,13 +20,13 @@ struct Job {
     bool whole_header;
     uint32_t unpacked;
     bool stored;
-    uint64_t need;                // bytes of buffers it takes while in flight
-    unsigned char* buffer;        // the decoder's output (LZMA)
-    unsigned char* window;        // DECODE_STEP bytes: the input of an LZMA block, or the copy of a stored block's
-                                  // bytes, read from the installer (null for a block in memory)
-    std::atomic<int32_t> ready;   // bytes of the output that are final
-    JobState state;               // under the monitor
-    int32_t window_start;         // a stored block's bytes in window (extraction's thread only)
+    uint64_t need;               // bytes of buffers it takes while in flight
+    unsigned char* buffer;       // the decoder's output (LZMA)
+    unsigned char* window;       // DECODE_STEP bytes: the input of an LZMA block, or the copy of a stored block's
+                                 // bytes, read from the installer (null for a block in memory)
+    std::atomic<int32_t> ready;  // bytes of the output that are final
+    JobState state;              // under the monitor
+    int32_t window_start;        // a stored block's bytes in window (extraction's thread only)
     int32_t window_length;
 };
 
@@ -38,12 +38,12 @@ struct Pipeline {
     const BlockMemory* memory;
     const ProgressSink* progress;
     // Under the monitor:
-    int32_t next_claim;   // the next block a decoder takes; count once a block has failed
-    uint64_t in_flight;   // buffer bytes of the blocks claimed and not yet released
-    int32_t held;         // blocks claimed and not yet released
-    uint64_t releases;    // blocks released so far: a block waiting for memory tries again after each
-    int32_t extracting;   // the block extraction is on: always allowed, so the pipeline cannot stall
-    bool stop;            // extraction failed: decoders give up
+    int32_t next_claim;  // the next block a decoder takes; count once a block has failed
+    uint64_t in_flight;  // buffer bytes of the blocks claimed and not yet released
+    int32_t held;        // blocks claimed and not yet released
+    uint64_t releases;   // blocks released so far: a block waiting for memory tries again after each
+    int32_t extracting;  // the block extraction is on: always allowed, so the pipeline cannot stall
+    bool stop;           // extraction failed: decoders give up
 };
 
 unsigned char* take(Pipeline* p, size_t size) {
@@ -284,8 +284,8 @@ PipelineLimits machine_pipeline_limits() {
     return PipelineLimits{os_cpu_count(), quarter > 0 && quarter < PIPELINE_BUDGET_CAP ? quarter : PIPELINE_BUDGET_CAP};
 }
 
-int install_payload_within(const PipelineLimits& limits, const char* install_dir, PayloadBlock** blocks,
-                           int32_t count, uint32_t total_unpacked, bool verified, const ProgressSink* progress,
+int install_payload_within(const PipelineLimits& limits, const char* install_dir, PayloadBlock** blocks, int32_t count,
+                           uint32_t total_unpacked, bool verified, const ProgressSink* progress,
                            ExtractFailure* failure) {
     // 3 x total in 64 bits: a larger total than the format allows must not wrap to a negative range.
     const int64_t range = int64_t(total_unpacked) * 3;
@@ -314,7 +314,8 @@ int install_payload_within(const PipelineLimits& limits, const char* install_dir
         Job& job = p.jobs[i];
         job.block = blocks[i];
         unsigned char header[BLOCK_HEADER_SIZE];
-        job.whole_header = blocks[i]->size >= BLOCK_HEADER_SIZE && read_block_bytes(blocks[i], 0, header, BLOCK_HEADER_SIZE);
+        job.whole_header =
+            blocks[i]->size >= BLOCK_HEADER_SIZE && read_block_bytes(blocks[i], 0, header, BLOCK_HEADER_SIZE);
         job.unpacked = job.whole_header ? block_unpacked_size(header) : 0;
         job.stored = job.whole_header && block_properties(header) == BLOCK_PROPS_STORED;
         // A block read from the installer takes a window of DECODE_STEP bytes besides its output.

@@ -1,4 +1,5 @@
-// The decoding pipeline: install_payload, which decodes blocks ahead on every core and extracts them in order, and its limits.
+// The decoding pipeline: install_payload, which decodes blocks ahead on every core and extracts them in order, and its
+// limits.
 #pragma once
 #include <cstdint>
 
@@ -50,6 +51,6 @@ constexpr uint64_t PIPELINE_BUDGET_CAP = uint64_t(128) << 20;
 PipelineLimits machine_pipeline_limits();
 
 // install_payload with the given limits.
-int install_payload_within(const PipelineLimits& limits, const char* install_dir, PayloadBlock** blocks,
-                           int32_t count, uint32_t total_unpacked, bool verified, const ProgressSink* progress,
+int install_payload_within(const PipelineLimits& limits, const char* install_dir, PayloadBlock** blocks, int32_t count,
+                           uint32_t total_unpacked, bool verified, const ProgressSink* progress,
                            ExtractFailure* failure = nullptr);

@@ -120,7 +120,8 @@ int check_kinds(const char* install_dir, const char* folder, const Manifest& man
     if (!nearest_existing(folder, existing)) {
         uint64_t size;
         const bool file_in_way = os_entry_kind(existing, &size) == ENTRY_FILE;
-        return fail(report, file_in_way ? PREFLIGHT_BLOCKED : PREFLIGHT_NOT_WRITABLE, existing, file_in_way ? 0 : os_last_error());
+        return fail(report, file_in_way ? PREFLIGHT_BLOCKED : PREFLIGHT_NOT_WRITABLE, existing,
+                    file_in_way ? 0 : os_last_error());
     }
     int result = PREFLIGHT_OK;
     each_entry(install_dir, manifest, [&](const char* path, const ManifestEntry& entry) {

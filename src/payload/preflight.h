@@ -23,11 +23,11 @@ constexpr uint64_t PREFLIGHT_ROOM_MARGIN = uint64_t(4) << 20;
 
 // What preflight found. Paths are UTF-8, as the engine's.
 struct PreflightReport {
-    int check;                 // PREFLIGHT_*
-    int system_error;          // os_last_error() of the call that failed; 0 when none did
+    int check;         // PREFLIGHT_*
+    int system_error;  // os_last_error() of the call that failed; 0 when none did
     char path[NATIVE_PATH_CAP];
-    uint64_t needed;           // PREFLIGHT_NO_ROOM: bytes the installation takes at its peak, margin included
-    uint64_t available;        // PREFLIGHT_NO_ROOM: bytes this user may write on the volume
+    uint64_t needed;               // PREFLIGHT_NO_ROOM: bytes the installation takes at its peak, margin included
+    uint64_t available;            // PREFLIGHT_NO_ROOM: bytes this user may write on the volume
     char volume[NATIVE_PATH_CAP];  // PREFLIGHT_NO_ROOM: the volume's name (platform/disk.h)
     int held_count;
     char held[PREFLIGHT_HELD_LISTED][NATIVE_PATH_CAP];

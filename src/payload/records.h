@@ -20,8 +20,8 @@ struct Record {
     size_t name_len;
     const unsigned char* data;  // file and piece records only
     int32_t data_len;
-    uint32_t whole_size;        // piece records only: the whole file's size
-    uint32_t piece_offset;      // piece records only: where the piece's bytes go in the file
+    uint32_t whole_size;    // piece records only: the whole file's size
+    uint32_t piece_offset;  // piece records only: where the piece's bytes go in the file
 };
 
 // Results of next_record and read_record_head.

@@ -7,11 +7,11 @@
 
 // The directory and trailer as found, with the bytes they were read from.
 struct PayloadTail {
-    int32_t end;             // file offset just past the trailer: the file size, unless a signature or its padding follows
-    int32_t dir_offset;      // D, from the trailer
-    int32_t size;            // end - D: directory, checksum table when there is one, and trailer (< 1024)
-    int32_t first_block;     // B, from the directory
-    int32_t count;           // N, from the directory; its size entries lie inside bytes
+    int32_t end;          // file offset just past the trailer: the file size, unless a signature or its padding follows
+    int32_t dir_offset;   // D, from the trailer
+    int32_t size;         // end - D: directory, checksum table when there is one, and trailer (< 1024)
+    int32_t first_block;  // B, from the directory
+    int32_t count;        // N, from the directory; its size entries lie inside bytes
     uint32_t total_unpacked;
     int flags;
     unsigned char bytes[PAYLOAD_TAIL_LIMIT];  // size bytes read from D

@@ -28,9 +28,7 @@ HANDLE open_for_writing(const wchar_t* path) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-bool held_by_another_program(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-}
+bool held_by_another_program(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
 // Calls attempt() until it succeeds, fails for an error that held() does not take for a hold, or the budget
 // is spent.
@@ -38,8 +36,7 @@ template <class Attempt>
 bool waiting_out_holds(Attempt attempt, bool (*held)(DWORD) = held_by_another_program) {
     bool done = attempt();
     DWORD waited = 0;
-    for (DWORD delay = FIRST_RETRY_DELAY_MS;
-         !done && held(GetLastError()) && waited < RETRY_BUDGET_MS;
+    for (DWORD delay = FIRST_RETRY_DELAY_MS; !done && held(GetLastError()) && waited < RETRY_BUDGET_MS;
          delay = std::min(delay * 2, LONGEST_RETRY_DELAY_MS)) {
         Sleep(delay);
         waited += delay;
@@ -97,7 +94,8 @@ FILE* os_open_file(const char* path) {
 FILE* os_open_file_held(const char* path) {
     wchar_t wide[WIDE_PATH_CAP];
     if (!wide_path(path, wide)) return nullptr;
-    HANDLE handle = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return handle == INVALID_HANDLE_VALUE ? nullptr : stream_of(handle, _O_RDONLY, "rb");
 }
 

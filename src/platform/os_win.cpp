@@ -21,8 +21,7 @@ void os_prefer_large_pages(void*, size_t) {}
 // Windows refuses a longer folder path itself; wine does not, so the limit is kept here for both alike.
 bool os_mkdir(const char* path) {
     wchar_t wide[WIDE_PATH_CAP];
-    return wide_path(path, wide) && wcslen(wide) <= WINDOWS_DIR_PATH_MAX &&
-           CreateDirectoryW(wide, nullptr);
+    return wide_path(path, wide) && wcslen(wide) <= WINDOWS_DIR_PATH_MAX && CreateDirectoryW(wide, nullptr);
 }
 
 char os_separator() { return '\\'; }

@@ -10,7 +10,8 @@
 // The longest Program Files folder the installer starts from: a 32-bit installer on 64-bit Windows.
 constexpr char LONGEST_PROGRAM_FILES_DIR[] = "C:\\Program Files (x86)";
 // "C:\Program Files (x86)\霁桐餐饮\": 28 UTF-16 units.
-constexpr int LONGEST_DEFAULT_INSTALL_DIR_UNITS = int(sizeof LONGEST_PROGRAM_FILES_DIR - 1) + 1 + PRODUCT_DIR_NAME_UNITS + 1;
+constexpr int LONGEST_DEFAULT_INSTALL_DIR_UNITS =
+    int(sizeof LONGEST_PROGRAM_FILES_DIR - 1) + 1 + PRODUCT_DIR_NAME_UNITS + 1;
 
 // UTF-16 units of a name's path below the install folder (without a leading backslash) that still fit under
 // the default folder: 231 for a file, 219 for a folder.

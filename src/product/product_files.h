@@ -1,4 +1,5 @@
-// The product's fixed file names, as the payload stores them (code page 936 bytes); the text each stands for is beside it.
+// The product's fixed file names, as the payload stores them (code page 936 bytes); the text each stands for is beside
+// it.
 #pragma once
 
 // 霁桐收银端.exe: the cashier program, at the top of the payload; always linked and launched (maximised).

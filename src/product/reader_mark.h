@@ -6,10 +6,10 @@
    so a payload is never put behind an image that cannot read it. The prefix is followed by the revision, a
    decimal number, and a colon: revision 1 reads LZMA blocks and stored blocks; revision 2 also the manifest. */
 #define PAYLOAD_READER_MARK_PREFIX "jitong-setup payload reader "
-#define PAYLOAD_READER_MARK PAYLOAD_READER_MARK_PREFIX "2: lzma stored manifest"
+#define PAYLOAD_READER_MARK        PAYLOAD_READER_MARK_PREFIX "2: lzma stored manifest"
 
 /* The revisions the vendor tool tells apart: what an image of each reads beyond LZMA blocks. */
-#define PAYLOAD_READER_STORED 1
+#define PAYLOAD_READER_STORED   1
 #define PAYLOAD_READER_MANIFEST 2
 
 #endif /* PAYLOAD_READER_MARK_H */

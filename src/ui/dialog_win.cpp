@@ -46,7 +46,8 @@ void minimise_dialog(void* dialog) { PostMessageW(dialog_of(dialog)->hwnd(), WM_
 // area directly and centre the window on the work area, as the template's centring would have.
 void size_and_centre(HWND window) {
     RECT frame = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
-    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE, DWORD(GetWindowLongW(window, GWL_EXSTYLE)));
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongW(window, GWL_EXSTYLE)));
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work;
@@ -82,8 +83,8 @@ InstallerDialog::InstallerDialog(HWND parent) : parent_(parent) {
 
 INT_PTR InstallerDialog::DoModal() {
     // A wide dialog: its title and messages carry UTF-16, whatever the system's code page.
-    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_INSTALLER), parent_,
-                                     dialog_proc, LPARAM(this));
+    INT_PTR result =
+        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_INSTALLER), parent_, dialog_proc, LPARAM(this));
     // The window is gone: later requests from a worker must find no dialog.
     set_window_seam(WindowSeam{});
     return result;
@@ -136,19 +137,12 @@ INT_PTR InstallerDialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     const int x = short(LOWORD(lparam));
     const int y = short(HIWORD(lparam));
     switch (message) {
-    case WM_PAINT:
-        OnPaint();
-        return TRUE;
-    case WM_ERASEBKGND:
-        return TRUE;  // the paint covers the whole client area
+    case WM_PAINT: OnPaint(); return TRUE;
+    case WM_ERASEBKGND: return TRUE;  // the paint covers the whole client area
     case WM_QUERYDRAGICON:
         return INT_PTR(OnQueryDragIcon());  // one of the messages a dialog procedure answers directly
-    case WM_LBUTTONDOWN:
-        OnLButtonDown(x, y);
-        return TRUE;
-    case WM_LBUTTONUP:
-        OnLButtonUp(x, y);
-        return TRUE;
+    case WM_LBUTTONDOWN: OnLButtonDown(x, y); return TRUE;
+    case WM_LBUTTONUP: OnLButtonUp(x, y); return TRUE;
     case WM_SYSCOMMAND:
         // Nothing ends the window in the middle of an installation.
         if ((wparam & 0xFFF0) == SC_CLOSE && g_installing) return TRUE;
@@ -158,13 +152,8 @@ INT_PTR InstallerDialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         if (LOWORD(wparam) == IDOK) OnOK();
         else if (LOWORD(wparam) == IDCANCEL) OnCancel();
         return TRUE;
-    case WM_END_DIALOG:
-        OnCancel();
-        return TRUE;
-    case WM_DESTROY:
-        release_paint_resources();
-        return FALSE;
-    default:
-        return FALSE;  // WM_LBUTTONDBLCLK and the rest: default processing
+    case WM_END_DIALOG: OnCancel(); return TRUE;
+    case WM_DESTROY: release_paint_resources(); return FALSE;
+    default: return FALSE;  // WM_LBUTTONDBLCLK and the rest: default processing
     }
 }

@@ -15,7 +15,13 @@ void sink_advance(void* meter, int32_t delta) { static_cast<ProgressMeter*>(mete
 }  // namespace
 
 ProgressMeter::ProgressMeter(int32_t minimum, int32_t maximum)
-    : minimum_(minimum), maximum_(maximum), position_(minimum), label_visible_(false), width_(0), height_(0), x_(0),
+    : minimum_(minimum),
+      maximum_(maximum),
+      position_(minimum),
+      label_visible_(false),
+      width_(0),
+      height_(0),
+      x_(0),
       y_(0) {}
 
 ProgressMeter::~ProgressMeter() = default;

@@ -1,7 +1,6 @@
 // ProgressMeter drawing: the track whole, the fill cut to the position, the optional centred label.
 #include <windows.h>
 
-
 #include "resource.h"
 #include "ui/gdi_win.h"
 #include "ui/progress_meter.h"

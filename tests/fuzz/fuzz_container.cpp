@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PayloadBlock** blocks = read_installer_input(data, size, &input, &count, &total, &flags, &manifest);
     if (!blocks) return 0;
     // A manifest handed on lies inside the file, walks to its end record with safe names only.
-    if (manifest.length < 0 || manifest.length > int32_t(size) || check_manifest(manifest.bytes, manifest.length) !=
-                                                                      (manifest.length ? READ_OK : READ_MANIFEST_DAMAGED))
+    if (manifest.length < 0 || manifest.length > int32_t(size) ||
+        check_manifest(manifest.bytes, manifest.length) != (manifest.length ? READ_OK : READ_MANIFEST_DAMAGED))
         abort();
     ManifestCursor cursor;
     start_manifest(&cursor, manifest);

@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     free_manifest(&manifest);
     if (go_ahead && small_enough(blocks, count)) {
         const bool verified = (flags & PAYLOAD_FLAG_CHECKSUMS) != 0;
-        const int status = install_payload_within(LIMITS, g_install_dir.c_str(), blocks, count, total, verified, nullptr);
+        const int status =
+            install_payload_within(LIMITS, g_install_dir.c_str(), blocks, count, total, verified, nullptr);
         if (status != EXTRACT_OK && status != EXTRACT_FAILED) abort();
         for (const auto& entry : fs::directory_iterator(g_base))
             if (entry.path().filename() != "inst") abort();

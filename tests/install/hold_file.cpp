@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: hold_file PATH\n");
         return 2;
     }
-    HANDLE file = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         fprintf(stderr, "hold_file: cannot open %s: error %lu\n", argv[1], GetLastError());
         return 3;

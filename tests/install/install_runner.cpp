@@ -62,7 +62,8 @@ bool on_ask_retry(void*, const wchar_t* text) {
     const DWORD n = GetEnvironmentVariableA("JT_RUNNER_RETRY", marker, MAX_PATH);
     if (n == 0 || n >= MAX_PATH - 8) return false;
     const std::string asked = std::string(marker) + ".asked";
-    HANDLE signal = CreateFileA(asked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE signal =
+        CreateFileA(asked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (signal != INVALID_HANDLE_VALUE) CloseHandle(signal);
     for (int i = 0; i < 3000 && GetFileAttributesA(marker) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(20);
     return GetFileAttributesA(marker) == INVALID_FILE_ATTRIBUTES;

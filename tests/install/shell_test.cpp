@@ -100,9 +100,9 @@ TEST_F(Shortcut, ReplacesAnExistingFileOfTheSameName) {
     const std::string link = scratch / narrow936(SERVICE_SHORTCUT);
     ASSERT_TRUE(write_file_bytes(link, random_bytes(3000, 7)));
 
-    ASSERT_EQ(shortcut(&target, folder, narrow936(SERVICE_SHORTCUT), &scratch.path(), 0, SHORTCUT_DESCRIPTION,
-                       SW_SHOWNORMAL),
-              1);
+    ASSERT_EQ(
+        shortcut(&target, folder, narrow936(SERVICE_SHORTCUT), &scratch.path(), 0, SHORTCUT_DESCRIPTION, SW_SHOWNORMAL),
+        1);
     ShortcutFields read = read_shortcut(link);
     ASSERT_TRUE(read.loaded);
     EXPECT_EQ(read.target, target);
@@ -139,17 +139,17 @@ TEST(FolderPicker, TrailingBackslashRule) {
         std::wstring chosen, expected;
     } rows[] = {
         {L"D:\\Apps", L"D:\\Apps\\"},
-        {L"D:\\", L"D:\\"},                                   // a drive root keeps its one backslash
-        {L"D:\\Apps/", L"D:\\Apps/"},                         // a forward slash counts as a separator
+        {L"D:\\", L"D:\\"},            // a drive root keeps its one backslash
+        {L"D:\\Apps/", L"D:\\Apps/"},  // a forward slash counts as a separator
         {L"\\\\server\\share\\", L"\\\\server\\share\\"},
-        {L"D", L"D"},                                         // one character
-        {L"D:", L"D:\\"},                                     // the root of that drive
-        {L"D:x", L"D:x"},                                     // the character before the last is a colon
-        {L"D:\\乗", L"D:\\乗\\"},                             // 乗: code page 936 81 5C, one character
+        {L"D", L"D"},              // one character
+        {L"D:", L"D:\\"},          // the root of that drive
+        {L"D:x", L"D:x"},          // the character before the last is a colon
+        {L"D:\\乗", L"D:\\乗\\"},  // 乗: code page 936 81 5C, one character
         {L"C:\\Program Files\\霁桐餐饮", L"C:\\Program Files\\霁桐餐饮\\"},
-        {L"D:\\한국어", L"D:\\한국어\\"},                       // no code page 936 form
-        {L"乗", L"乗"},                                       // one character
-        {L":\U0001F600", L":\U0001F600"},                     // a surrogate pair is one character
+        {L"D:\\한국어", L"D:\\한국어\\"},  // no code page 936 form
+        {L"乗", L"乗"},                    // one character
+        {L":\U0001F600", L":\U0001F600"},  // a surrogate pair is one character
         {L"\U0001F600", L"\U0001F600"},
         {L"D:\\\U0001F600", L"D:\\\U0001F600\\"},
         {L"", L""},
@@ -168,10 +168,10 @@ TEST(MessageBoxCaption, IsTheExecutableNameWithoutExtension) {
         std::wstring path, title;
     } rows[] = {
         {L"C:\\Downloads\\setup.exe", L"setup"},
-        {L"C:\\Downloads\\jt.setup.exe", L"jt.setup"},   // only the last extension goes
-        {L"C:\\v1.2\\setup", L"setup"},                   // a dot in a folder name is no extension
+        {L"C:\\Downloads\\jt.setup.exe", L"jt.setup"},  // only the last extension goes
+        {L"C:\\v1.2\\setup", L"setup"},                 // a dot in a folder name is no extension
         {L"C:\\乗\\霁桐餐饮.exe", L"霁桐餐饮"},
-        {L"C:\\다운로드\\설치.exe", L"설치"},              // no code page 936 form
+        {L"C:\\다운로드\\설치.exe", L"설치"},  // no code page 936 form
         {L"setup.exe", L"setup"},
     };
     for (const Row& row : rows) {

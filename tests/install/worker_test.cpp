@@ -124,8 +124,8 @@ std::wstring quoted(const std::wstring& arg) {
 // a program is the first to need them (explorer.exe for the desktop window); they are not waited for.
 bool programs_running(HANDLE job, const std::vector<std::wstring>& dirs) {
     // The id list runs on past its declared one entry: it must be the last thing in the buffer.
-    alignas(JOBOBJECT_BASIC_PROCESS_ID_LIST) unsigned char buffer[sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) +
-                                                                   63 * sizeof(ULONG_PTR)] = {};
+    alignas(JOBOBJECT_BASIC_PROCESS_ID_LIST) unsigned char
+        buffer[sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + 63 * sizeof(ULONG_PTR)] = {};
     auto* ids = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer);
     if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, ids, sizeof buffer, nullptr)) return false;
     for (DWORD i = 0; i < ids->NumberOfProcessIdsInList; ++i) {
@@ -157,8 +157,8 @@ PROCESS_INFORMATION start_with_output_pipe(std::wstring command, DWORD creation_
     startup.hStdOutput = write_end;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process;
-    const bool started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, creation_flags, nullptr,
-                                        nullptr, &startup, &process);
+    const bool started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, creation_flags, nullptr, nullptr,
+                                        &startup, &process);
     CloseHandle(write_end);
     if (!started) {
         CloseHandle(*read_end);
@@ -245,8 +245,8 @@ class FileHolder {
 public:
     explicit FileHolder(const std::string& path) {
         HANDLE read_end;
-        process_ = start_with_output_pipe(quoted(wide936(from_build_tree(HOLD_FILE_EXE))) + L" " + quoted(wide936(path)), 0,
-                                          &read_end);
+        process_ = start_with_output_pipe(
+            quoted(wide936(from_build_tree(HOLD_FILE_EXE))) + L" " + quoted(wide936(path)), 0, &read_end);
         std::string said;
         char c;
         DWORD got;
@@ -375,8 +375,8 @@ protected:
 };
 
 const std::vector<std::string> ENDED_DIALOG = {"end_dialog installing=0", "dialog_ended"};
-const std::vector<std::string> ENDING_B = {"invalidate installing=0", std::string("message installing=0 ") + MESSAGE_FAILED_936,
-                                           "worker_end installing=0"};
+const std::vector<std::string> ENDING_B = {
+    "invalidate installing=0", std::string("message installing=0 ") + MESSAGE_FAILED_936, "worker_end installing=0"};
 
 // Flags and what they make: the service shortcut and launch; the cashier is always linked and launched.
 struct FlagsCase {
@@ -417,7 +417,8 @@ TEST_P(WorkerFlags, LinksAndLaunchesAsTheOptionBitsSay) {
     std::vector<std::string> expected, seen;
     if (c.service_launch) expected.push_back(dir + SERVICE_PROGRAM + " in " + cwd + " show 1");
     expected.push_back(dir + CASHIER_PROGRAM + " in " + cwd + " show 3");
-    for (const Launch& l : launches) seen.push_back(l.module + " in " + l.directory + " show " + std::to_string(l.show));
+    for (const Launch& l : launches)
+        seen.push_back(l.module + " in " + l.directory + " show " + std::to_string(l.show));
     EXPECT_EQ(seen, expected);
 }
 
@@ -645,8 +646,8 @@ TEST_F(Worker, RetryOnceTheHolderLetGoInstallsEveryFileNew) {
     InstallerRun run = installer.finish();
     EXPECT_EQ(run.exit_code, 0u);
     ASSERT_EQ(run.attempts.size(), 1u);
-    EXPECT_EQ(run.attempts[0].window, (std::vector<std::string>{"retry installing=1", "end_dialog installing=0",
-                                                                "dialog_ended"}));
+    EXPECT_EQ(run.attempts[0].window,
+              (std::vector<std::string>{"retry installing=1", "end_dialog installing=0", "dialog_ended"}));
     expect_installed(dir);
 }
 
@@ -688,4 +689,3 @@ TEST_F(Worker, DamagedManifestIsADamagedInstaller) {
                                         "invalidate installing=0", "worker_end installing=0"}));
     EXPECT_FALSE(dir_exists(dir));
 }
-

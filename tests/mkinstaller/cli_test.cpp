@@ -46,25 +46,42 @@ TEST(Cli, ExitCodesAndMessages) {
         {{"pack", "--out", f.installer, f.src}, MKI_USAGE, "mkinstaller: pack: needs --stub"},
         {{"pack", "--stub", f.stub, f.src}, MKI_USAGE, "mkinstaller: pack: needs --out"},
         {{"pack", "--stub", f.stub, "--out", f.installer}, MKI_USAGE, "mkinstaller: pack: needs SRC_DIR"},
-        {{"pack", "--stub", f.stub, "--out", f.installer, "--level", "10", f.src}, MKI_USAGE, "mkinstaller: --level: must be 0-9"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--level", "10", f.src},
+         MKI_USAGE,
+         "mkinstaller: --level: must be 0-9"},
         {{"pack", "--stub", f.stub, "--out", f.installer, "--flags", "4", f.src}, MKI_USAGE, "mkinstaller: --flags:"},
         {{"pack", "--stub", f.stub, "--out", f.installer, "--flags", "128", f.src}, MKI_USAGE, "mkinstaller: --flags:"},
-        {{"pack", "--stub", f.stub, "--out", f.installer, "--block-size", "0", f.src}, MKI_USAGE, "mkinstaller: --block-size:"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--block-size", "0", f.src},
+         MKI_USAGE,
+         "mkinstaller: --block-size:"},
         {{"pack", "--stub", f.stub, "--out", f.installer, "--dict", "2K", f.src}, MKI_USAGE, "mkinstaller: --dict:"},
-        {{"pack", "--stub", f.stub, "--out", f.installer, f.src, "--level"}, MKI_USAGE, "mkinstaller: --level: needs a value"},
-        {{"pack", "--stub", f.stub, "--out", f.installer, "--fast", f.src}, MKI_USAGE, "mkinstaller: --fast: unknown option"},
-        {{"pack", "--stub", f.stub, "--out", f.installer, "--jobs", "0", f.src}, MKI_USAGE, "mkinstaller: --jobs: must be 1-256"},
-        {{"pack", "--stub", f.stub, "--out", f.installer, "--jobs", "257", f.src}, MKI_USAGE, "mkinstaller: --jobs: must be 1-256"},
-        {{"pack", "--stub", missing, "--out", f.installer, f.src}, MKI_FAILED, "mkinstaller: " + missing + ": cannot be opened"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, f.src, "--level"},
+         MKI_USAGE,
+         "mkinstaller: --level: needs a value"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--fast", f.src},
+         MKI_USAGE,
+         "mkinstaller: --fast: unknown option"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--jobs", "0", f.src},
+         MKI_USAGE,
+         "mkinstaller: --jobs: must be 1-256"},
+        {{"pack", "--stub", f.stub, "--out", f.installer, "--jobs", "257", f.src},
+         MKI_USAGE,
+         "mkinstaller: --jobs: must be 1-256"},
+        {{"pack", "--stub", missing, "--out", f.installer, f.src},
+         MKI_FAILED,
+         "mkinstaller: " + missing + ": cannot be opened"},
         {{"list"}, MKI_USAGE, "mkinstaller: list: takes INSTALLER"},
         {{"extract", f.installer}, MKI_USAGE, "mkinstaller: extract: takes INSTALLER DIR"},
         {{"verify", missing}, MKI_DAMAGED, "mkinstaller: " + missing + ": cannot be opened"},
         {{"list", f.stub}, MKI_DAMAGED, "mkinstaller: " + f.stub + ": "},
         {{"extract", f.stub, f.scratch / "out"}, MKI_DAMAGED, "mkinstaller: " + f.stub + ": "},
         {{"extract", f.installer, f.blocked + native_separator() + "sub"}, MKI_FAILED, "mkinstaller: " + f.blocked},
-        {{"extract", missing, f.scratch / "out"}, MKI_DAMAGED,
+        {{"extract", missing, f.scratch / "out"},
+         MKI_DAMAGED,
          "mkinstaller: " + missing + ": cannot be opened or read: No such file or directory\n"},
-        {{"list", missing}, MKI_DAMAGED, "mkinstaller: " + missing + ": cannot be opened or read: No such file or directory\n"},
+        {{"list", missing},
+         MKI_DAMAGED,
+         "mkinstaller: " + missing + ": cannot be opened or read: No such file or directory\n"},
         {{"verify", f.installer}, MKI_OK, ""},
         {{"extract", f.installer, f.scratch / "out"}, MKI_OK, ""},
     };
@@ -94,22 +111,39 @@ TEST(Cli, OptionFormsAndRepeats) {
         int status;
         std::string err;  // all of standard error
     } cases[] = {
-        {"--name=value for every value", {"pack", "--stub=" + f.stub, "--out=" + out, "--level=5", "--flags=1",
-                                          "--block-size=1M", "--jobs=2", "--dict=64K", f.src}, MKI_OK, ""},
+        {"--name=value for every value",
+         {"pack", "--stub=" + f.stub, "--out=" + out, "--level=5", "--flags=1", "--block-size=1M", "--jobs=2",
+          "--dict=64K", f.src},
+         MKI_OK,
+         ""},
         {"-- ends the options", {"pack", "--stub", f.stub, "--out", out, "--", f.src}, MKI_OK, ""},
-        {"a repeated --out", {"pack", "--stub", f.stub, "--out", out, "--out", f.stub, f.src}, MKI_USAGE,
+        {"a repeated --out",
+         {"pack", "--stub", f.stub, "--out", out, "--out", f.stub, f.src},
+         MKI_USAGE,
          "mkinstaller: --out: given twice; give it once\nTry 'mkinstaller --help'.\n"},
-        {"a repeated --stub", {"pack", "--stub", f.stub, "--stub=" + f.stub, "--out", out, f.src}, MKI_USAGE,
+        {"a repeated --stub",
+         {"pack", "--stub", f.stub, "--stub=" + f.stub, "--out", out, f.src},
+         MKI_USAGE,
          "mkinstaller: --stub: given twice; give it once\nTry 'mkinstaller --help'.\n"},
-        {"a repeated --flags", {"pack", "--flags", "1", "--stub", f.stub, "--out", out, "--flags", "2", f.src}, MKI_USAGE,
+        {"a repeated --flags",
+         {"pack", "--flags", "1", "--stub", f.stub, "--out", out, "--flags", "2", f.src},
+         MKI_USAGE,
          "mkinstaller: --flags: given twice; give it once\nTry 'mkinstaller --help'.\n"},
-        {"a switch with a value", {"pack", "--no-stored=yes", "--stub", f.stub, "--out", out, f.src}, MKI_USAGE,
+        {"a switch with a value",
+         {"pack", "--no-stored=yes", "--stub", f.stub, "--out", out, f.src},
+         MKI_USAGE,
          "mkinstaller: --no-stored: takes no value\nTry 'mkinstaller --help'.\n"},
-        {"an option after --", {"pack", "--stub", f.stub, "--out", out, "--", "--level"}, MKI_FAILED,
+        {"an option after --",
+         {"pack", "--stub", f.stub, "--out", out, "--", "--level"},
+         MKI_FAILED,
          "mkinstaller: --level: cannot be packed: No such file or directory\n"},
-        {"a missing SRC_DIR", {"pack", "--stub", f.stub, "--out", out, f.scratch / "none"}, MKI_FAILED,
+        {"a missing SRC_DIR",
+         {"pack", "--stub", f.stub, "--out", out, f.scratch / "none"},
+         MKI_FAILED,
          "mkinstaller: " + f.scratch / "none" + ": cannot be packed: No such file or directory\n"},
-        {"a file as SRC_DIR", {"pack", "--stub", f.stub, "--out", out, f.blocked}, MKI_FAILED,
+        {"a file as SRC_DIR",
+         {"pack", "--stub", f.stub, "--out", out, f.blocked},
+         MKI_FAILED,
          "mkinstaller: " + f.blocked + ": is not a directory; SRC_DIR is a folder\n"},
         {"verify with --", {"verify", "--", f.installer}, MKI_OK, ""},
         {"extract's operands after --", {"extract", "--", f.installer, f.scratch / "dest"}, MKI_OK, ""},
@@ -123,7 +157,10 @@ TEST(Cli, OptionFormsAndRepeats) {
     CliRun run = run_cli({"pack", "--stub", f.stub, "--out", out, "--dict", "5000", f.src});
     EXPECT_EQ(run.status, MKI_OK) << run.err;
     EXPECT_EQ(run.out.rfind("--dict 5000: 5000 bytes, rounded up to 6144: LZMA stores a dictionary size of 2^n or "
-                            "3 x 2^n bytes\n", 0), 0u) << run.out;
+                            "3 x 2^n bytes\n",
+                            0),
+              0u)
+        << run.out;
     EXPECT_EQ(run_cli({"pack", "--stub", f.stub, "--out", out, "--dict", "8K", f.src}).out.find("rounded"),
               std::string::npos);
 }
@@ -135,12 +172,17 @@ TEST(Cli, EachCommandHasItsOwnHelp) {
         const char* has;
         const char* lacks;
     } cases[] = {
-        {{"pack", "--help"}, "Usage: mkinstaller pack --stub STUB --out OUT [OPTIONS] SRC_DIR\n", "Checks before any work",
+        {{"pack", "--help"},
+         "Usage: mkinstaller pack --stub STUB --out OUT [OPTIONS] SRC_DIR\n",
+         "Checks before any work",
          "extract INSTALLER DIR"},
         {{"pack", "-h", "--level", "99"}, "Usage: mkinstaller pack --stub STUB", "--block-size", "list INSTALLER"},
         {{"list", "--help"}, "Usage: mkinstaller list INSTALLER\n", "Prints the block directory", "--block-size"},
         {{"verify", "-h"}, "Usage: mkinstaller verify INSTALLER\n", "Reads, decodes and walks", "--block-size"},
-        {{"extract", "--help"}, "Usage: mkinstaller extract INSTALLER DIR\n", "exactly as the installer does", "--flags"},
+        {{"extract", "--help"},
+         "Usage: mkinstaller extract INSTALLER DIR\n",
+         "exactly as the installer does",
+         "--flags"},
     };
     for (const Case& c : cases) {
         CliRun run = run_cli(c.args);
@@ -157,19 +199,41 @@ TEST(Cli, HelpDocumentsEveryCommandOptionAndExitCode) {
     for (const char* spelling : {"--help", "help", "-h"}) {
         CliRun run = run_cli({spelling});
         EXPECT_EQ(run.status, MKI_OK);
-        for (const char* word : {"pack --stub STUB --out OUT", "list INSTALLER", "verify INSTALLER",
-                                 "extract INSTALLER DIR", "--flags", "--block-size", "--level", "--dict",
-                                 "--end-marker", "--no-checksums", "--no-stored", "--jobs N",
-                                 "--allow-missing-programs", "at most 259 UTF-16 units", "at most 247",
-                                 "takes at most 231 units and a folder's 219", "(28 units",
-                                 "CONIN$, CONOUT$", "Unicode 14.0.0",
+        for (const char* word : {"pack --stub STUB --out OUT",
+                                 "list INSTALLER",
+                                 "verify INSTALLER",
+                                 "extract INSTALLER DIR",
+                                 "--flags",
+                                 "--block-size",
+                                 "--level",
+                                 "--dict",
+                                 "--end-marker",
+                                 "--no-checksums",
+                                 "--no-stored",
+                                 "--jobs N",
+                                 "--allow-missing-programs",
+                                 "at most 259 UTF-16 units",
+                                 "at most 247",
+                                 "takes at most 231 units and a folder's 219",
+                                 "(28 units",
+                                 "CONIN$, CONOUT$",
+                                 "Unicode 14.0.0",
                                  "256K, 1M, 2M, 4M, 4M, 8M,\n      8M, 16M, 32M; level 9: 128M",
                                  "installing needs about N\n      MiB of memory",
-                                 "\n        jitong-setup payload reader 2: lzma stored manifest\n", "\n  0 ", "\n  1 ",
-                                 "--version", "not a Windows program", "already an installer: pass its program image",
+                                 "\n        jitong-setup payload reader 2: lzma stored manifest\n",
+                                 "\n  0 ",
+                                 "\n  1 ",
+                                 "--version",
+                                 "not a Windows program",
+                                 "already an installer: pass its program image",
                                  "a program image from an older build that cannot read\n  stored blocks",
-                                 "FIFO", "must not lie in SRC_DIR", "WriteConsoleW", "UTF-8", "remove-signature",
-                                 "\n  2 ", "\n  64 "})
+                                 "FIFO",
+                                 "must not lie in SRC_DIR",
+                                 "WriteConsoleW",
+                                 "UTF-8",
+                                 "remove-signature",
+                                 "\n  2 ",
+                                 "\n  64 "})
             EXPECT_NE(run.out.find(word), std::string::npos) << spelling << " lacks " << word;
     }
     // The product's names as the tool shows them, in UTF-8.
@@ -191,7 +255,8 @@ TEST(Cli, ExtractNamesWhatFailedAndWhy) {
     // Without a manifest nothing is known before the blocks: the engine meets the obstacle and names it.
     const std::string plain = installer_of("plain.exe", stream_of({{"\\a.txt", "alpha"}}));
     const std::string unsafe = installer_of("unsafe.exe", stream_of({{"\\d", nullptr}, {"\\d\\..\\..\\x.txt", "x"}}));
-    std::vector<uint8_t> undecodable = build_installer(bytes_of("MZ"), {encode(stream_of({{"\\a.txt", "alpha"}}))}, 20, 0);
+    std::vector<uint8_t> undecodable =
+        build_installer(bytes_of("MZ"), {encode(stream_of({{"\\a.txt", "alpha"}}))}, 20, 0);
     undecodable[2 + 9] ^= 0xFF;  // the first byte of the LZMA data must be 0
     write_file_bytes(f.scratch / "undecodable.exe", undecodable);
     // A folder where the first file goes: the file cannot be written there.
@@ -205,16 +270,23 @@ TEST(Cli, ExtractNamesWhatFailedAndWhy) {
         {"a file that cannot be written", plain,
          "mkinstaller: " + into + sep + sep + "a.txt: cannot be written: ", " (block 0: \\a.txt)\n"},
         {"the same folder in the way, found by the pre-flight", f.installer,
-         "mkinstaller: " + into + sep + "a.txt: in the way: a file where a folder goes, or a folder where a file "
-         "goes; nothing was written\n", ""},
+         "mkinstaller: " + into + sep +
+             "a.txt: in the way: a file where a folder goes, or a folder where a file "
+             "goes; nothing was written\n",
+         ""},
         {"a stream cut short", cut,
-         "mkinstaller: " + cut + ": block 0: damaged record stream: record stream cut short (a record runs past the "
-         "end, or no end record)\n", ""},
+         "mkinstaller: " + cut +
+             ": block 0: damaged record stream: record stream cut short (a record runs past the "
+             "end, or no end record)\n",
+         ""},
         {"an unsafe name", unsafe,
-         "mkinstaller: " + unsafe + ": block 0: damaged record stream: unsafe name (would write outside the install "
-         "directory) (\\d\\..\\..\\x.txt)\n", ""},
+         "mkinstaller: " + unsafe +
+             ": block 0: damaged record stream: unsafe name (would write outside the install "
+             "directory) (\\d\\..\\..\\x.txt)\n",
+         ""},
         {"a block that does not decode", f.scratch / "undecodable.exe",
-         "mkinstaller: " + f.scratch / "undecodable.exe" + ": block 0: does not decode (damaged data, or out of memory)\n",
+         "mkinstaller: " + f.scratch / "undecodable.exe" +
+             ": block 0: does not decode (damaged data, or out of memory)\n",
          ""},
     };
     for (const Case& c : cases) {
@@ -243,8 +315,9 @@ TEST(Cli, ExtractChecksBeforeItWrites) {
         std::string err;
     } cases[] = {
         {"a destination too long for the system", too_long,
-         "mkinstaller: " + too_long + ": path too long for the system, or a name with no form on this system; "
-         "nothing was written\n"},
+         "mkinstaller: " + too_long +
+             ": path too long for the system, or a name with no form on this system; "
+             "nothing was written\n"},
     };
     for (const Case& c : cases) {
         CliRun run = run_cli({"extract", f.installer, c.dest});

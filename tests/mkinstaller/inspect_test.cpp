@@ -23,8 +23,8 @@ std::string pack(const ScratchDir& scratch, const Tree& tree, std::vector<std::s
                  int revision = PAYLOAD_READER_MANIFEST) {
     write_tree(scratch / "src", tree);
     const std::string out = scratch / "setup.exe";
-    std::vector<std::string> args = {"pack", "--stub", make_stub(fs::path(scratch.path()), revision), "--out", out,
-                                     ALLOW_MISSING_PROGRAMS};
+    std::vector<std::string> args = {"pack",  "--stub", make_stub(fs::path(scratch.path()), revision),
+                                     "--out", out,      ALLOW_MISSING_PROGRAMS};
     args.insert(args.end(), options.begin(), options.end());
     args.push_back(scratch / "src");
     CliRun run = run_cli(args);
@@ -70,32 +70,35 @@ TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
     EXPECT_EQ(payload.stored[0].size(), 9u + 19u) << "header and the stream of block 0";
     // The manifest right after the stub: \a.txt (5 bytes), the directory \菜单, \菜单\b.csv (160 bytes), the end.
     const std::vector<uint8_t> manifest = {
-        2, 0, 6, '\\', 'a', '.', 't', 'x', 't', 0, 0, 0, 5,
-        1, 0, 5, '\\', 0xB2, 0xCB, 0xB5, 0xA5,
-        2, 0, 11, '\\', 0xB2, 0xCB, 0xB5, 0xA5, '\\', 'b', '.', 'c', 's', 'v', 0, 0, 0, 160,
-        10};
+        2,    0, 6, '\\', 'a',  '.',  't',  'x',  't',  0,    0,   0,   5,   1,   0,   5, '\\', 0xB2, 0xCB, 0xB5,
+        0xA5, 2, 0, 11,   '\\', 0xB2, 0xCB, 0xB5, 0xA5, '\\', 'b', '.', 'c', 's', 'v', 0, 0,    0,    160,  10};
     EXPECT_EQ(std::vector<uint8_t>(file.begin() + 512, file.begin() + 552), manifest);
     auto block_line = [&](size_t i, const std::string& properties) {
         const size_t at = 552 + (i == 0 ? 0 : payload.stored[0].size());
-        return "  block " + std::to_string(i) + " at " + std::to_string(at) + ": stored " + std::to_string(payload.stored[i].size()) +
-               ", unpacked " + std::to_string(payload.streams[i].size()) + ", properties " + properties + ", crc32 " +
-               crc_hex(payload.stored[i]) + "\n";
+        return "  block " + std::to_string(i) + " at " + std::to_string(at) + ": stored " +
+               std::to_string(payload.stored[i].size()) + ", unpacked " + std::to_string(payload.streams[i].size()) +
+               ", properties " + properties + ", crc32 " + crc_hex(payload.stored[i]) + "\n";
     };
     const std::string expected =
-        "manifest at 512: 40 bytes, crc32 " + crc_hex(manifest) + "\n" +
-        "directory at " + std::to_string(dir_offset) + ": first block at 552, 2 blocks\n" +
-        block_line(0, "255 (stored), dictionary 0") + block_line(1, "93 (lc 3 lp 0 pb 2), dictionary 4096") + "checksums: a CRC-32 for each block at " + std::to_string(dir_offset + 16) + "\n" +
-        "trailer: directory at " + std::to_string(dir_offset) + ", total unpacked " +
-        std::to_string(payload.total) + ", flags 192\n" +
+        "manifest at 512: 40 bytes, crc32 " + crc_hex(manifest) + "\n" + "directory at " + std::to_string(dir_offset) +
+        ": first block at 552, 2 blocks\n" + block_line(0, "255 (stored), dictionary 0") +
+        block_line(1, "93 (lc 3 lp 0 pb 2), dictionary 4096") + "checksums: a CRC-32 for each block at " +
+        std::to_string(dir_offset + 16) + "\n" + "trailer: directory at " + std::to_string(dir_offset) +
+        ", total unpacked " + std::to_string(payload.total) + ", flags 192\n" +
         "block 0:\n"
         "  file            5  \\a.txt\n"
         "  end\n"
         "block 1:\n"
-        "  dir                \\" + menu + "\n"
-        "  file          160  \\" + menu + "\\b.csv\n"
+        "  dir                \\" +
+        menu +
+        "\n"
+        "  file          160  \\" +
+        menu +
+        "\\b.csv\n"
         "  end\n"
         "program image: PE32, 1 sections, 512 bytes; PE checksum 0000D7B2, the whole file's\n" +
-        path + ": ok: 2 blocks, 1 directories, 2 files, " + std::to_string(payload.total) + " bytes unpacked, flags 192\n";
+        path + ": ok: 2 blocks, 1 directories, 2 files, " + std::to_string(payload.total) +
+        " bytes unpacked, flags 192\n";
     CliRun run = run_cli({"list", path});
     EXPECT_EQ(run.status, MKI_OK) << run.err;
     EXPECT_EQ(run.out, expected);
@@ -104,9 +107,8 @@ TEST(List, PrintsDirectoryTrailerAndEveryRecord) {
 TEST(Verify, FindsDamageThatBreaksDecodingOrRecords) {
     // Without the checksum table, as installers made before it: only decoding and the records show damage.
     ScratchDir scratch;
-    const std::string good =
-        pack(scratch, {{"a.exe", "program"}, {"data/menu/m.csv", "1,rice"}, {"data/x.txt", "x"}}, {"--no-checksums"},
-             PAYLOAD_READER_STORED);
+    const std::string good = pack(scratch, {{"a.exe", "program"}, {"data/menu/m.csv", "1,rice"}, {"data/x.txt", "x"}},
+                                  {"--no-checksums"}, PAYLOAD_READER_STORED);
     const std::vector<uint8_t> bytes = read_file(good);
     const Payload payload = read_installer(good);
     const size_t block1 = 512 + payload.stored[0].size();
@@ -121,9 +123,11 @@ TEST(Verify, FindsDamageThatBreaksDecodingOrRecords) {
         {"flipped byte in the trailer", [](std::vector<uint8_t>& b) { b[b.size() - 6] ^= 0x01; }, "block count"},
         {"directory offset past the end", [](std::vector<uint8_t>& b) { b[b.size() - 9] = 0x7F; },
          "the trailer's directory offset lies outside the file"},
-        {"flipped byte in a block size", [](std::vector<uint8_t>& b) { b[b.size() - 10] ^= 0x01; }, "not at the directory"},
+        {"flipped byte in a block size", [](std::vector<uint8_t>& b) { b[b.size() - 10] ^= 0x01; },
+         "not at the directory"},
         {"flipped byte in a block's unpacked size", [&](std::vector<uint8_t>& b) { b[block1 + 3] ^= 0x01; }, "block 1"},
-        {"flipped first byte of the LZMA data", [&](std::vector<uint8_t>& b) { b[block1 + 9] ^= 0x01; }, "does not decode"},
+        {"flipped first byte of the LZMA data", [&](std::vector<uint8_t>& b) { b[block1 + 9] ^= 0x01; },
+         "does not decode"},
         {"flipped byte early in the LZMA data", [&](std::vector<uint8_t>& b) { b[block1 + 12] ^= 0x01; }, "block 1"},
         {"truncated by one byte", [](std::vector<uint8_t>& b) { b.pop_back(); }, "cut short"},
         {"truncated to half", [](std::vector<uint8_t>& b) { b.resize(b.size() / 2); }, "block count"},

@@ -79,11 +79,8 @@ TEST(OrderedJobs, TheFirstFailureInOrderEndsTheRunAndIsRethrown) {
         const char* message;
         std::vector<size_t> taken;
     } cases[] = {
-        {1, {3, 6}, 99, "run 3", {0, 1, 2}},
-        {4, {3, 6}, 99, "run 3", {0, 1, 2}},
-        {4, {6, 3}, 99, "run 3", {0, 1, 2}},
-        {4, {}, 2, "take 2", {0, 1}},
-        {4, {5}, 2, "take 2", {0, 1}},
+        {1, {3, 6}, 99, "run 3", {0, 1, 2}}, {4, {3, 6}, 99, "run 3", {0, 1, 2}}, {4, {6, 3}, 99, "run 3", {0, 1, 2}},
+        {4, {}, 2, "take 2", {0, 1}},        {4, {5}, 2, "take 2", {0, 1}},
     };
     for (const Case& c : cases) {
         std::vector<size_t> taken;

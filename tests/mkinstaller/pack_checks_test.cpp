@@ -41,31 +41,39 @@ TEST(Stub, IsAWindowsProgramThatIsNoInstallerAndReadsWhatPackWrites) {
     no_pe[0x3C] = 0x20;
     no_pe[0x3D] = 0x02;  // "PE\0\0" said to be at 0x220, past the file's end
     const std::string installer = scratch / "installer.exe";
-    ASSERT_EQ(run_cli({"pack", "--stub", make_stub(dir), "--out", installer, ALLOW_MISSING_PROGRAMS, src}).status, MKI_OK);
+    ASSERT_EQ(run_cli({"pack", "--stub", make_stub(dir), "--out", installer, ALLOW_MISSING_PROGRAMS, src}).status,
+              MKI_OK);
     fs::create_directory(scratch / "folder.exe");
 
     const std::string not_program = "not a Windows program: it begins with ";
-    const std::string older = "a program image from an older build that cannot read stored blocks (it lacks the reader "
-                              "mark); rebuild it, or pack with --no-stored\n";
-    const std::string packed = "already an installer: pass its program image (its first 512 bytes; a payload of 1 "
-                               "block follows them)\n";
+    const std::string older =
+        "a program image from an older build that cannot read stored blocks (it lacks the reader "
+        "mark); rebuild it, or pack with --no-stored\n";
+    const std::string packed =
+        "already an installer: pass its program image (its first 512 bytes; a payload of 1 "
+        "block follows them)\n";
     struct Case {
         const char* what;
         std::string stub;
-        int status;             // the same with and without --no-stored, unless stored_status says otherwise
-        std::string reason;     // after "mkinstaller: STUB: "; a prefix when it ends without a newline
+        int status;          // the same with and without --no-stored, unless stored_status says otherwise
+        std::string reason;  // after "mkinstaller: STUB: "; a prefix when it ends without a newline
         int no_stored_status;
     } cases[] = {
         {"random bytes", file("noise.bin", std::string(noise_bytes.begin(), noise_bytes.end())), MKI_FAILED,
          not_program, MKI_FAILED},
         {"a text file", file("notes.txt", "#!/bin/sh\necho hello\n"), MKI_FAILED,
          not_program + "23 21 2F 62, where a program begins with \"MZ\"\n", MKI_FAILED},
-        {"a Linux program", file("tool", std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(57, '\0')), MKI_FAILED,
-         not_program + "7F 45 4C 46, where a program begins with \"MZ\"\n", MKI_FAILED},
+        {"a Linux program",
+         file("tool", std::string("\x7f"
+                                  "ELF\x02\x01\x01",
+                                  7) +
+                          std::string(57, '\0')),
+         MKI_FAILED, not_program + "7F 45 4C 46, where a program begins with \"MZ\"\n", MKI_FAILED},
         {"an empty file", file("empty.exe", ""), MKI_FAILED, "not a Windows program: the file is empty\n", MKI_FAILED},
         {"MZ without a PE header", file("dos.exe", no_pe), MKI_FAILED,
          "not a Windows program: it begins with \"MZ\", but its header pointer at 0x3C leads to no \"PE\\0\\0\" "
-         "inside its 100 bytes\n", MKI_FAILED},
+         "inside its 100 bytes\n",
+         MKI_FAILED},
         {"a program image without the reader mark", file("old.exe", text_of(make_stub(dir, false))), MKI_FAILED, older,
          MKI_OK},
         {"a packed installer", installer, MKI_FAILED, packed, MKI_FAILED},
@@ -122,8 +130,9 @@ TEST(Output, IsCheckedBeforeTheStubIsReadOrAnythingPacked) {
         {"a directory", folder, stub, "mkinstaller: " + folder + ": is a directory" + tail},
         // The stub is missing too: the output is what is reported, so it was looked at first.
         {"a missing folder", nowhere, scratch / "missing.exe",
-         "mkinstaller: " + nowhere + ": cannot be written: its temporary file beside it cannot be created: No such file "
-         "or directory\n"},
+         "mkinstaller: " + nowhere +
+             ": cannot be written: its temporary file beside it cannot be created: No such file "
+             "or directory\n"},
         {"in the source directory", src + sep + "setup.exe", stub,
          "mkinstaller: " + src + sep + "setup.exe: lies inside SRC_DIR " + src +
              ", where the installer would pack itself; write it elsewhere\n"},

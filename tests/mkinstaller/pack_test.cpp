@@ -87,7 +87,8 @@ TEST(Pack, ExtractionGivesBackTheSourceTree) {
     std::vector<uint8_t> stub = read_file(p.stub);
     ASSERT_GT(installer.size(), stub.size());
     EXPECT_EQ(std::vector<uint8_t>(stub.begin() + 0xD8, stub.begin() + 0xDC), (std::vector<uint8_t>{0, 0, 0, 0}));
-    EXPECT_NE(std::vector<uint8_t>(installer.begin() + 0xD8, installer.begin() + 0xDC), (std::vector<uint8_t>{0, 0, 0, 0}));
+    EXPECT_NE(std::vector<uint8_t>(installer.begin() + 0xD8, installer.begin() + 0xDC),
+              (std::vector<uint8_t>{0, 0, 0, 0}));
     std::copy(installer.begin() + 0xD8, installer.begin() + 0xDC, stub.begin() + 0xD8);
     EXPECT_TRUE(std::equal(stub.begin(), stub.end(), installer.begin()));
 }
@@ -97,21 +98,25 @@ TEST(Pack, SameTreeGivesTheSameBytes) {
     Packed first, second;
     pack_tree(&first, product_tree());
     for (auto it = product_tree().rbegin(); it != product_tree().rend(); ++it) write_tree(second.src(), {*it});
-    fs::last_write_time(fs::path(second.src()) / "readme.txt", fs::file_time_type::clock::now() - std::chrono::hours(48));
+    fs::last_write_time(fs::path(second.src()) / "readme.txt",
+                        fs::file_time_type::clock::now() - std::chrono::hours(48));
     pack_tree(&second, {});
     EXPECT_EQ(read_file(first.out()), read_file(second.out()));
 }
 
 TEST(Pack, LooseFilesFirstThenSelfContainedBlocksOfAtMostTheBlockSize) {
     const uint32_t block_size = 1200;
-    Tree tree = {{"a.exe", "program a"}, {"b.exe", "program b"}, {"zero.txt", ""}, {"big/huge.bin", text_of(random_bytes(2000, 1))}};
-    for (int i = 0; i < 12; ++i)
-        tree["data/menu/part" + std::to_string(i) + ".txt"] = std::string(150, char('a' + i));
+    Tree tree = {{"a.exe", "program a"},
+                 {"b.exe", "program b"},
+                 {"zero.txt", ""},
+                 {"big/huge.bin", text_of(random_bytes(2000, 1))}};
+    for (int i = 0; i < 12; ++i) tree["data/menu/part" + std::to_string(i) + ".txt"] = std::string(150, char('a' + i));
     Packed p;
     pack_tree(&p, tree, {"--block-size", std::to_string(block_size), ALLOW_MISSING_PROGRAMS});
     const Payload payload = read_installer(p.out());
     std::vector<std::string> top;
-    for (const Entry& e : entries_of(payload.streams[0])) top.push_back(e.type == RECORD_FILE ? e.name : "dir " + e.name);
+    for (const Entry& e : entries_of(payload.streams[0]))
+        top.push_back(e.type == RECORD_FILE ? e.name : "dir " + e.name);
     EXPECT_EQ(top, (std::vector<std::string>{"\\a.exe", "\\b.exe", "\\zero.txt"}));
 
     // Block 1 (huge.bin with its directory, which did not fit beside it and needs no block alone) does not
@@ -240,8 +245,7 @@ TEST(Pack, OptionsReachTheInstaller) {
         pack_tree(&p, {{"a.txt", std::string(300, 'a')}, {"d/b.txt", std::string(300, 'b')}}, c.options);
         const Payload payload = read_installer(p.out());
         EXPECT_EQ(payload.flags, c.flags);
-        for (const auto& stored : payload.stored)
-            EXPECT_EQ(block_dictionary_size(stored.data()), c.dict);
+        for (const auto& stored : payload.stored) EXPECT_EQ(block_dictionary_size(stored.data()), c.dict);
         const std::string dest = p.scratch / "dest";
         EXPECT_EQ(run_cli({"extract", p.out(), dest}).status, MKI_OK);
         EXPECT_EQ(read_tree(dest), read_tree(p.src()));
@@ -256,54 +260,90 @@ TEST(Pack, RefusesWhatTheInstallerCannotReproduce) {
         const char* file;                   // named in the message
         const char* reason;
     } cases[] = {
-        {"symbolic link", {}, [](const fs::path& src) {
+        {"symbolic link",
+         {},
+         [](const fs::path& src) {
              write_tree(src, {{"real.txt", "x"}});
              std::error_code ec;
              fs::create_symlink(src / "real.txt", src / "link.txt", ec);
              return !ec;
-         }, "link.txt", "symbolic link"},
-        {"name without a code page 936 form", {}, [](const fs::path& src) {
+         },
+         "link.txt",
+         "symbolic link"},
+        {"name without a code page 936 form",
+         {},
+         [](const fs::path& src) {
              write_tree(src, {{u8"menu/\U0001F600.txt", "smile"}});
              return true;
-         }, ".txt", "code page 936"},
-        {"name the installer refuses", {}, [](const fs::path& src) {
+         },
+         ".txt",
+         "code page 936"},
+        {"name the installer refuses",
+         {},
+         [](const fs::path& src) {
              write_tree(src, {{"d/", ""}});
              std::ofstream(src / "d" / "tab\tname.txt") << "control character";
              return read_tree(src).size() == 2;
-         }, "name.txt", "has the control character U+0009"},
-        {"names that are one on Windows", {}, [](const fs::path& src) {
+         },
+         "name.txt",
+         "has the control character U+0009"},
+        {"names that are one on Windows",
+         {},
+         [](const fs::path& src) {
              write_tree(src, {{"Readme.txt", "1"}, {"README.TXT", "2"}});
              return read_tree(src).size() == 2;
-         }, "Readme.txt", "same name on Windows"},
+         },
+         "Readme.txt",
+         "same name on Windows"},
         // The manifest's locator takes 12 bytes of the tail: 248 and 124 blocks where 251 and 125 fit without it.
-        {"more than 248 blocks without checksums", {"--block-size", "1", "--no-checksums", ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
+        {"more than 248 blocks without checksums",
+         {"--block-size", "1", "--no-checksums", ALLOW_MISSING_PROGRAMS},
+         [](const fs::path& src) {
              Tree tree;
              for (int i = 0; i < 260; ++i) tree["f" + std::to_string(1000 + i)] = "x";
              write_tree(src, tree);
              return true;
-         }, "f1248", "at most 248"},
-        {"more than 124 blocks with checksums", {"--block-size", "1", ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
+         },
+         "f1248",
+         "at most 248"},
+        {"more than 124 blocks with checksums",
+         {"--block-size", "1", ALLOW_MISSING_PROGRAMS},
+         [](const fs::path& src) {
              Tree tree;
              for (int i = 0; i < 130; ++i) tree["f" + std::to_string(1000 + i)] = "x";
              write_tree(src, tree);
              return true;
-         }, "f1124", "at most 124"},
-        {"file of 2 GiB", {}, [](const fs::path& src) {
+         },
+         "f1124",
+         "at most 124"},
+        {"file of 2 GiB",
+         {},
+         [](const fs::path& src) {
              write_tree(src, {{"huge.bin", ""}});
              fs::resize_file(src / "huge.bin", 0x80000000ull);  // sparse: nothing is written
              return true;
-         }, "huge.bin", "2 GiB"},
-        {"total unpacked size over 715827882", {ALLOW_MISSING_PROGRAMS}, [](const fs::path& src) {
+         },
+         "huge.bin",
+         "2 GiB"},
+        {"total unpacked size over 715827882",
+         {ALLOW_MISSING_PROGRAMS},
+         [](const fs::path& src) {
              // big.bin in 11 pieces of 64 MiB blocks takes 715827610 + 11 x (23-byte head + end record) = 715827874
              // bytes; small.txt's 18 take the total over.
              write_tree(src, {{"big.bin", ""}, {"small.txt", "x"}});
              fs::resize_file(src / "big.bin", 715827610);
              return true;
-         }, "small.txt", "715827882"},
-        {"empty source directory", {}, [](const fs::path& src) {
+         },
+         "small.txt",
+         "715827882"},
+        {"empty source directory",
+         {},
+         [](const fs::path& src) {
              fs::create_directories(src);
              return true;
-         }, "src", "nothing to pack"},
+         },
+         "src",
+         "nothing to pack"},
     };
     for (const Case& c : cases) {
         ScratchDir scratch;
@@ -363,13 +403,11 @@ TEST(Pack, TheDefaultSplitGivesFourBlocksOnceTheProductIsLargeEnough) {
     const struct {
         uint64_t product, block;
     } cases[] = {
-        {0, 4 * MiB},                  // small products: one block of at most 4 MiB, a few for 16 MiB
-        {16 * MiB, 4 * MiB},
-        {16 * MiB + 1, 5 * MiB},       // a quarter rounded up to a MiB
-        {65000000, 16 * MiB},          // 62 MiB in four blocks of 16 MiB
-        {164000000, 40 * MiB},
-        {252 * MiB, 63 * MiB},
-        {1000 * MiB, 63 * MiB},        // larger products: blocks of 63 MiB, two side by side in 128 MiB
+        {0, 4 * MiB},  // small products: one block of at most 4 MiB, a few for 16 MiB
+        {16 * MiB, 4 * MiB},    {16 * MiB + 1, 5 * MiB},  // a quarter rounded up to a MiB
+        {65000000, 16 * MiB},                             // 62 MiB in four blocks of 16 MiB
+        {164000000, 40 * MiB},  {252 * MiB, 63 * MiB},
+        {1000 * MiB, 63 * MiB},  // larger products: blocks of 63 MiB, two side by side in 128 MiB
     };
     for (const auto& c : cases) EXPECT_EQ(default_block_size(c.product), c.block) << c.product;
 }

@@ -64,7 +64,8 @@ TEST(Extract, DestinationMustBeAFolderThatIsOrCanBeMade) {
     } cases[] = {
         {"empty", "", MKI_USAGE,
          "mkinstaller: '': an empty DIR names no folder; extract installs only into a folder it is given\n"},
-        {"a file", file, MKI_FAILED, "mkinstaller: " + file + ": is not a directory; extract installs into a directory\n"},
+        {"a file", file, MKI_FAILED,
+         "mkinstaller: " + file + ": is not a directory; extract installs into a directory\n"},
         {"below a file", file + sep + "sub", MKI_FAILED,
          "mkinstaller: " + file + sep + "sub: cannot be created: " + file + " is not a directory\n"},
         {"deep below a file", file + sep + "x" + sep + "y", MKI_FAILED,
@@ -115,7 +116,8 @@ TEST(Output, IsNeverTheStubOrAnInputUnderAnotherName) {
         CliRun run = run_cli({"pack", "--stub", p.stub, "--out", c.out, ALLOW_MISSING_PROGRAMS, p.src});
         EXPECT_EQ(run.status, MKI_FAILED) << c.what;
         EXPECT_EQ(run.err, "mkinstaller: " + c.out + ": is the same file as " + c.input +
-                               ", which pack reads; write the installer to another file\n") << c.what;
+                               ", which pack reads; write the installer to another file\n")
+            << c.what;
         EXPECT_EQ(run.out, "") << c.what;
     }
     EXPECT_EQ(text_of(p.stub), stub_bytes_before);
@@ -164,14 +166,21 @@ TEST(SpecialFiles, AreRefusedWithoutBeingRead) {
         int status;
         std::string err;
     } cases[] = {
-        {{"verify", fifo}, MKI_DAMAGED, "mkinstaller: " + fifo + ": is a FIFO (named pipe); an installer is a regular file\n"},
-        {{"list", zero}, MKI_DAMAGED, "mkinstaller: /dev/zero: is a device; an installer is a regular file\n"},
-        {{"extract", fifo, p.scratch / "out"}, MKI_DAMAGED,
+        {{"verify", fifo},
+         MKI_DAMAGED,
          "mkinstaller: " + fifo + ": is a FIFO (named pipe); an installer is a regular file\n"},
-        {{"verify", p.src}, MKI_DAMAGED, "mkinstaller: " + p.src + ": is a directory; an installer is a regular file\n"},
-        {{"pack", "--stub", zero, "--out", p.scratch / "o.exe", ALLOW_MISSING_PROGRAMS, p.src}, MKI_FAILED,
+        {{"list", zero}, MKI_DAMAGED, "mkinstaller: /dev/zero: is a device; an installer is a regular file\n"},
+        {{"extract", fifo, p.scratch / "out"},
+         MKI_DAMAGED,
+         "mkinstaller: " + fifo + ": is a FIFO (named pipe); an installer is a regular file\n"},
+        {{"verify", p.src},
+         MKI_DAMAGED,
+         "mkinstaller: " + p.src + ": is a directory; an installer is a regular file\n"},
+        {{"pack", "--stub", zero, "--out", p.scratch / "o.exe", ALLOW_MISSING_PROGRAMS, p.src},
+         MKI_FAILED,
          "mkinstaller: /dev/zero: is a device; pack reads only regular files\n"},
-        {{"pack", "--stub", fifo, "--out", p.scratch / "o.exe", ALLOW_MISSING_PROGRAMS, p.src}, MKI_FAILED,
+        {{"pack", "--stub", fifo, "--out", p.scratch / "o.exe", ALLOW_MISSING_PROGRAMS, p.src},
+         MKI_FAILED,
          "mkinstaller: " + fifo + ": is a FIFO (named pipe); pack reads only regular files\n"},
     };
     for (const Case& c : cases) {
@@ -198,12 +207,14 @@ TEST(Pack, ReportsEveryUnreadableFileTogetherBeforeCompressing) {
         GTEST_SKIP() << "this user reads files without permission (root)";
     }
     const std::string out = scratch / "setup.exe";
-    CliRun run = run_cli({"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out, ALLOW_MISSING_PROGRAMS, src});
+    CliRun run =
+        run_cli({"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out, ALLOW_MISSING_PROGRAMS, src});
     fs::permissions(b, fs::perms::owner_all);
     fs::permissions(c, fs::perms::owner_all);
     EXPECT_EQ(run.status, MKI_FAILED);
-    EXPECT_EQ(run.err, "mkinstaller: " + src + ": 2 problems with the tree; Windows could not install it as it is:\n  " +
-                           b + ": cannot be read: Permission denied\n  " + c + ": cannot be read: Permission denied\n");
+    EXPECT_EQ(run.err, "mkinstaller: " + src +
+                           ": 2 problems with the tree; Windows could not install it as it is:\n  " + b +
+                           ": cannot be read: Permission denied\n  " + c + ": cannot be read: Permission denied\n");
     EXPECT_EQ(run.out, "") << "no block was packed";
     EXPECT_EQ(starting_with(scratch.path(), "setup.exe"), std::vector<std::string>{});
 }
@@ -218,8 +229,9 @@ TEST(Pack, ReportsTheStubAndTheTreeTogether) {
     CliRun run = run_cli({"pack", "--stub", stub, "--out", out, src});
     EXPECT_EQ(run.status, MKI_FAILED);
     const std::string first = "mkinstaller: " + stub + ": not a Windows program: the file is empty\n";
-    const std::string second = "mkinstaller: " + src + ": 1 problem with the tree; Windows could not install it as it is:\n  " +
-                               src + native_separator() + CASHIER_UTF8 + ": is missing; ";
+    const std::string second = "mkinstaller: " + src +
+                               ": 1 problem with the tree; Windows could not install it as it is:\n  " + src +
+                               native_separator() + CASHIER_UTF8 + ": is missing; ";
     EXPECT_EQ(run.err.substr(0, first.size()), first) << run.err;
     EXPECT_EQ(run.err.substr(first.size(), second.size()), second) << run.err;
     EXPECT_EQ(run.out, "");
@@ -238,7 +250,11 @@ TEST(Verify, ChecksTheProgramImageAndTheWholeFile) {
         Edit edit;
         std::string reason;  // after "mkinstaller: FILE: "; a prefix when it does not end in a newline
     } cases[] = {
-        {"MZ overwritten", [](std::vector<uint8_t>& b) { b[0] = 'X'; b[1] = 'X'; },
+        {"MZ overwritten",
+         [](std::vector<uint8_t>& b) {
+             b[0] = 'X';
+             b[1] = 'X';
+         },
          image + "does not begin with \"MZ\": it is no Windows program; the installer would not run\n"},
         {"header pointer past the image", [](std::vector<uint8_t>& b) { b[0x3D] = 0x10; },
          image + "has its PE header pointer (0x1080) outside it; the installer would not run\n"},
@@ -247,8 +263,13 @@ TEST(Verify, ChecksTheProgramImageAndTheWholeFile) {
         {"optional header magic", [](std::vector<uint8_t>& b) { b[0x99] = 0x07; },
          image + "has an optional header of magic 0x70B, neither PE32 (0x10B) nor PE32+ (0x20B); the installer would "
                  "not run\n"},
-        {"no sections", [](std::vector<uint8_t>& b) { b[0x86] = 0; }, image + "has no sections; the installer would not run\n"},
-        {"section data past the image", [](std::vector<uint8_t>& b) { b[0x178 + 16] = 0x10; b[0x178 + 21] = 0x02; },
+        {"no sections", [](std::vector<uint8_t>& b) { b[0x86] = 0; },
+         image + "has no sections; the installer would not run\n"},
+        {"section data past the image",
+         [](std::vector<uint8_t>& b) {
+             b[0x178 + 16] = 0x10;
+             b[0x178 + 21] = 0x02;
+         },
          image + "is shorter than its section 0 (.text), whose data runs from 0x200 to 0x210; the installer would not "
                  "run\n"},
         {"a byte of the filler", [](std::vector<uint8_t>& b) { b[0x1F0] ^= 0x01; }, "the PE checksum field says "},
@@ -284,8 +305,9 @@ TEST(Verify, ChecksTheProgramImageAndTheWholeFile) {
     ASSERT_TRUE(write_file_bytes(path, unset));
     CliRun run = run_cli({"verify", path});
     EXPECT_EQ(run.status, MKI_OK) << run.err;
-    EXPECT_EQ(run.out, path + ": ok: 2 blocks, 1 directories, 2 files, 340 bytes unpacked, flags 192; PE checksum 0, "
-                              "so changed bytes outside the blocks go unnoticed\n");
+    EXPECT_EQ(run.out, path +
+                           ": ok: 2 blocks, 1 directories, 2 files, 340 bytes unpacked, flags 192; PE checksum 0, "
+                           "so changed bytes outside the blocks go unnoticed\n");
 }
 
 TEST(PeChecksum, AddsLittleEndianWordsWithTheCarryFoldedThenTheLength) {
@@ -356,7 +378,8 @@ TEST(Pack, TwoPacksToOneOutputLeaveOneWholeInstaller) {
     const std::string second_src = first.scratch / "src2";
     write_tree(second_src, {{"z.txt", std::string(300000, 'z')}});
     const std::string alone_b = first.scratch / "alone-b.exe";
-    ASSERT_EQ(run_cli({"pack", "--stub", first.stub, "--out", alone_b, ALLOW_MISSING_PROGRAMS, second_src}).status, MKI_OK);
+    ASSERT_EQ(run_cli({"pack", "--stub", first.stub, "--out", alone_b, ALLOW_MISSING_PROGRAMS, second_src}).status,
+              MKI_OK);
     const std::string out = first.scratch / "same.exe";
     for (int round = 0; round < 3; ++round) {
         const pid_t a = start({"pack", "--stub", first.stub, "--out", out, ALLOW_MISSING_PROGRAMS, first.src},

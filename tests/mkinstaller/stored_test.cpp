@@ -60,13 +60,17 @@ TEST(Stored, FilesThatLzmaDoesNotShrinkGoIntoStoredBlocksAfterTheLzmaOnes) {
         std::vector<Block> blocks;
     } cases[] = {
         {"a large incompressible file: stored, after the LZMA blocks, its directory repeated",
-         {{"cashier.exe", menu_lines(200)}, {"media/menu.csv", menu_lines(5000)}, {"media/photo.jpg", noise(100000, 1)}},
+         {{"cashier.exe", menu_lines(200)},
+          {"media/menu.csv", menu_lines(5000)},
+          {"media/photo.jpg", noise(100000, 1)}},
          {},
          {{93, {"\\cashier.exe"}},
           {93, {"dir \\media", "\\media\\menu.csv"}},
           {255, {"dir \\media", "\\media\\photo.jpg"}}}},
         {"large files, tried by slices: the text in LZMA, the incompressible one stored",
-         {{"cashier.exe", menu_lines(200)}, {"media/menu.csv", menu_lines(30000)}, {"media/video.mp4", noise(600000, 5)}},
+         {{"cashier.exe", menu_lines(200)},
+          {"media/menu.csv", menu_lines(30000)},
+          {"media/video.mp4", noise(600000, 5)}},
          {},
          {{93, {"\\cashier.exe"}},
           {93, {"dir \\media", "\\media\\menu.csv"}},
@@ -80,7 +84,9 @@ TEST(Stored, FilesThatLzmaDoesNotShrinkGoIntoStoredBlocksAfterTheLzmaOnes) {
          {},
          {{93, {"\\cashier.exe", "\\readme.txt"}}, {93, {"dir \\data", "\\data\\menu.csv"}}}},
         {"directories that lead only to stored files: in the stored block alone; an empty one stays in LZMA",
-         {{"cashier.exe", menu_lines(200)}, {"photos/2024/a.jpg", noise(70000, 4)}, {"data/menu.csv", menu_lines(100)},
+         {{"cashier.exe", menu_lines(200)},
+          {"photos/2024/a.jpg", noise(70000, 4)},
+          {"data/menu.csv", menu_lines(100)},
           {"data/logs/", ""}},
          {},
          {{93, {"\\cashier.exe"}},
@@ -99,8 +105,8 @@ TEST(Stored, FilesThatLzmaDoesNotShrinkGoIntoStoredBlocksAfterTheLzmaOnes) {
         ScratchDir scratch;
         const std::string src = scratch / "src", out = scratch / "setup.exe", dest = scratch / "dest";
         write_tree(src, c.tree);
-        std::vector<std::string> args = {"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out,
-                                         ALLOW_MISSING_PROGRAMS};
+        std::vector<std::string> args = {"pack",  "--stub", make_stub(fs::path(scratch.path())),
+                                         "--out", out,      ALLOW_MISSING_PROGRAMS};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back(src);
         CliRun run = run_cli(args);
@@ -124,16 +130,20 @@ TEST(Stored, PackLinesSayStoredForStoredBlocks) {
     ScratchDir scratch;
     const std::string src = scratch / "src", out = scratch / "setup.exe";
     write_tree(src, {{"a.txt", "x"}, {"media/menu.csv", menu_lines(5000)}, {"media/photo.jpg", noise(100000, 1)}});
-    CliRun run = run_cli({"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out, ALLOW_MISSING_PROGRAMS, src});
+    CliRun run =
+        run_cli({"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out, ALLOW_MISSING_PROGRAMS, src});
     ASSERT_EQ(run.status, MKI_OK) << run.err;
     const Payload payload = read_installer(out);
     ASSERT_EQ(payload.stored.size(), 3u);
     const std::string expected =
         "block 0: 0 directories, 1 files, 15 bytes -> 24 bytes, stored\n"
-        "block 1: 1 directories, 1 files, 88922 bytes -> " + std::to_string(payload.stored[1].size()) +
+        "block 1: 1 directories, 1 files, 88922 bytes -> " +
+        std::to_string(payload.stored[1].size()) +
         " bytes, LZMA dictionary 131072\n"
         "block 2: 1 directories, 1 files, 100033 bytes -> 100042 bytes, stored\n"
-        "wrote " + out + ": " + std::to_string(read_file(out).size()) + " bytes, 3 blocks, 188970 bytes unpacked, flags 192\n"
+        "wrote " +
+        out + ": " + std::to_string(read_file(out).size()) +
+        " bytes, 3 blocks, 188970 bytes unpacked, flags 192\n"
         "installing needs about 3.1 MiB of memory (up to 0.1 MiB of blocks decoded at once and 3.0 MiB of the "
         "installer read at a time, within the installer's 128 MiB budget)\n";
     EXPECT_EQ(run.out, expected);
@@ -173,9 +183,9 @@ TEST(Stored, FilesLargerThanABlockSpanBlocksBehindAnImageThatReadsPieces) {
         std::vector<std::string> shapes;
     } cases[] = {
         {2,
-         {"93: \\cashier.exe", "93: dir \\data \\data\\log.txt 0+2097115", "93: dir \\data \\data\\log.txt 2097115+1060958",
-          "255: dir \\data \\data\\big.bin 0+2097115", "255: dir \\data \\data\\big.bin 2097115+2097115",
-          "255: dir \\data \\data\\big.bin 4194230+1048650"}},
+         {"93: \\cashier.exe", "93: dir \\data \\data\\log.txt 0+2097115",
+          "93: dir \\data \\data\\log.txt 2097115+1060958", "255: dir \\data \\data\\big.bin 0+2097115",
+          "255: dir \\data \\data\\big.bin 2097115+2097115", "255: dir \\data \\data\\big.bin 4194230+1048650"}},
         // An image that reads no pieces gets each large file whole in a block of its own.
         {1, {"93: \\cashier.exe", "93: dir \\data \\data\\log.txt", "255: dir \\data \\data\\big.bin"}},
     };

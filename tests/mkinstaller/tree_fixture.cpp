@@ -19,7 +19,8 @@ std::vector<uint8_t> stub_bytes(int reader_revision) {
     // The headers of a PE32 image with one section, then the mark after them.
     std::vector<uint8_t> image = minimal_pe(512);
     const std::string mark = reader_revision == PAYLOAD_READER_STORED ? PAYLOAD_READER_MARK_PREFIX "1: lzma stored"
-                             : reader_revision ? PAYLOAD_READER_MARK : "";
+                             : reader_revision                        ? PAYLOAD_READER_MARK
+                                                                      : "";
     std::copy(mark.begin(), mark.end(), image.begin() + 0x1C0);
     return image;
 }
@@ -27,7 +28,8 @@ std::vector<uint8_t> stub_bytes(int reader_revision) {
 std::string make_stub(const fs::path& dir, int reader_revision) {
     const fs::path path = dir / "stub.exe";
     const std::vector<uint8_t> image = stub_bytes(reader_revision);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
     return path.string();
 }
 
@@ -56,7 +58,8 @@ Payload read_installer(const std::string& path) {
     if (!blocks) throw std::runtime_error("unreadable installer " + path);
     for (int32_t i = 0; i < count; ++i) {
         std::vector<uint8_t> bytes(size_t(blocks[i]->size));
-        if (!read_block_bytes(blocks[i], 0, bytes.data(), blocks[i]->size)) throw std::runtime_error("unreadable block");
+        if (!read_block_bytes(blocks[i], 0, bytes.data(), blocks[i]->size))
+            throw std::runtime_error("unreadable block");
         payload.stored.push_back(bytes);
         unsigned char* unpacked = decode_block(bytes.data(), blocks[i]->size, nullptr);
         const uint32_t size = block_unpacked_size(bytes.data());

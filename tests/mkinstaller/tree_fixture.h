@@ -33,8 +33,8 @@ CliRun run_cli(const std::vector<std::string>& args);
 
 // Every block of an installer decoded, in order, with the trailer's values.
 struct Payload {
-    std::vector<std::vector<uint8_t>> stored;    // block header + LZMA data
-    std::vector<std::vector<uint8_t>> streams;   // unpacked record streams
+    std::vector<std::vector<uint8_t>> stored;   // block header + LZMA data
+    std::vector<std::vector<uint8_t>> streams;  // unpacked record streams
     uint32_t total = 0;
     int flags = 0;
 };

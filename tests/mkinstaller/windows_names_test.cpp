@@ -96,7 +96,9 @@ TEST(Names, EachNameWindowsCannotTakeIsRefusedWithItsPathAndReason) {
         {{{u8"COM\u00B9.txt", "x"}}, u8"COM\u00B9.txt", "is the device COM with superscript 1 on Windows, not a file"},
         {{{u8"lpt\u00B3", "x"}}, u8"lpt\u00B3", "is the device LPT with superscript 3 on Windows, not a file"},
         {{{u8"COM\u00B9.txt", "x"}}, u8"COM\u00B9.txt", "has a character with no code page 936 form (U+00B9)"},
-        {{{u8"menu/\U0001F600.txt", "x"}}, u8"menu/\U0001F600.txt", "has a character with no code page 936 form (U+1F600)"},
+        {{{u8"menu/\U0001F600.txt", "x"}},
+         u8"menu/\U0001F600.txt",
+         "has a character with no code page 936 form (U+1F600)"},
         {{{"\xff\xfe.txt", "x"}}, "\xff\xfe.txt", "is not valid UTF-8"},
     };
     for (const Case& c : cases) {
@@ -117,30 +119,42 @@ TEST(Names, EachNameWindowsCannotTakeIsRefusedWithItsPathAndReason) {
 TEST(Names, EveryOffendingPathIsListedAtOnceSortedBeforeAnythingIsWritten) {
     ScratchDir scratch;
     const std::string src = scratch / "src";
-    if (!make_tree(src, {{"con.txt", "x"}, {"notes.", "x"}, {u8"b/\u03A9.txt", "1"}, {u8"b/\u03C9.txt", "2"},
-                         {"ok.txt", "fine"}, {"d/x?.txt", "x"}})) {
+    if (!make_tree(src, {{"con.txt", "x"},
+                         {"notes.", "x"},
+                         {u8"b/\u03A9.txt", "1"},
+                         {u8"b/\u03C9.txt", "2"},
+                         {"ok.txt", "fine"},
+                         {"d/x?.txt", "x"}})) {
         std::cout << "[ SKIPPED ] this system cannot hold such names\n";
         return;
     }
     const Refused run = pack_src(scratch, src);
     EXPECT_EQ(run.status, MKI_FAILED);
-    EXPECT_EQ(run.err, "mkinstaller: " + src + ": 4 problems with the tree; Windows could not install it as it is:\n"
-                       "  " + native(src, u8"b/\u03C9.txt") + u8": is the same name on Windows as \u03A9.txt\n"
-                       "  " + native(src, "con.txt") + ": is the device CON on Windows, not a file\n"
-                       "  " + native(src, "d/x?.txt") + ": has '?', which Windows does not allow in a name\n"
-                       "  " + native(src, "notes.") + ": ends with a dot, which Windows drops\n");
+    EXPECT_EQ(run.err, "mkinstaller: " + src +
+                           ": 4 problems with the tree; Windows could not install it as it is:\n"
+                           "  " +
+                           native(src, u8"b/\u03C9.txt") +
+                           u8": is the same name on Windows as \u03A9.txt\n"
+                           "  " +
+                           native(src, "con.txt") +
+                           ": is the device CON on Windows, not a file\n"
+                           "  " +
+                           native(src, "d/x?.txt") +
+                           ": has '?', which Windows does not allow in a name\n"
+                           "  " +
+                           native(src, "notes.") + ": ends with a dot, which Windows drops\n");
     EXPECT_FALSE(run.wrote);
 }
 
 TEST(Names, NamesThatAreOneUnderWindowsCaseFoldingCollide) {
     struct Case {
-        const char* first;   // sorts first in code page 936: the one the other is reported against
+        const char* first;  // sorts first in code page 936: the one the other is reported against
         const char* second;
     } cases[] = {
         {"README.TXT", "Readme.txt"},
-        {u8"\u03A9.txt", u8"\u03C9.txt"},        // Greek capital and small omega
-        {u8"\u0414", u8"\u0434"},                // Cyrillic De, as folders
-        {u8"\uFF21.txt", u8"\uFF41.txt"},        // full-width Latin A and a
+        {u8"\u03A9.txt", u8"\u03C9.txt"},            // Greek capital and small omega
+        {u8"\u0414", u8"\u0434"},                    // Cyrillic De, as folders
+        {u8"\uFF21.txt", u8"\uFF41.txt"},            // full-width Latin A and a
         {u8"data/\u0416.csv", u8"data/\u0436.csv"},  // Cyrillic Zhe, one folder down
     };
     for (const Case& c : cases) {
@@ -163,8 +177,9 @@ TEST(Names, WindowsUpperCaseOfSingleUnits) {
     struct Case {
         char16_t unit, upper;
     } cases[] = {
-        {u'a', u'A'},           {u'A', u'A'},           {u'\u03C9', u'\u03A9'}, {u'\u0434', u'\u0414'},
-        {u'\uFF41', u'\uFF21'}, {u'\u00E9', u'\u00C9'}, {u'\u01C5', u'\u01C4'},  // title case Dz to DZ
+        {u'a', u'A'},           {u'A', u'A'},           {u'\u03C9', u'\u03A9'},
+        {u'\u0434', u'\u0414'}, {u'\uFF41', u'\uFF21'}, {u'\u00E9', u'\u00C9'},
+        {u'\u01C5', u'\u01C4'},  // title case Dz to DZ
         {u'\u00DF', u'\u00DF'},  // sharp s: its upper case is two letters, not a simple mapping
         {u'\u83DC', u'\u83DC'}, {u'1', u'1'},           {char16_t(0xD83D), char16_t(0xD83D)},
     };
@@ -175,17 +190,19 @@ TEST(Names, PathsMustFitBelowTheLongestDefaultFolder) {
     // 菜 counts one UTF-16 unit; a component stays under Linux's 255 bytes.
     const std::string top = repeat(u8"\u83DC", 50), middle = repeat("a", 100);
     struct Case {
-        std::string path;  // relative, '/' separated; a trailing '/' makes a folder
+        std::string path;    // relative, '/' separated; a trailing '/' makes a folder
         std::string reason;  // empty: accepted
     } cases[] = {
         {top + "/" + middle + "/" + repeat("b", 75) + ".txt", ""},  // 231 units
         {top + "/" + middle + "/" + repeat("b", 76) + ".txt",
          std::string("is 232 UTF-16 units long below the install folder; a file's path fits in 231 there, 259 in all "
-                     "under the default folder C:\\Program Files (x86)\\") + u8"霁桐餐饮\\"},
+                     "under the default folder C:\\Program Files (x86)\\") +
+             u8"霁桐餐饮\\"},
         {top + "/" + middle + "/" + repeat("c", 67) + "/", ""},  // 219 units
         {top + "/" + middle + "/" + repeat("c", 68) + "/",
          std::string("is 220 UTF-16 units long below the install folder; a folder's path fits in 219 there, 247 in "
-                     "all under the default folder C:\\Program Files (x86)\\") + u8"霁桐餐饮\\"},
+                     "all under the default folder C:\\Program Files (x86)\\") +
+             u8"霁桐餐饮\\"},
     };
     for (const Case& c : cases) {
         ScratchDir scratch;
@@ -227,21 +244,37 @@ TEST(Programs, TheProgramsTheInstallerStartsMustBeThereAndBeWindowsPrograms) {
         {"both, flags 3", {{CASHIER_UTF8, pe}, {SERVICE_UTF8, pe}}, {"--flags", "3"}, {}},
         {"letter case as Windows ignores it", {{u8"霁桐收银端.EXE", pe}}, {}, {}},
         {"no cashier program", {{"a.txt", "x"}}, {}, {cashier + ": is missing; the installer starts it" + hint}},
-        {"the cashier program only in a folder", {{std::string("bin/") + CASHIER_UTF8, pe}}, {},
+        {"the cashier program only in a folder",
+         {{std::string("bin/") + CASHIER_UTF8, pe}},
+         {},
          {cashier + ": is missing; the installer starts it" + hint}},
-        {"the cashier program a folder", {{std::string(CASHIER_UTF8) + "/a.txt", "x"}}, {},
+        {"the cashier program a folder",
+         {{std::string(CASHIER_UTF8) + "/a.txt", "x"}},
+         {},
          {cashier + ": is a folder; the installer starts it" + hint}},
-        {"not starting with MZ", {{CASHIER_UTF8, "#!/bin/sh\n"}}, {},
+        {"not starting with MZ",
+         {{CASHIER_UTF8, "#!/bin/sh\n"}},
+         {},
          {cashier + ": is not a Windows program: it does not start with \"MZ\"" + hint}},
-        {"the PE offset past the end", {{CASHIER_UTF8, "MZ cashier"}}, {},
+        {"the PE offset past the end",
+         {{CASHIER_UTF8, "MZ cashier"}},
+         {},
          {cashier + ": is not a Windows program: its PE header offset lies outside the file" + hint}},
-        {"no PE signature where the offset points", {{CASHIER_UTF8, no_pe_signature}}, {},
+        {"no PE signature where the offset points",
+         {{CASHIER_UTF8, no_pe_signature}},
+         {},
          {cashier + ": is not a Windows program: no \"PE\\0\\0\" where its header offset points" + hint}},
-        {"flags 1 without the service program", {{CASHIER_UTF8, pe}}, {"--flags", "1"},
+        {"flags 1 without the service program",
+         {{CASHIER_UTF8, pe}},
+         {"--flags", "1"},
          {service + ": is missing; --flags asks for its shortcut" + hint}},
-        {"flags 2 with a service program that is no PE image", {{CASHIER_UTF8, pe}, {SERVICE_UTF8, "MZ"}},
-         {"--flags", "2"}, {service + ": is not a Windows program: its PE header offset lies outside the file" + hint}},
-        {"flags 3 without either", {{"a.txt", "x"}}, {"--flags", "3"},
+        {"flags 2 with a service program that is no PE image",
+         {{CASHIER_UTF8, pe}, {SERVICE_UTF8, "MZ"}},
+         {"--flags", "2"},
+         {service + ": is not a Windows program: its PE header offset lies outside the file" + hint}},
+        {"flags 3 without either",
+         {{"a.txt", "x"}},
+         {"--flags", "3"},
          {service + ": is missing; --flags asks for its shortcut and its start" + hint,
           cashier + ": is missing; the installer starts it" + hint}},
         {"allowed: neither", {{"a.txt", "x"}}, {"--flags", "3", ALLOW_MISSING_PROGRAMS}, {}},
@@ -278,15 +311,22 @@ TEST(InstallMemory, TheLargestRunOfBlocksThePipelineAdmitsWithTheirWindows) {
         uint64_t windows, decoded;
     } cases[] = {
         {"two 63 MiB blocks and their 1 MiB windows fit the 128 MiB budget side by side",
-         {{20 * MiB, 63 * MiB, false}, {20 * MiB, 63 * MiB, false}, {20 * MiB, 63 * MiB, false}}, 2 * MiB, 126 * MiB},
-        {"two of 64 MiB do not: one at a time", {{20 * MiB, 64 * MiB, false}, {20 * MiB, 64 * MiB, false}}, MiB,
+         {{20 * MiB, 63 * MiB, false}, {20 * MiB, 63 * MiB, false}, {20 * MiB, 63 * MiB, false}},
+         2 * MiB,
+         126 * MiB},
+        {"two of 64 MiB do not: one at a time",
+         {{20 * MiB, 64 * MiB, false}, {20 * MiB, 64 * MiB, false}},
+         MiB,
          64 * MiB},
         {"a block over the budget goes alone", {{90 * MiB, 200 * MiB, false}}, MiB, 200 * MiB},
         {"a stored block takes its window only",
-         {{10 * MiB, 60 * MiB, false}, {10 * MiB + 9, 10 * MiB, true}, {10 * MiB, 60 * MiB, false}}, 3 * MiB,
+         {{10 * MiB, 60 * MiB, false}, {10 * MiB + 9, 10 * MiB, true}, {10 * MiB, 60 * MiB, false}},
+         3 * MiB,
          120 * MiB},
         {"the largest run may start late",
-         {{MiB, MiB, false}, {MiB, MiB, false}, {MiB, MiB, false}, {40 * MiB, 127 * MiB, false}}, MiB, 127 * MiB},
+         {{MiB, MiB, false}, {MiB, MiB, false}, {MiB, MiB, false}, {40 * MiB, 127 * MiB, false}},
+         MiB,
+         127 * MiB},
     };
     for (const Case& c : cases) {
         const InstallMemory m = install_memory(c.blocks);
@@ -305,9 +345,7 @@ TEST(BlockPlan, NoBlockHoldsDirectoriesAlone) {
     } cases[] = {
         {"an empty folder after a full block joins that block",
          {{"data/a.txt", std::string(1000, 'a')}, {"data/b.txt", std::string(1970, 'b')}, {"data/zz/", ""}},
-         {{service, cashier},
-          {"dir \\data", "\\data\\a.txt"},
-          {"dir \\data", "\\data\\b.txt", "dir \\data\\zz"}}},
+         {{service, cashier}, {"dir \\data", "\\data\\a.txt"}, {"dir \\data", "\\data\\b.txt", "dir \\data\\zz"}}},
         {"folders before a file too large for their block join its block",
          {{"a/", ""}, {"b/c.bin", std::string(2500, 'c')}},
          {{service, cashier}, {"dir \\a", "dir \\b", "\\b\\c.bin"}}},
@@ -319,8 +357,8 @@ TEST(BlockPlan, NoBlockHoldsDirectoriesAlone) {
         ScratchDir scratch;
         const std::string src = scratch / "src", out = scratch / "setup.exe", dest = scratch / "dest";
         write_tree(src, with_programs(c.tree));
-        CliRun run = run_cli({"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out, "--block-size",
-                              "2000", src});
+        CliRun run =
+            run_cli({"pack", "--stub", make_stub(fs::path(scratch.path())), "--out", out, "--block-size", "2000", src});
         ASSERT_EQ(run.status, MKI_OK) << c.what << ": " << run.err;
         const Payload payload = read_installer(out);
         std::vector<std::vector<std::string>> blocks;

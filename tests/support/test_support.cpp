@@ -21,8 +21,7 @@ char native_separator() { return os_separator(); }
 ScratchDir::ScratchDir() {
     static std::atomic<unsigned> serial{0};
     std::random_device rd;
-    fs::path base = fs::temp_directory_path() /
-                    ("inst-test-" + std::to_string(rd()) + "-" + std::to_string(serial++));
+    fs::path base = fs::temp_directory_path() / ("inst-test-" + std::to_string(rd()) + "-" + std::to_string(serial++));
     fs::create_directories(base);
     path_ = base.string() + native_separator();
 }

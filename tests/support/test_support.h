@@ -87,7 +87,9 @@ public:
     }
 
 private:
-    static void on_set_maximum(void* self, int32_t maximum) { static_cast<ProgressRecorder*>(self)->maximum_ = maximum; }
+    static void on_set_maximum(void* self, int32_t maximum) {
+        static_cast<ProgressRecorder*>(self)->maximum_ = maximum;
+    }
     static void on_advance(void* self, int32_t delta) {
         auto* r = static_cast<ProgressRecorder*>(self);
         r->position_ += delta;

@@ -24,7 +24,7 @@ size_t output_capacity(size_t stream_size) { return stream_size + stream_size / 
 
 uint32_t level_dict_size(int level) {
     static const uint32_t KiB = 1024, MiB = 1024 * KiB;
-    static const uint32_t by_level[] = {256 * KiB, 1 * MiB, 2 * MiB, 4 * MiB,  4 * MiB,
+    static const uint32_t by_level[] = {256 * KiB, 1 * MiB, 2 * MiB,  4 * MiB,  4 * MiB,
                                         8 * MiB,   8 * MiB, 16 * MiB, 32 * MiB, 128 * MiB};
     return by_level[level < 0 ? 0 : level > 9 ? 9 : level];
 }
@@ -81,7 +81,8 @@ bool encode_block(const std::vector<uint8_t>& stream, const EncodeOptions& optio
                           out->data() + BLOCK_PROPS_OFFSET, &props_size, props.writeEndMark,
                           progress ? &report.sdk : nullptr, lzma_alloc(), lzma_alloc());
     if (res != SZ_OK || props_size != BLOCK_PROPS_SIZE) {
-        *error = res == SZ_ERROR_MEM ? "out of memory in the LZMA encoder" : "LZMA encoder failed (" + std::to_string(res) + ")";
+        *error = res == SZ_ERROR_MEM ? "out of memory in the LZMA encoder"
+                                     : "LZMA encoder failed (" + std::to_string(res) + ")";
         return false;
     }
     write_be32(out->data(), uint32_t(stream.size()));

@@ -23,12 +23,16 @@ uint64_t piece_head_size(const SourceEntry& e) {
 class Planner {
 public:
     Planner(const std::vector<SourceEntry>& entries, uint64_t block_size, int max_blocks, bool split_files)
-        : entries_(entries), block_size_(block_size), max_blocks_(max_blocks), split_files_(split_files),
+        : entries_(entries),
+          block_size_(block_size),
+          max_blocks_(max_blocks),
+          split_files_(split_files),
           block_of_(entries.size(), -1) {}
 
     void add(int index) {
         const SourceEntry& e = entries_[index];
-        if (split_files_ && !e.is_dir && record_size(e) > block_size_ && piece_head_size(e) + SPLIT_MIN_ROOM < block_size_)
+        if (split_files_ && !e.is_dir && record_size(e) > block_size_ &&
+            piece_head_size(e) + SPLIT_MIN_ROOM < block_size_)
             return add_in_pieces(index);
         uint64_t need = missing_parents_size(index) + record_size(entries_[index]);
         if (own_records_ && size_ + need > block_size_) {
@@ -58,9 +62,9 @@ public:
             }
             const uint64_t length = std::min(e.size - offset, room - piece_head_size(e));
             if (total_ + missing_parents_size(index) + piece_head_size(e) + length > PAYLOAD_MAX_TOTAL_UNPACKED)
-                throw ToolError(path_for_display(e.path),
-                                "takes the total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) +
-                                    " bytes, the most an installer's progress range allows");
+                throw ToolError(path_for_display(e.path), "takes the total unpacked size over " +
+                                                              std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) +
+                                                              " bytes, the most an installer's progress range allows");
             add_parents(e.parent);
             blocks_.back().pieces.push_back(FilePiece{index, offset, length});
             append_bytes(index, piece_head_size(e) + length);
@@ -182,8 +186,8 @@ void fold_directory_only_blocks(const std::vector<SourceEntry>& entries, std::ve
         }
         const bool into_next = i + 1 < blocks->size() && ((*blocks)[i + 1].stored == block.stored || i == 0);
         BlockPlan& target = into_next ? (*blocks)[i + 1] : (*blocks)[i - 1];
-        target.records = into_next ? joined_records(block.records, target.records)
-                                   : joined_records(target.records, block.records);
+        target.records =
+            into_next ? joined_records(block.records, target.records) : joined_records(target.records, block.records);
         uint64_t unpacked = RECORD_TYPE_SIZE;  // the end record
         for (int index : target.records) {
             const FilePiece* piece = piece_of(target, index);
@@ -205,8 +209,8 @@ const FilePiece* piece_of(const BlockPlan& block, int index) {
 int pack_max_blocks(bool checksums, bool manifest) {
     // The tail stays under the limit: first-block offset, count, the manifest's locator and the trailer, then
     // 4 or 8 bytes a block.
-    const int room = PAYLOAD_TAIL_LIMIT - 1 - DIRECTORY_HEADER_SIZE - PAYLOAD_TRAILER_SIZE -
-                     (manifest ? MANIFEST_LOCATOR_SIZE : 0);
+    const int room =
+        PAYLOAD_TAIL_LIMIT - 1 - DIRECTORY_HEADER_SIZE - PAYLOAD_TRAILER_SIZE - (manifest ? MANIFEST_LOCATOR_SIZE : 0);
     return room / (DIRECTORY_ENTRY_SIZE + (checksums ? CHECKSUM_ENTRY_SIZE : 0));
 }
 

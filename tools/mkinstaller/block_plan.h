@@ -38,10 +38,10 @@ const FilePiece* piece_of(const BlockPlan& block, int index);
 // starts by repeating the directory records its first entry lies in. With split_files, a file larger than
 // block_size is cut instead into pieces in consecutive blocks: the first fills the block begun (or starts one when
 // less than SPLIT_MIN_ROOM is left), each next one a block of its own up to block_size, and the files after the
-// last piece follow it in its block; the installer's image must then read piece records (reader mark revision 2). No block holds directory records alone
-// unless the tree holds nothing else: such a block is folded into a neighbour, which may then pass block_size
-// by those records. Throws ToolError naming the file that needs a block past max_blocks or takes the total
-// unpacked size over 715827882 bytes.
+// last piece follow it in its block; the installer's image must then read piece records (reader mark revision 2). No
+// block holds directory records alone unless the tree holds nothing else: such a block is folded into a neighbour,
+// which may then pass block_size by those records. Throws ToolError naming the file that needs a block past max_blocks
+// or takes the total unpacked size over 715827882 bytes.
 std::vector<BlockPlan> plan_blocks(const std::vector<SourceEntry>& entries, const std::vector<char>& store,
                                    uint64_t block_size, int max_blocks, bool split_files = false);
 

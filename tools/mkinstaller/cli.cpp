@@ -48,8 +48,10 @@ const char USAGE[] =
     "      data comes out no smaller than its records is stored too.\n"
     "      The stub: an installer reads stored blocks only with a program image that carries a reader\n"
     "      mark in its resources, as the images built from this source do:\n"
-    "        " PAYLOAD_READER_MARK "\n"
-    "      Revision 1 (\"" PAYLOAD_READER_MARK_PREFIX "1: lzma stored\") reads stored blocks;\n"
+    "        " PAYLOAD_READER_MARK
+    "\n"
+    "      Revision 1 (\"" PAYLOAD_READER_MARK_PREFIX
+    "1: lzma stored\") reads stored blocks;\n"
     "      revision 2 also the manifest: every directory and file with its size, which the installer\n"
     "      checks before it writes anything (room on the drive, path lengths, files in use). Pack\n"
     "      writes the manifest only behind revision 2 or later, and refuses a STUB without any mark,\n"
@@ -343,8 +345,10 @@ PackOptions parse_pack(const std::vector<std::string>& args, bool* help) {
             const uint32_t asked = uint32_t(size_option(a, value, 4096, 128u << 20, "4K-128M bytes"));
             options.encode.dict_size = stored_dict_size(asked);
             if (options.encode.dict_size != asked)
-                tool_print(stdout, "--dict %s: %u bytes, rounded up to %u: LZMA stores a dictionary size of 2^n or "
-                                   "3 x 2^n bytes\n", value.c_str(), unsigned(asked), unsigned(options.encode.dict_size));
+                tool_print(stdout,
+                           "--dict %s: %u bytes, rounded up to %u: LZMA stores a dictionary size of 2^n or "
+                           "3 x 2^n bytes\n",
+                           value.c_str(), unsigned(asked), unsigned(options.encode.dict_size));
         } else if (a == "--end-marker") {
             reader.no_value(a);
             options.encode.end_marker = true;

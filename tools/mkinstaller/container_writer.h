@@ -9,7 +9,9 @@ class RecordStreamWriter {
 public:
     void add_dir(const std::string& name);
     void add_file(const std::string& name, const uint8_t* data, size_t size);
-    void add_file(const std::string& name, const std::vector<uint8_t>& data) { add_file(name, data.data(), data.size()); }
+    void add_file(const std::string& name, const std::vector<uint8_t>& data) {
+        add_file(name, data.data(), data.size());
+    }
     // A piece of a file spanning blocks: size bytes of data that go at offset in a file of whole_size bytes.
     void add_piece(const std::string& name, uint32_t whole_size, uint32_t offset, const uint8_t* data, size_t size);
     // Appends the end record and returns the stream; the writer is empty afterwards.

@@ -31,16 +31,15 @@ std::string failure_message(const ExtractFailure& failure, const std::string& in
     case ExtractFault::write: {
         char reason[512];
         os_error_text(failure.system_error, reason, sizeof reason);
-        return std::string(failure.path) + ": " + extract_failure_text(failure.what) + ": " + reason + " (" +
-               block + name + ")";
+        return std::string(failure.path) + ": " + extract_failure_text(failure.what) + ": " + reason + " (" + block +
+               name + ")";
     }
     case ExtractFault::path:
         return std::string(failure.path) + ": " + block + name + ": " + extract_failure_text(failure.what);
     case ExtractFault::record:
         return installer + ": " + block + extract_failure_text(failure.what) + ": " + walk_result_text(failure.walk) +
                (name.empty() ? "" : " (" + name + ")");
-    default:
-        return installer + ": " + block + extract_failure_text(failure.what);
+    default: return installer + ": " + block + extract_failure_text(failure.what);
     }
 }
 
@@ -49,12 +48,13 @@ std::string preflight_message(const PreflightReport& report) {
     std::string text;
     if (report.check == PREFLIGHT_NO_ROOM) {
         char numbers[160];
-        snprintf(numbers, sizeof numbers, ": the installation needs %.1f MiB, %.1f MiB are free", double(report.needed) / (1 << 20),
-                 double(report.available) / (1 << 20));
+        snprintf(numbers, sizeof numbers, ": the installation needs %.1f MiB, %.1f MiB are free",
+                 double(report.needed) / (1 << 20), double(report.available) / (1 << 20));
         text = std::string(report.volume) + ": " + preflight_text(report.check) + numbers;
     } else if (report.check == PREFLIGHT_HELD) {
         text = std::string(preflight_text(report.check)) + ":";
-        for (int i = 0; i < report.held_count && i < PREFLIGHT_HELD_LISTED; ++i) text += std::string(" ") + report.held[i];
+        for (int i = 0; i < report.held_count && i < PREFLIGHT_HELD_LISTED; ++i)
+            text += std::string(" ") + report.held[i];
         if (report.held_count > PREFLIGHT_HELD_LISTED)
             text += " and " + std::to_string(report.held_count - PREFLIGHT_HELD_LISTED) + " more";
     } else {

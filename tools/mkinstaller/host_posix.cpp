@@ -74,4 +74,3 @@ void tool_print(FILE* stream, const char* format, ...) {
 FILE* open_path(const std::filesystem::path& path, const char* mode) { return fopen(path.c_str(), mode); }
 
 bool is_terminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
-

@@ -138,4 +138,3 @@ FILE* open_path(const std::filesystem::path& path, const char* mode) {
 }
 
 bool is_terminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
-

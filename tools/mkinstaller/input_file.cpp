@@ -34,7 +34,8 @@ InputFile open_input(const std::filesystem::path& path) {
 }
 
 bool read_input_at(FILE* file, const std::filesystem::path& path, uint64_t offset, void* out, size_t size) {
-    if (fseek(file, long(offset), SEEK_SET) != 0) throw ToolError(path_for_display(path), "cannot be read: " + system_reason());
+    if (fseek(file, long(offset), SEEK_SET) != 0)
+        throw ToolError(path_for_display(path), "cannot be read: " + system_reason());
     const size_t got = fread(out, 1, size, file);
     if (got != size && ferror(file)) throw ToolError(path_for_display(path), "cannot be read: " + system_reason());
     return got == size;

@@ -44,15 +44,16 @@ void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t 
         tool_print(stdout, "manifest at %d: %d bytes, crc32 %08X\n", tail_manifest_offset(&tail),
                    tail_manifest_length(&tail), unsigned(tail_manifest_checksum(&tail)));
     else tool_print(stdout, "manifest: none\n");
-    tool_print(stdout, "directory at %d: first block at %d, %d blocks\n", tail.dir_offset, tail.first_block, tail.count);
+    tool_print(stdout, "directory at %d: first block at %d, %d blocks\n", tail.dir_offset, tail.first_block,
+               tail.count);
     const bool checksums = tail_has_checksums(&tail);
     int64_t offset = tail.first_block;
     for (int32_t i = 0; i < tail.count; ++i) {
         const unsigned char* h = blocks[i]->data;
         const bool whole = blocks[i]->size >= BLOCK_HEADER_SIZE;
         const int props = whole ? block_properties(h) : -1;
-        tool_print(stdout, "  block %d at %lld: stored %d, unpacked %u, properties %d ", i, (long long)offset, blocks[i]->size,
-               whole ? block_unpacked_size(h) : 0, props);
+        tool_print(stdout, "  block %d at %lld: stored %d, unpacked %u, properties %d ", i, (long long)offset,
+                   blocks[i]->size, whole ? block_unpacked_size(h) : 0, props);
         if (props == BLOCK_PROPS_STORED) tool_print(stdout, "(stored)");
         else tool_print(stdout, "(lc %d lp %d pb %d)", props % 9, props / 9 % 5, props / 45);
         tool_print(stdout, ", dictionary %u", whole ? block_dictionary_size(h) : 0);
@@ -62,14 +63,16 @@ void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t 
     }
     if (checksums) tool_print(stdout, "checksums: a CRC-32 for each block at %d\n", tail_checksum_offset(&tail));
     else tool_print(stdout, "checksums: none\n");
-    tool_print(stdout, "trailer: directory at %d, total unpacked %u, flags %d\n", tail.dir_offset, tail.total_unpacked, tail.flags);
+    tool_print(stdout, "trailer: directory at %d, total unpacked %u, flags %d\n", tail.dir_offset, tail.total_unpacked,
+               tail.flags);
     // A certificate table is longer than the padding a removed one leaves behind.
     if (tail.end != file_size && file_size - tail.end <= MAX_CERT_PADDING)
-        tool_print(stdout, "padding: the payload ends at %d; %d zero bytes follow, left by a removed signature\n", tail.end,
-               file_size - tail.end);
+        tool_print(stdout, "padding: the payload ends at %d; %d zero bytes follow, left by a removed signature\n",
+                   tail.end, file_size - tail.end);
     else if (tail.end != file_size)
-        tool_print(stdout, "signature: the payload ends at %d; the certificate table and its padding take the last %d bytes\n",
-               tail.end, file_size - tail.end);
+        tool_print(stdout,
+                   "signature: the payload ends at %d; the certificate table and its padding take the last %d bytes\n",
+                   tail.end, file_size - tail.end);
 }
 
 struct Counts {
@@ -91,10 +94,10 @@ bool block_has_piece_open(const OpenPieces& pieces, int32_t block) { return piec
 void check_piece(const std::string& where, const Record& r, const std::string& name, OpenPieces* pieces) {
     const std::string shown = cp936_for_display(r.name, r.name_len);
     if (pieces->open && (name != pieces->name || r.whole_size != pieces->whole || r.piece_offset != pieces->next))
-        throw damaged(where + shown + ": piece at offset " + std::to_string(r.piece_offset) +
-                      " does not continue " + cp936_for_display(reinterpret_cast<const unsigned char*>(
-                                                                    pieces->name.data()), pieces->name.size()) +
-                      " at offset " + std::to_string(pieces->next));
+        throw damaged(
+            where + shown + ": piece at offset " + std::to_string(r.piece_offset) + " does not continue " +
+            cp936_for_display(reinterpret_cast<const unsigned char*>(pieces->name.data()), pieces->name.size()) +
+            " at offset " + std::to_string(pieces->next));
     if (!pieces->open && r.piece_offset != 0)
         throw damaged(where + shown + ": piece at offset " + std::to_string(r.piece_offset) +
                       " with no piece before it");
@@ -133,9 +136,9 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
                            unsigned(r.whole_size));
         }
         if (pieces->open && r.type == RECORD_FILE)
-            throw damaged(where + shown + ": a file between two pieces of " +
-                          cp936_for_display(reinterpret_cast<const unsigned char*>(pieces->name.data()),
-                                            pieces->name.size()));
+            throw damaged(
+                where + shown + ": a file between two pieces of " +
+                cp936_for_display(reinterpret_cast<const unsigned char*>(pieces->name.data()), pieces->name.size()));
         if (pieces->open && offset > 0 && r.type != RECORD_PIECE && block_has_piece_open(*pieces, index))
             throw damaged(where + shown + ": a record after an unfinished piece in its block");
         // Directories are made one level at a time, so a missing parent makes the installer fail here.
@@ -179,12 +182,11 @@ void check_stored_block(int32_t index, const PayloadBlock& block) {
     if (block.size < BLOCK_HEADER_SIZE || block_properties(block.data) != BLOCK_PROPS_STORED) return;
     const std::string where = "block " + std::to_string(index) + ": stored block ";
     if (block_dictionary_size(block.data) != 0)
-        throw damaged(where + "with dictionary field " + std::to_string(block_dictionary_size(block.data)) +
-                      ", not 0");
+        throw damaged(where + "with dictionary field " + std::to_string(block_dictionary_size(block.data)) + ", not 0");
     const uint32_t body = uint32_t(block.size - BLOCK_HEADER_SIZE);
     if (body != block_unpacked_size(block.data))
-        throw damaged(where + "with " + std::to_string(body) + " bytes after its header, not its " +
-                      "unpacked size " + std::to_string(block_unpacked_size(block.data)));
+        throw damaged(where + "with " + std::to_string(body) + " bytes after its header, not its " + "unpacked size " +
+                      std::to_string(block_unpacked_size(block.data)));
 }
 
 // What verify finds of the program image and the file as a whole.
@@ -219,8 +221,8 @@ ImageFindings check_image_and_file(FILE* file, const PayloadTail& tail, PayloadB
     const int64_t locator = tail_has_manifest(&tail) ? MANIFEST_LOCATOR_SIZE : 0;
     const int64_t gap = int64_t(tail.size) - 8 - 4 * int64_t(tail.count) - table - locator - PAYLOAD_TRAILER_SIZE;
     if (gap > 0 && !tail_has_checksums(&tail) && gap == 4 * int64_t(tail.count))
-        throw damaged("flags " + std::to_string(tail.flags) + ": bit 7 is clear, so the checksum table " +
-                      "of " + std::to_string(gap) + " bytes after the directory is ignored and no block's " +
+        throw damaged("flags " + std::to_string(tail.flags) + ": bit 7 is clear, so the checksum table " + "of " +
+                      std::to_string(gap) + " bytes after the directory is ignored and no block's " +
                       "CRC-32 is checked");
     if (gap > 0)
         throw damaged(std::to_string(gap) + " bytes between the directory and the trailer, which no " +
@@ -237,8 +239,9 @@ ImageFindings check_image_and_file(FILE* file, const PayloadTail& tail, PayloadB
     found.whole = whole.value();
     if (found.image.checksum != 0 && found.image.checksum != found.whole) {
         char text[160];
-        snprintf(text, sizeof text, "the PE checksum field says %08X, the whole file sums to %08X: ",
-                 unsigned(found.image.checksum), unsigned(found.whole));
+        snprintf(text, sizeof text,
+                 "the PE checksum field says %08X, the whole file sums to %08X: ", unsigned(found.image.checksum),
+                 unsigned(found.whole));
         throw damaged(text + std::string("some byte changed since it was written (or an mkinstaller "
                                          "older than this one packed it, keeping the stub's checksum)"));
     }
@@ -248,7 +251,8 @@ ImageFindings check_image_and_file(FILE* file, const PayloadTail& tail, PayloadB
 void print_image(const ImageFindings& found) {
     tool_print(stdout, "program image: %s, %d sections, %d bytes; ", found.image.plus ? "PE32+" : "PE32",
                found.image.sections, found.size);
-    if (found.image.checksum) tool_print(stdout, "PE checksum %08X, the whole file's\n", unsigned(found.image.checksum));
+    if (found.image.checksum)
+        tool_print(stdout, "PE checksum %08X, the whole file's\n", unsigned(found.image.checksum));
     else tool_print(stdout, "PE checksum 0 (not set: the file is not checked as a whole)\n");
 }
 
@@ -263,8 +267,8 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
         return report_tool_error(ToolError(MKI_DAMAGED, path, special + "; an installer is a regular file"));
     FILE* file = open_path(installer, "rb");
     if (!file)
-        return report_tool_error(ToolError(MKI_DAMAGED, path, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " +
-                                                                  system_reason()));
+        return report_tool_error(
+            ToolError(MKI_DAMAGED, path, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " + system_reason()));
     PayloadTail tail;
     PayloadBlock** blocks = nullptr;
     Manifest manifest{};
@@ -290,22 +294,24 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
                           std::to_string(tail.dir_offset) + ")");
         for (int32_t i = 0; i < count; ++i) {
             check_stored_block(i, *blocks[i]);
-            std::unique_ptr<unsigned char, decltype(&free)> stream(decode_block(blocks[i]->data, blocks[i]->size, nullptr), free);
+            std::unique_ptr<unsigned char, decltype(&free)> stream(
+                decode_block(blocks[i]->data, blocks[i]->size, nullptr), free);
             if (!stream) throw damaged("block " + std::to_string(i) + ": does not decode (damaged data)");
             const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));
             sum += uint32_t(length);
             walk_block(i, stream.get(), length, print, &counts, &listed, &pieces);
         }
         if (pieces.open)
-            throw damaged(cp936_for_display(reinterpret_cast<const unsigned char*>(pieces.name.data()),
-                                            pieces.name.size()) +
-                          ": a file spanning blocks ends at byte " + std::to_string(pieces.next) + " of " +
-                          std::to_string(pieces.whole));
+            throw damaged(
+                cp936_for_display(reinterpret_cast<const unsigned char*>(pieces.name.data()), pieces.name.size()) +
+                ": a file spanning blocks ends at byte " + std::to_string(pieces.next) + " of " +
+                std::to_string(pieces.whole));
         // The installer checks room, paths and held files by the manifest: it must list what the blocks hold.
         const std::vector<uint8_t> expected = listed.finish();
         if (manifest.length > 0 && std::vector<uint8_t>(manifest.bytes, manifest.bytes + manifest.length) != expected)
-            throw damaged("the manifest does not list the directories and files the blocks hold, in "
-                          "their order");
+            throw damaged(
+                "the manifest does not list the directories and files the blocks hold, in "
+                "their order");
         if (sum != tail.total_unpacked)
             throw damaged("blocks unpack to " + std::to_string(sum) + " bytes, the trailer says " +
                           std::to_string(tail.total_unpacked));
@@ -323,8 +329,8 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
     fclose(file);
     free_payload(blocks, count);
     free_manifest(&manifest);
-    tool_print(stdout, "%s: ok: %d blocks, %zu directories, %zu files, %u bytes unpacked, flags %d%s\n", path.c_str(), count,
-               counts.dirs, counts.files, tail.total_unpacked, tail.flags,
+    tool_print(stdout, "%s: ok: %d blocks, %zu directories, %zu files, %u bytes unpacked, flags %d%s\n", path.c_str(),
+               count, counts.dirs, counts.files, tail.total_unpacked, tail.flags,
                found.image.checksum ? "" : "; PE checksum 0, so changed bytes outside the blocks go unnoticed");
     return MKI_OK;
 }

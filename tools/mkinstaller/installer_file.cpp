@@ -71,8 +71,10 @@ InstallerFile::InstallerFile(const fs::path& out) : out_(out) {
     }
     if (!file_) remove_on_interrupt(fs::path());
     if (!file_)
-        throw ToolError(path_for_display(out_), "cannot be written: its temporary file beside it cannot be "
-                                                    "created: " + system_reason());
+        throw ToolError(path_for_display(out_),
+                        "cannot be written: its temporary file beside it cannot be "
+                        "created: " +
+                            system_reason());
 }
 
 InstallerFile::~InstallerFile() {
@@ -101,7 +103,8 @@ void InstallerFile::commit() {
     const std::string reason = flushed ? "" : system_reason();
     const bool closed = fclose(file_) == 0;
     file_ = nullptr;
-    if (!flushed || !closed) throw ToolError(path_for_display(out_), "cannot be written: " + (flushed ? system_reason() : reason));
+    if (!flushed || !closed)
+        throw ToolError(path_for_display(out_), "cannot be written: " + (flushed ? system_reason() : reason));
     std::error_code ec;
     fs::rename(temp_, out_, ec);
     if (ec) throw ToolError(path_for_display(out_), "cannot be replaced: " + ec.message());

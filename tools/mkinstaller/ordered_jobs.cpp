@@ -84,7 +84,7 @@ private:
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    size_t next_ = 0;     // the next job to start
+    size_t next_ = 0;      // the next job to start
     uint64_t in_use_ = 0;  // costs of running jobs plus results not yet taken
     bool stop_ = false;
 };

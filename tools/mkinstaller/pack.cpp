@@ -90,7 +90,8 @@ PackedBlock pack_block(const std::vector<SourceEntry>& entries, const BlockPlan&
         std::string error;
         if (!encode_block(stream, options.encode, &block.bytes, &error, progress)) throw ToolError(first, error);
         // LZMA data no smaller than the stream: the stream itself is as small and only copied when installed.
-        if (options.stored && block.bytes.size() - BLOCK_HEADER_SIZE >= stream.size()) block.bytes = stored_block(stream);
+        if (options.stored && block.bytes.size() - BLOCK_HEADER_SIZE >= stream.size())
+            block.bytes = stored_block(stream);
     }
     for (int index : plan.records) block.files += entries[index].is_dir ? 0 : 1;
     block.dirs = plan.records.size() - block.files;
@@ -120,7 +121,7 @@ std::vector<uint8_t> build_manifest(const std::vector<SourceEntry>& entries, con
 
 void print_block(size_t index, const PackedBlock& block, uint32_t unpacked) {
     tool_print(stdout, "block %zu: %zu directories, %zu files, %u bytes -> %zu bytes, ", index, block.dirs, block.files,
-           unsigned(unpacked), block.bytes.size());
+               unsigned(unpacked), block.bytes.size());
     if (block_properties(block.bytes.data()) == BLOCK_PROPS_STORED) tool_print(stdout, "stored\n");
     else tool_print(stdout, "LZMA dictionary %u\n", unsigned(block_dictionary_size(block.bytes.data())));
 }
@@ -137,10 +138,11 @@ double mib_up(uint64_t bytes) { return double((bytes * 10 + (1u << 20) - 1) >> 2
 // What an old terminal needs to install the result, so that a vendor can choose a smaller --block-size.
 void print_install_memory(const std::vector<BlockFootprint>& blocks) {
     const InstallMemory m = install_memory(blocks);
-    printf("installing needs about %.1f MiB of memory (up to %.1f MiB of blocks decoded at once and %.1f MiB of "
-           "the installer read at a time, within the installer's %llu MiB budget)\n",
-           mib_up(m.windows + m.decoded), mib_up(m.decoded), mib_up(m.windows),
-           (unsigned long long)(PIPELINE_BUDGET_CAP >> 20));
+    printf(
+        "installing needs about %.1f MiB of memory (up to %.1f MiB of blocks decoded at once and %.1f MiB of "
+        "the installer read at a time, within the installer's %llu MiB budget)\n",
+        mib_up(m.windows + m.decoded), mib_up(m.decoded), mib_up(m.windows),
+        (unsigned long long)(PIPELINE_BUDGET_CAP >> 20));
 }
 
 // Half of the memory this process can put to use (the physical memory, or its address space where that is smaller:
@@ -202,15 +204,14 @@ void pack_installer(const PackOptions& options) {
     uint64_t product_bytes = 0;
     for (const SourceEntry& e : entries) product_bytes += e.is_dir ? 0 : e.size;
     const uint64_t block_size = options.block_size ? options.block_size : default_block_size(product_bytes);
-    const std::vector<BlockPlan> plan = plan_blocks(entries, store, block_size,
-                                                    pack_max_blocks(options.checksums, manifest_wanted), manifest_wanted);
+    const std::vector<BlockPlan> plan =
+        plan_blocks(entries, store, block_size, pack_max_blocks(options.checksums, manifest_wanted), manifest_wanted);
     const std::vector<uint8_t> manifest = manifest_wanted ? build_manifest(entries, plan) : std::vector<uint8_t>();
 
     append(stub);
     append(manifest);
-    std::unique_ptr<TerminalProgress> bar(options.progress || options.progress_lines
-                                              ? new TerminalProgress(stderr, true, !options.progress)
-                                              : nullptr);
+    std::unique_ptr<TerminalProgress> bar(
+        options.progress || options.progress_lines ? new TerminalProgress(stderr, true, !options.progress) : nullptr);
     if (bar) {
         uint64_t unpacked = 0;
         for (const BlockPlan& block : plan) unpacked += block.unpacked;
@@ -242,8 +243,8 @@ void pack_installer(const PackOptions& options) {
         print_block(i, block, plan[i].unpacked);
         append(block.bytes);
         sizes.push_back(uint32_t(block.bytes.size()));
-        footprints.push_back({block.bytes.size(), plan[i].unpacked,
-                              block_properties(block.bytes.data()) == BLOCK_PROPS_STORED});
+        footprints.push_back(
+            {block.bytes.size(), plan[i].unpacked, block_properties(block.bytes.data()) == BLOCK_PROPS_STORED});
         if (options.checksums) checksums.push_back(block_checksum(block.bytes.data(), int32_t(block.bytes.size())));
         total += plan[i].unpacked;
     };
@@ -253,12 +254,12 @@ void pack_installer(const PackOptions& options) {
                       (manifest.empty() ? 0 : PAYLOAD_FLAG_MANIFEST);
     append(payload_tail(uint32_t(stub.size() + manifest.size()), sizes, total, uint8_t(flags), checksums, manifest));
     const uint32_t checksum = whole.value();
-    file.overwrite(image.checksum_at, {uint8_t(checksum), uint8_t(checksum >> 8), uint8_t(checksum >> 16),
-                                       uint8_t(checksum >> 24)});
+    file.overwrite(image.checksum_at,
+                   {uint8_t(checksum), uint8_t(checksum >> 8), uint8_t(checksum >> 16), uint8_t(checksum >> 24)});
     file.commit();
     if (bar) bar->finish(true);
     bar.reset();
-    tool_print(stdout, "wrote %s: %llu bytes, %zu blocks, %u bytes unpacked, flags %d\n", path_for_display(options.out).c_str(),
-           (unsigned long long)file.size(), plan.size(), total, flags);
+    tool_print(stdout, "wrote %s: %llu bytes, %zu blocks, %u bytes unpacked, flags %d\n",
+               path_for_display(options.out).c_str(), (unsigned long long)file.size(), plan.size(), total, flags);
     print_install_memory(footprints);
 }

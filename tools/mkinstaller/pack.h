@@ -10,25 +10,25 @@ struct PackOptions {
     std::filesystem::path stub;
     std::filesystem::path out;
     std::filesystem::path source;
-    int flags = 0;                          // the worker's option flags, 0-3
-    bool checksums = true;                  // a CRC-32 table after the directory (option flag 0x80)
-    bool stored = true;                     // stored blocks for what LZMA does not shrink; the stub must read them
-    bool require_programs = true;           // the cashier program (and the service program flags ask for) at the top
+    int flags = 0;                 // the worker's option flags, 0-3
+    bool checksums = true;         // a CRC-32 table after the directory (option flag 0x80)
+    bool stored = true;            // stored blocks for what LZMA does not shrink; the stub must read them
+    bool require_programs = true;  // the cashier program (and the service program flags ask for) at the top
     // Largest unpacked block (a larger file is cut into pieces behind an image that reads them; otherwise it gets
     // a block of its own). 0: the default split, default_block_size() of the product's bytes.
     uint64_t block_size = 0;
-    unsigned jobs = 0;                      // blocks packed at once; 0: one per processor
-    EncodeOptions encode;                   // level, dictionary (0 = auto), end marker
-    bool progress = false;                  // a bar on stderr (a terminal): bytes in, bytes out, rate
-    bool progress_lines = false;            // without the bar: a plain line on stderr every few seconds (CI logs)
+    unsigned jobs = 0;            // blocks packed at once; 0: one per processor
+    EncodeOptions encode;         // level, dictionary (0 = auto), end marker
+    bool progress = false;        // a bar on stderr (a terminal): bytes in, bytes out, rate
+    bool progress_lines = false;  // without the bar: a plain line on stderr every few seconds (CI logs)
 };
 
 // Checks options.out (check_output) and creates its temporary before anything else, so a wrong OUT fails
 // at once; reads and checks the stub (read_stub_image: a Windows program, no installer, and with
 // options.stored the reader mark); walks the source, refusing it with every entry Windows could not install as
 // it is (walk_source_tree); unless options.require_programs is off, requires the programs the installer starts
-// (check_product_programs); with options.stored, finds the files that LZMA does not shrink (find_unshrinkable_files) and plans
-// them into stored blocks after the LZMA blocks (plan_blocks), and stores any LZMA block whose data comes out
+// (check_product_programs); with options.stored, finds the files that LZMA does not shrink (find_unshrinkable_files)
+// and plans them into stored blocks after the LZMA blocks (plan_blocks), and stores any LZMA block whose data comes out
 // no smaller than its stream. Packs the blocks on up to options.jobs threads while the estimated memory of
 // the blocks in progress stays under half of the memory the process can use; the output is the same for any number
 // of jobs.

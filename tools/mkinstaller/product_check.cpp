@@ -44,9 +44,10 @@ void check_product_programs(const fs::path& root, const std::vector<SourceEntry>
     std::vector<std::pair<const char*, std::string>> wanted = {{CASHIER_PROGRAM, "the installer starts it"}};
     const bool shortcut = flags & PAYLOAD_FLAG_SERVICE_SHORTCUT, start = flags & PAYLOAD_FLAG_SERVICE_LAUNCH;
     if (shortcut || start)
-        wanted.push_back({SERVICE_PROGRAM, std::string("--flags asks for ") +
-                                               (shortcut && start ? "its shortcut and its start"
-                                                                  : shortcut ? "its shortcut" : "its start")});
+        wanted.push_back(
+            {SERVICE_PROGRAM, std::string("--flags asks for ") + (shortcut && start ? "its shortcut and its start"
+                                                                  : shortcut        ? "its shortcut"
+                                                                                    : "its start")});
 
     std::vector<TreeProblem> problems;
     for (const auto& [program, why] : wanted) {
@@ -59,10 +60,10 @@ void check_product_programs(const fs::path& root, const std::vector<SourceEntry>
         else if (found->is_dir) problem = "is a folder; " + why;
         else problem = pe_problem(found->path, found->size);
         if (problem.empty()) continue;
-        const std::string shown = found ? path_for_display(found->path)
-                                        : path_for_display(root) + char(fs::path::preferred_separator) +
-                                              cp936_for_display(reinterpret_cast<const unsigned char*>(program),
-                                                                strlen(program));
+        const std::string shown =
+            found ? path_for_display(found->path)
+                  : path_for_display(root) + char(fs::path::preferred_separator) +
+                        cp936_for_display(reinterpret_cast<const unsigned char*>(program), strlen(program));
         problems.push_back({shown, problem + " (--allow-missing-programs packs the tree as it is)"});
     }
     if (!problems.empty()) refuse_tree(root, std::move(problems));

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr size_t FILE_HEADER_SIZE = 20;      // after "PE\0\0": machine, section count, ... optional header size
+constexpr size_t FILE_HEADER_SIZE = 20;  // after "PE\0\0": machine, section count, ... optional header size
 constexpr size_t SECTION_HEADER_SIZE = 40;
 constexpr size_t CHECKSUM_IN_OPTIONAL = 64;  // the CheckSum field, the same in PE32 and PE32+
 constexpr size_t SIZE_OF_HEADERS_IN_OPTIONAL = 60;

@@ -6,10 +6,10 @@
 
 // What the checks found in a well-formed program image.
 struct ProgramImage {
-    bool plus = false;        // PE32+ (a 64-bit program); PE32 otherwise
+    bool plus = false;  // PE32+ (a 64-bit program); PE32 otherwise
     int sections = 0;
-    size_t checksum_at = 0;   // file offset of the optional header's CheckSum field
-    uint32_t checksum = 0;    // its value
+    size_t checksum_at = 0;  // file offset of the optional header's CheckSum field
+    uint32_t checksum = 0;   // its value
 };
 
 // Empty when the first size bytes (the image, up to where the payload begins) are a well-formed Windows

@@ -31,10 +31,10 @@ std::string not_a_program(const std::vector<uint8_t>& image) {
         return "not a Windows program: it begins with " + hex_start(image) + ", where a program begins with \"MZ\"";
     if (!pe_has_signature(image.data(), image.size()))
         return "not a Windows program: it begins with \"MZ\", but its header pointer at 0x3C leads to no "
-               "\"PE\\0\\0\" inside its " + std::to_string(image.size()) + " bytes";
+               "\"PE\\0\\0\" inside its " +
+               std::to_string(image.size()) + " bytes";
     return "";
 }
-
 
 std::vector<uint8_t> read_all(FILE* file, const std::string& shown) {
     std::vector<uint8_t> image;
@@ -78,15 +78,15 @@ std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool sto
     if (open_payload(file.get(), &tail, &blocks).result == READ_OK) {
         free_payload(blocks, tail.count);
         const int32_t image_size = tail_has_manifest(&tail) ? tail_manifest_offset(&tail) : tail.first_block;
-        throw ToolError(shown, "already an installer: pass its program image (its first " +
-                                   std::to_string(image_size) + " bytes; a payload of " +
-                                   std::to_string(tail.count) + (tail.count == 1 ? " block" : " blocks") +
-                                   " follows them)");
+        throw ToolError(shown, "already an installer: pass its program image (its first " + std::to_string(image_size) +
+                                   " bytes; a payload of " + std::to_string(tail.count) +
+                                   (tail.count == 1 ? " block" : " blocks") + " follows them)");
     }
     const std::string malformed = program_image_problem(image.data(), image.size(), program);
     if (!malformed.empty()) throw ToolError(shown, "not a well-formed Windows program: " + malformed);
     if (stored && reader_revision(image) < PAYLOAD_READER_STORED)
-        throw ToolError(shown, "a program image from an older build that cannot read stored blocks (it lacks "
-                               "the reader mark); rebuild it, or pack with --no-stored");
+        throw ToolError(shown,
+                        "a program image from an older build that cannot read stored blocks (it lacks "
+                        "the reader mark); rebuild it, or pack with --no-stored");
     return image;
 }

@@ -62,7 +62,8 @@ private:
         if (ec) throw ToolError(path_for_display(item.path()), ec.message());
         Child child;
         child.entry = SourceEntry{fs::is_directory(status), item.path(), "", 0, parent};
-        if (fs::is_symlink(status)) report(item.path(), "is a symbolic link; the installer stores only files and directories");
+        if (fs::is_symlink(status))
+            report(item.path(), "is a symbolic link; the installer stores only files and directories");
         else if (!child.entry.is_dir && !fs::is_regular_file(status))
             report(item.path(), "is a special file; the installer stores only files and directories");
         check_name(item.path(), &child);
@@ -130,8 +131,8 @@ private:
     }
 
     static std::string default_install_dir() {
-        const std::string product = cp936_for_display(reinterpret_cast<const unsigned char*>(PRODUCT_DIR_NAME),
-                                                      sizeof PRODUCT_DIR_NAME - 1);
+        const std::string product =
+            cp936_for_display(reinterpret_cast<const unsigned char*>(PRODUCT_DIR_NAME), sizeof PRODUCT_DIR_NAME - 1);
         return std::string(LONGEST_PROGRAM_FILES_DIR) + "\\" + product + "\\";
     }
 
@@ -148,7 +149,8 @@ private:
             } catch (const std::exception&) {
             }
             if (!converts) {
-                const unsigned code = pair ? 0x10000 + ((units[i] - 0xD800u) << 10) + (units[i + 1] - 0xDC00u) : units[i];
+                const unsigned code =
+                    pair ? 0x10000 + ((units[i] - 0xD800u) << 10) + (units[i + 1] - 0xDC00u) : units[i];
                 char text[16];
                 snprintf(text, sizeof text, "U+%04X", code);
                 return text;
@@ -165,8 +167,8 @@ std::vector<SourceEntry> walk_source_tree(const fs::path& root) {
     std::error_code ec;
     const fs::file_status status = fs::status(root, ec);
     if (!fs::exists(status))
-        throw ToolError(path_for_display(root), "cannot be packed: " +
-                                                    (ec ? ec.message() : std::string("No such file or directory")));
+        throw ToolError(path_for_display(root),
+                        "cannot be packed: " + (ec ? ec.message() : std::string("No such file or directory")));
     if (!fs::is_directory(status)) throw ToolError(path_for_display(root), "is not a directory; SRC_DIR is a folder");
     Walker walker;
     walker.walk_dir(root, "", 0, -1);

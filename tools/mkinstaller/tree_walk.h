@@ -32,7 +32,7 @@ struct TreeProblem {
 // each with its reason: a symlink or special file; a name that is not valid UTF-8 (Linux) or has a character
 // with no code page 936 form; a name Windows refuses or changes (windows_name_problems); two names of one
 // folder that are one on Windows (windows_name_key); a path below the install folder longer than
-// INSTALL_FILE_NAME_LIMIT (a file) or INSTALL_DIR_NAME_LIMIT (a folder) UTF-16 units; a file of 2 GiB or more; a file that cannot be opened or
-// read (its first byte is read), with the system's reason.
-// Throws ToolError naming the directory when a directory cannot be read.
+// INSTALL_FILE_NAME_LIMIT (a file) or INSTALL_DIR_NAME_LIMIT (a folder) UTF-16 units; a file of 2 GiB or more; a file
+// that cannot be opened or read (its first byte is read), with the system's reason. Throws ToolError naming the
+// directory when a directory cannot be read.
 std::vector<SourceEntry> walk_source_tree(const std::filesystem::path& root);
