@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "container_writer.h"
+#include "install/window_seam.h"
 #include "payload/extract.h"
 #include "payload/pipeline.h"
 #include "support/repaint_counter.h"
@@ -59,6 +60,28 @@ TEST(ProgressMeter, ShowLabelRepaintsOnlyWhenItChanges) {
     m.show_label(true);
     m.show_label(true);
     EXPECT_EQ(repaints.count(), 1);
+}
+
+// A window that repaints the progress strip on its own: position changes ask for the strip, and the label, which
+// the bar shows, for the whole window.
+TEST(ProgressMeter, PositionChangesAskTheWindowForTheProgressStripWhereItHasOne) {
+    struct Counts {
+        int whole = 0, strip = 0;
+    } counts;
+    WindowSeam seam{};
+    seam.context = &counts;
+    seam.invalidate = [](void* c) { ++static_cast<Counts*>(c)->whole; };
+    seam.invalidate_progress = [](void* c) { ++static_cast<Counts*>(c)->strip; };
+    set_window_seam(seam);
+    ProgressMeter m(0, 100);
+    m.set_position(10);
+    m.advance(5);
+    m.advance(0);
+    m.set_position(15);
+    m.show_label(true);
+    set_window_seam(WindowSeam{});
+    EXPECT_EQ(counts.strip, 2);
+    EXPECT_EQ(counts.whole, 1);
 }
 
 TEST(ProgressMeter, PercentAndFillWidth) {

@@ -13,6 +13,11 @@ void invalidate_window() {
     if (g_seam.invalidate) g_seam.invalidate(g_seam.context);
 }
 
+void invalidate_progress() {
+    if (g_seam.invalidate_progress) g_seam.invalidate_progress(g_seam.context);
+    else invalidate_window();
+}
+
 void end_window() {
     if (g_seam.end_dialog) g_seam.end_dialog(g_seam.context);
 }

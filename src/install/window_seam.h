@@ -14,6 +14,9 @@ struct WindowSeam {
     ProgressSink progress;                                // the window's meter, for the extraction
     // Modal box with Retry and Cancel; true for Retry. Returns once answered.
     bool (*ask_retry)(void* context, const wchar_t* text);
+    // Repaint only what a change of the progress position changes (the percentage line and the bar), no erase;
+    // any thread. Null: the whole window (invalidate).
+    void (*invalidate_progress)(void* context);
 };
 
 // Replaces the seam; pass {} to go back to "no window".
@@ -22,6 +25,10 @@ const WindowSeam& window_seam();
 
 // Asks for a repaint of the whole window (nothing without a window).
 void invalidate_window();
+
+// Asks for a repaint of what a new progress position changes: the seam's invalidate_progress, else the whole
+// window (nothing without a window).
+void invalidate_progress();
 
 // Asks the window to end through its cancel operation (nothing without a window).
 void end_window();

@@ -1,6 +1,7 @@
 // The installer window's own small dialog layer: creation, sizing, message dispatch and ending.
 #include "ui/dialog_win.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -31,6 +32,19 @@ InstallerDialog* dialog_of(void* context) { return static_cast<InstallerDialog*>
 
 // The seam the worker reaches the window through; context is the dialog.
 void invalidate_dialog(void* dialog) { InvalidateRect(dialog_of(dialog)->hwnd(), nullptr, FALSE); }
+// A progress strip asked for and not yet painted: later position changes need no request of their own (the paint
+// reads the meter after clearing it). Each request is a round trip to the window system (under wine, to its
+// server), and the engine changes the position thousands of times an installation.
+std::atomic<bool> g_progress_repaint_pending{false};
+
+// The meter's hundreds of position changes repaint only their strip: under wine every repaint of the whole window
+// sends its whole picture to the X server.
+void invalidate_progress_area(void* dialog) {
+    if (g_progress_repaint_pending.exchange(true)) return;
+    const RECT area{PROGRESS_AREA.x, PROGRESS_AREA.y, PROGRESS_AREA.x + PROGRESS_AREA.width,
+                    PROGRESS_AREA.y + PROGRESS_AREA.height};
+    InvalidateRect(dialog_of(dialog)->hwnd(), &area, FALSE);
+}
 void end_dialog_from_any_thread(void* dialog) { dialog_of(dialog)->request_cancel(); }
 void message_over_dialog(void* dialog, const wchar_t* text) { show_message_box(dialog_of(dialog)->hwnd(), text); }
 bool ask_retry_over_dialog(void* dialog, const wchar_t* text) { return ask_retry_box(dialog_of(dialog)->hwnd(), text); }
@@ -100,14 +114,17 @@ BOOL InstallerDialog::OnInitDialog() {
     // The window's meter, registered as the engine's progress sink with the rest of the seam.
     ProgressMeter* meter = new ProgressMeter(0, 100);
     set_window_seam(WindowSeam{this, invalidate_dialog, end_dialog_from_any_thread, message_over_dialog, meter->sink(),
-                               ask_retry_over_dialog});
+                               ask_retry_over_dialog, invalidate_progress_area});
     meter->set_geometry(PROGRESS_BAR_BOX.x, PROGRESS_BAR_BOX.y, PROGRESS_BAR_BOX.width, PROGRESS_BAR_BOX.height);
     meter->show_label(false);
     g_meter = meter;
     return TRUE;
 }
 
-void InstallerDialog::OnPaint() { paint_window(hwnd_, icon_); }
+void InstallerDialog::OnPaint() {
+    g_progress_repaint_pending.store(false);
+    paint_window(hwnd_, icon_);
+}
 
 void InstallerDialog::OnLButtonDown(int x, int y) { on_press(x, y); }
 

@@ -26,6 +26,10 @@ constexpr int CHANGE_PATH_BUTTON_GAP = 10;
 
 // The progress bar: x, y, width and height of its track.
 constexpr HitRegion PROGRESS_BAR_BOX{20, 350, 553, 21};
+// What a new progress position repaints: the window's width from the percentage line (on the directory line's
+// place) to the bar's bottom edge; nothing else on the progress screen changes with the position.
+constexpr HitRegion PROGRESS_AREA{0, DIR_LINE_Y, WINDOW_WIDTH,
+                                  PROGRESS_BAR_BOX.y + PROGRESS_BAR_BOX.height - DIR_LINE_Y};
 
 // The change-path region before the first idle paint.
 constexpr HitRegion FIRST_CHANGE_PATH_REGION{330, 300, 80, 20};

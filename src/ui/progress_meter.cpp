@@ -36,7 +36,7 @@ int32_t ProgressMeter::clamp(int64_t value) const {
 
 void ProgressMeter::set_position(int32_t value) {
     const int32_t clamped = clamp(value);
-    if (position_.exchange(clamped, relaxed) != clamped) invalidate_window();
+    if (position_.exchange(clamped, relaxed) != clamped) invalidate_progress();
 }
 
 void ProgressMeter::advance(int32_t delta) {
@@ -48,7 +48,7 @@ void ProgressMeter::advance(int32_t delta) {
         next = clamp(int64_t(old) + delta);
         if (next == old) return;
     } while (!position_.compare_exchange_weak(old, next, relaxed));
-    invalidate_window();
+    invalidate_progress();
 }
 
 void ProgressMeter::show_label(bool visible) {

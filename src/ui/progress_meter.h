@@ -19,7 +19,8 @@ public:
 
     // maximum = value; the position is neither clamped nor changed. No repaint.
     void set_maximum(int32_t value);
-    // Clamps to maximum first, then minimum; stores and asks for a repaint only when the stored value changes.
+    // Clamps to maximum first, then minimum; stores and asks for a repaint of the progress strip
+    // (invalidate_progress) only when the stored value changes.
     void set_position(int32_t value);
     // set_position(position + delta), the sum formed without overflow; safe from several threads at once.
     void advance(int32_t delta);

@@ -77,7 +77,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     g_dialog_ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    set_window_seam(WindowSeam{nullptr, on_invalidate, on_end_dialog, on_message, {}, on_ask_retry});
+    set_window_seam(WindowSeam{nullptr, on_invalidate, on_end_dialog, on_message, {}, on_ask_retry, nullptr});
 
     for (int i = 1; i < argc; ++i) {
         printf("attempt %d %s\n", i, narrow936(argv[i]).c_str());

@@ -3,7 +3,9 @@
 
 #include "install/window_seam.h"
 
-RepaintCounter::RepaintCounter() { set_window_seam(WindowSeam{this, on_invalidate, nullptr, nullptr, {}, nullptr}); }
+RepaintCounter::RepaintCounter() {
+    set_window_seam(WindowSeam{this, on_invalidate, nullptr, nullptr, {}, nullptr, nullptr});
+}
 
 RepaintCounter::~RepaintCounter() { set_window_seam(WindowSeam{}); }
 
