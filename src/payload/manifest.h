@@ -35,16 +35,16 @@ void start_manifest(ManifestCursor* cursor, const Manifest& manifest);
 // WALK_END at its last byte.
 int next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry);
 
-// READ_OK when length bytes are a well-formed manifest: entries with safe names, then RECORD_END as the last
-// byte; READ_MANIFEST_DAMAGED otherwise (an empty manifest among it).
-int check_manifest(const unsigned char* bytes, int32_t length);
+// ReadResult::ok when length bytes are a well-formed manifest: entries with safe names, then RECORD_END as the last
+// byte; ReadResult::manifest_damaged otherwise (an empty manifest among it).
+ReadResult check_manifest(const unsigned char* bytes, int32_t length);
 
-// Reads the manifest that the tail's locator names (tail_has_manifest): READ_OK with *manifest filled, or
+// Reads the manifest that the tail's locator names (tail_has_manifest): ReadResult::ok with *manifest filled, or
 // with an empty one when the payload has none. Otherwise, with nothing left allocated:
-// READ_MANIFEST_OUT_OF_RANGE when it does not lie right before block 0 or is longer than MANIFEST_LENGTH_LIMIT,
-// READ_CANNOT_OPEN when it cannot be read, READ_OUT_OF_MEMORY, READ_MANIFEST_CHECKSUM when its CRC-32 differs
-// from the locator's, READ_MANIFEST_DAMAGED when check_manifest refuses it.
-int read_manifest(FILE* file, const PayloadTail* tail, Manifest* manifest);
+// ReadResult::manifest_out_of_range when it does not lie right before block 0 or is longer than MANIFEST_LENGTH_LIMIT,
+// ReadResult::cannot_open when it cannot be read, ReadResult::out_of_memory, ReadResult::manifest_checksum when its
+// CRC-32 differs from the locator's, ReadResult::manifest_damaged when check_manifest refuses it.
+ReadResult read_manifest(FILE* file, const PayloadTail* tail, Manifest* manifest);
 
 // Releases the bytes and leaves an empty manifest. Null or empty is fine.
 void free_manifest(Manifest* manifest);

@@ -101,7 +101,8 @@ void extract(const std::filesystem::path& installer, const std::filesystem::path
     if (!special.empty()) throw ToolError(MKI_DAMAGED, shown, special + "; an installer is a regular file");
     FILE* file = open_path(installer, "rb");
     if (!file)
-        throw ToolError(MKI_DAMAGED, shown, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " + system_reason());
+        throw ToolError(MKI_DAMAGED, shown,
+                        std::string(read_result_text(ReadResult::cannot_open)) + ": " + system_reason());
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
