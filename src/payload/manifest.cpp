@@ -13,11 +13,11 @@ void start_manifest(ManifestCursor* cursor, const Manifest& manifest) {
     cursor->pos = 0;
 }
 
-int next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry) {
+WalkResult next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry) {
     // 64-bit offsets, as the record walk has them.
     const int64_t end = cursor->length;
     int64_t pos = cursor->pos;
-    if (!cursor->bytes || pos >= end) return WALK_TRUNCATED;
+    if (!cursor->bytes || pos >= end) return WalkResult::truncated;
     const unsigned char* s = cursor->bytes;
 
     entry->type = s[pos++];
@@ -26,27 +26,27 @@ int next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry) {
     entry->size = 0;
     if (entry->type != RECORD_DIR && entry->type != RECORD_FILE) {
         cursor->pos = int32_t(pos);
-        return WALK_END;
+        return WalkResult::end;
     }
-    const int named = read_record_name(s, end, &pos, &entry->name, &entry->name_len);
-    if (named != WALK_RECORD) return named;
+    const WalkResult named = read_record_name(s, end, &pos, &entry->name, &entry->name_len);
+    if (named != WalkResult::record) return named;
     if (entry->type == RECORD_FILE) {
-        if (pos + RECORD_DATA_LENGTH_SIZE > end) return WALK_TRUNCATED;
+        if (pos + RECORD_DATA_LENGTH_SIZE > end) return WalkResult::truncated;
         entry->size = read_be32(s + pos);
         pos += RECORD_DATA_LENGTH_SIZE;
     }
     cursor->pos = int32_t(pos);
-    return WALK_RECORD;
+    return WalkResult::record;
 }
 
 ReadResult check_manifest(const unsigned char* bytes, int32_t length) {
     ManifestCursor cursor{bytes, length, 0};
     ManifestEntry entry;
-    int result;
-    while ((result = next_manifest_entry(&cursor, &entry)) == WALK_RECORD) {
+    WalkResult result;
+    while ((result = next_manifest_entry(&cursor, &entry)) == WalkResult::record) {
     }
-    return result == WALK_END && entry.type == RECORD_END && cursor.pos == length ? ReadResult::ok
-                                                                                  : ReadResult::manifest_damaged;
+    return result == WalkResult::end && entry.type == RECORD_END && cursor.pos == length ? ReadResult::ok
+                                                                                         : ReadResult::manifest_damaged;
 }
 
 ReadResult read_manifest(FILE* file, const PayloadTail* tail, Manifest* manifest) {

@@ -15,7 +15,7 @@ struct Manifest {
 
 // One entry: a directory or a file that the record streams will create, in their order.
 struct ManifestEntry {
-    unsigned char type;         // RECORD_DIR or RECORD_FILE; for WALK_END the type byte that ended the manifest
+    unsigned char type;         // RECORD_DIR or RECORD_FILE; for WalkResult::end the type byte that ended the manifest
     const unsigned char* name;  // code page 936 bytes as the records store them, not terminated
     size_t name_len;
     uint32_t size;  // a file's data length; 0 for a directory
@@ -29,11 +29,11 @@ struct ManifestCursor {
 
 void start_manifest(ManifestCursor* cursor, const Manifest& manifest);
 
-// The next entry, with the results of next_record (records.h): WALK_RECORD with *entry filled; WALK_END at a
-// type byte other than directory and file; WALK_TRUNCATED when an entry runs past the end (or none is left);
-// WALK_UNSAFE_NAME when the name fails payload_name_is_safe. A manifest that read_manifest accepted walks to
-// WALK_END at its last byte.
-int next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry);
+// The next entry, with the results of next_record (records.h): WalkResult::record with *entry filled; WalkResult::end
+// at a type byte other than directory and file; WalkResult::truncated when an entry runs past the end (or none is
+// left); WalkResult::unsafe_name when the name fails payload_name_is_safe. A manifest that read_manifest accepted walks
+// to WalkResult::end at its last byte.
+WalkResult next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry);
 
 // ReadResult::ok when length bytes are a well-formed manifest: entries with safe names, then RECORD_END as the last
 // byte; ReadResult::manifest_damaged otherwise (an empty manifest among it).

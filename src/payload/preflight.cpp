@@ -46,7 +46,7 @@ bool each_entry(const char* install_dir, const Manifest& manifest, Visit visit) 
     ManifestEntry entry;
     char path[NATIVE_PATH_CAP];
     const size_t dir_len = strlen(install_dir);
-    while (next_manifest_entry(&cursor, &entry) == WALK_RECORD) {
+    while (next_manifest_entry(&cursor, &entry) == WalkResult::record) {
         const bool joined = dir_len + entry.name_len <= PATH_LIMIT &&
                             os_join_payload_path(path, sizeof path, install_dir, entry.name, entry.name_len);
         if (!visit(joined ? path : nullptr, entry)) return false;

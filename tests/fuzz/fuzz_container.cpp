@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ManifestCursor cursor;
     start_manifest(&cursor, manifest);
     ManifestEntry entry;
-    while (next_manifest_entry(&cursor, &entry) == WALK_RECORD)
+    while (next_manifest_entry(&cursor, &entry) == WalkResult::record)
         if (!entry.name || entry.name_len == 0) abort();
     free_manifest(&manifest);
     // What the reader hands on is taken from the file: never more blocks or bytes than the file holds.

@@ -117,12 +117,12 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
     RecordCursor cursor;
     start_records(&cursor, stream, length);
     Record r;
-    int result;
+    WalkResult result;
     while (true) {
         const int32_t offset = cursor.pos;
         result = next_record(&cursor, &r);
-        if (result != WALK_RECORD) {
-            if (result != WALK_END)
+        if (result != WalkResult::record) {
+            if (result != WalkResult::end)
                 throw damaged(where + "offset " + std::to_string(offset) + ": " + walk_result_text(result));
             break;
         }
