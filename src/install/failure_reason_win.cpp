@@ -18,11 +18,11 @@ void wide_of(const char* utf8, wchar_t* out, size_t cap) {
 // A system error as a technician would say it.
 void cause_of(int error, wchar_t* out, size_t cap) {
     switch (os_error_kind(error)) {
-    case OS_ERROR_HELD: swprintf(out, cap, L"%ls", CAUSE_HELD); break;
-    case OS_ERROR_DENIED: swprintf(out, cap, L"%ls", CAUSE_DENIED); break;
-    case OS_ERROR_FULL: swprintf(out, cap, L"%ls", CAUSE_FULL); break;
-    case OS_ERROR_TOO_LONG: swprintf(out, cap, L"%ls", CAUSE_TOO_LONG); break;
-    default: swprintf(out, cap, CAUSE_OTHER, error); break;
+    case OsErrorKind::held: swprintf(out, cap, L"%ls", CAUSE_HELD); break;
+    case OsErrorKind::denied: swprintf(out, cap, L"%ls", CAUSE_DENIED); break;
+    case OsErrorKind::full: swprintf(out, cap, L"%ls", CAUSE_FULL); break;
+    case OsErrorKind::too_long: swprintf(out, cap, L"%ls", CAUSE_TOO_LONG); break;
+    case OsErrorKind::other: swprintf(out, cap, CAUSE_OTHER, error); break;
     }
 }
 

@@ -172,7 +172,7 @@ PreflightResult check_replaceable(const char* install_dir, const Manifest& manif
         if (!path || entry.type != RECORD_FILE || os_entry_kind(path, &size) != ENTRY_FILE) return true;
         const int error = os_replace_blocker(path);
         if (error == 0) return true;
-        if (os_error_kind(error) == OS_ERROR_HELD) {
+        if (os_error_kind(error) == OsErrorKind::held) {
             if (report->held_count < PREFLIGHT_HELD_LISTED)
                 shown_path(path, report->held[report->held_count], NATIVE_PATH_CAP);
             ++report->held_count;

@@ -29,7 +29,7 @@ bool os_path_fits(const char* path, bool is_dir);
 // Whether the existing file at path can be replaced now: 0, or the system's error. It is opened with the
 // access a replace takes (write and delete; delete and attribute changes for a read-only file) and no
 // sharing, and closed at once: a program holding the file, or running it, gives an error os_error_kind
-// calls OS_ERROR_HELD. On Linux nothing holds a file, and the answer is 0 when path is a file.
+// calls OsErrorKind::held. On Linux nothing holds a file, and the answer is 0 when path is a file.
 int os_replace_blocker(const char* path);
 
 // Removes the empty folder at path; false when it cannot.
