@@ -49,7 +49,7 @@ bool begin_file(WrittenFile* w, const char* path, int* error) {
     // replace, so that even a power cut leaves one or the other whole. A new file goes without the flush, which
     // costs a disk round trip for every file (a kill leaves the system's cache, and so the file, whole).
     uint64_t old_size = 0;
-    w->replaces = !w->in_place && os_entry_kind(path, &old_size) != ENTRY_NONE;
+    w->replaces = !w->in_place && os_entry_kind(path, &old_size) != EntryKind::none;
     // A file that a scanner holds for a moment is waited for there; one held for longer fails here.
     w->file = os_create_file(w->in_place ? w->path : w->temporary);
     if (!w->file) *error = os_last_error();

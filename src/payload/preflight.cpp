@@ -74,9 +74,9 @@ bool nearest_existing(const char* folder, char* out) {
     snprintf(out, NATIVE_PATH_CAP, "%s", folder);
     for (;;) {
         uint64_t size;
-        const int kind = os_entry_kind(out, &size);
-        if (kind == ENTRY_DIR) return true;
-        if (kind != ENTRY_NONE) return false;
+        const EntryKind kind = os_entry_kind(out, &size);
+        if (kind == EntryKind::dir) return true;
+        if (kind != EntryKind::none) return false;
         size_t len = strlen(out);
         while (len > 0 && !is_separator(out[len - 1])) --len;
         // The root's own separator stays ("C:\", "/").
@@ -99,13 +99,13 @@ PreflightResult check_room(const char* install_dir, const char* existing, const 
     each_entry(install_dir, manifest, [&](const char* path, const ManifestEntry& entry) {
         uint64_t old_size = 0;
         if (!path) return true;
-        const int kind = os_entry_kind(path, &old_size);
+        const EntryKind kind = os_entry_kind(path, &old_size);
         if (entry.type == RECORD_DIR) {
-            if (kind == ENTRY_NONE) now += int64_t(cluster);
+            if (kind == EntryKind::none) now += int64_t(cluster);
         } else {
             const int64_t fresh = int64_t(round_up(entry.size, cluster));
-            const int64_t old = kind == ENTRY_FILE ? int64_t(round_up(old_size, cluster)) : 0;
-            const int64_t bookkeeping = kind == ENTRY_NONE ? int64_t(cluster) : 0;
+            const int64_t old = kind == EntryKind::file ? int64_t(round_up(old_size, cluster)) : 0;
+            const int64_t bookkeeping = kind == EntryKind::none ? int64_t(cluster) : 0;
             if (now + fresh + bookkeeping > peak) peak = now + fresh + bookkeeping;
             now += fresh + bookkeeping - old;
         }
@@ -123,7 +123,7 @@ PreflightResult check_kinds(const char* install_dir, const char* folder, const M
     char existing[NATIVE_PATH_CAP];
     if (!nearest_existing(folder, existing)) {
         uint64_t size;
-        const bool file_in_way = os_entry_kind(existing, &size) == ENTRY_FILE;
+        const bool file_in_way = os_entry_kind(existing, &size) == EntryKind::file;
         return fail(report, file_in_way ? PreflightResult::blocked : PreflightResult::not_writable, existing,
                     file_in_way ? 0 : os_last_error());
     }
@@ -131,10 +131,10 @@ PreflightResult check_kinds(const char* install_dir, const char* folder, const M
     each_entry(install_dir, manifest, [&](const char* path, const ManifestEntry& entry) {
         uint64_t size;
         if (!path) return true;
-        const int kind = os_entry_kind(path, &size);
-        const int wanted = entry.type == RECORD_DIR ? ENTRY_DIR : ENTRY_FILE;
-        if (kind == ENTRY_NONE || kind == wanted) return true;
-        result = fail(report, PreflightResult::blocked, path, kind == ENTRY_OTHER ? os_last_error() : 0);
+        const EntryKind kind = os_entry_kind(path, &size);
+        const EntryKind wanted = entry.type == RECORD_DIR ? EntryKind::dir : EntryKind::file;
+        if (kind == EntryKind::none || kind == wanted) return true;
+        result = fail(report, PreflightResult::blocked, path, kind == EntryKind::other ? os_last_error() : 0);
         return false;
     });
     return result;
@@ -169,7 +169,7 @@ PreflightResult check_replaceable(const char* install_dir, const Manifest& manif
     int denied_error = 0;
     each_entry(install_dir, manifest, [&](const char* path, const ManifestEntry& entry) {
         uint64_t size;
-        if (!path || entry.type != RECORD_FILE || os_entry_kind(path, &size) != ENTRY_FILE) return true;
+        if (!path || entry.type != RECORD_FILE || os_entry_kind(path, &size) != EntryKind::file) return true;
         const int error = os_replace_blocker(path);
         if (error == 0) return true;
         if (os_error_kind(error) == OsErrorKind::held) {
@@ -209,11 +209,11 @@ void remove_temporaries(const char* install_dir, const Manifest& manifest) {
     char path[NATIVE_PATH_CAP];
     uint64_t size;
     snprintf(path, sizeof path, "%s%s", install_dir, TEMPORARY_NAME);
-    if (os_entry_kind(path, &size) == ENTRY_FILE) os_remove_file(path);
+    if (os_entry_kind(path, &size) == EntryKind::file) os_remove_file(path);
     each_entry(install_dir, manifest, [&](const char* dir, const ManifestEntry& entry) {
         if (entry.type != RECORD_DIR || !dir) return true;
         const int len = snprintf(path, sizeof path, "%s%c%s", dir, os_separator(), TEMPORARY_NAME);
-        if (len < int(sizeof path) && os_entry_kind(path, &size) == ENTRY_FILE) os_remove_file(path);
+        if (len < int(sizeof path) && os_entry_kind(path, &size) == EntryKind::file) os_remove_file(path);
         return true;
     });
 }
