@@ -47,7 +47,7 @@ public:
         const int status = install_payload(install_dir_.c_str(), blocks, count, total,
                                            (flags & PAYLOAD_FLAG_CHECKSUMS) != 0, nullptr, &failure);
         testing::internal::GetCapturedStdout();
-        last_walk_ = failure.what == ExtractFault::record ? failure.walk : -1;
+        last_walk_ = failure.what == ExtractFault::record ? int(failure.walk) : -1;
         free_payload(blocks, count);
         return status == EXTRACT_OK ? INSTALLED : FAILED;
     }
@@ -340,7 +340,7 @@ struct SpanningCase {
     // Applied to the three blocks' streams before they are encoded: (block, writer) for each block's records.
     std::function<void(int, RecordStreamWriter&, const std::vector<uint8_t>&)> pieces;
     int result;
-    int walk;  // the walk's result when the installation failed on a record
+    WalkResult walk;  // the walk's result when the installation failed on a record
 };
 
 void normal_piece(int block, RecordStreamWriter& w, const std::vector<uint8_t>& big) {
@@ -379,31 +379,32 @@ TEST(MalformedInstaller, FileSpanningBlocks) {
         };
     };
     const SpanningCase cases[] = {
-        {"three pieces in order", normal_piece, INSTALLED, 0},
-        {"the middle piece one byte late", piece(1, 300, 101, 100), FAILED, WALK_BAD_PIECE},
-        {"the middle piece one byte early", piece(1, 300, 99, 100), FAILED, WALK_BAD_PIECE},
-        {"the middle piece under another name", piece(1, 300, 100, 100, "\\d\\other.bin"), FAILED, WALK_BAD_PIECE},
-        {"the middle piece with another size", piece(1, 301, 100, 100), FAILED, WALK_BAD_PIECE},
-        {"the last piece past the file's size", piece(2, 300, 200, 101), FAILED, WALK_BAD_PIECE},
-        {"the first piece at offset 100", piece(0, 300, 100, 100), FAILED, WALK_BAD_PIECE},
-        {"the last piece short: the payload ends first", piece(2, 300, 200, 99), FAILED, WALK_UNFINISHED},
+        {"three pieces in order", normal_piece, INSTALLED, WalkResult::record},
+        {"the middle piece one byte late", piece(1, 300, 101, 100), FAILED, WalkResult::bad_piece},
+        {"the middle piece one byte early", piece(1, 300, 99, 100), FAILED, WalkResult::bad_piece},
+        {"the middle piece under another name", piece(1, 300, 100, 100, "\\d\\other.bin"), FAILED,
+         WalkResult::bad_piece},
+        {"the middle piece with another size", piece(1, 301, 100, 100), FAILED, WalkResult::bad_piece},
+        {"the last piece past the file's size", piece(2, 300, 200, 101), FAILED, WalkResult::bad_piece},
+        {"the first piece at offset 100", piece(0, 300, 100, 100), FAILED, WalkResult::bad_piece},
+        {"the last piece short: the payload ends first", piece(2, 300, 200, 99), FAILED, WalkResult::unfinished},
         {"the middle piece missing: a gap",
          [](int block, RecordStreamWriter& w, const std::vector<uint8_t>& data) {
              if (block != 1) normal_piece(block, w, data);
          },
-         FAILED, WALK_BAD_PIECE},
+         FAILED, WalkResult::bad_piece},
         {"a file between two pieces",
          [](int block, RecordStreamWriter& w, const std::vector<uint8_t>& data) {
              if (block == 1) w.add_file("\\d\\between.txt", bytes_of("x"));
              normal_piece(block, w, data);
          },
-         FAILED, WALK_UNFINISHED},
+         FAILED, WalkResult::unfinished},
         {"the last piece empty: the file stays short",
          [](int block, RecordStreamWriter& w, const std::vector<uint8_t>& data) {
              if (block == 2) w.add_piece("\\d\\big.bin", 300, 200, data.data() + 200, 0);
              else normal_piece(block, w, data);
          },
-         FAILED, WALK_UNFINISHED},
+         FAILED, WalkResult::unfinished},
     };
     Bench bench;
     for (const SpanningCase& c : cases) {
@@ -418,7 +419,7 @@ TEST(MalformedInstaller, FileSpanningBlocks) {
         } else {
             EXPECT_FALSE(file_exists(d + "big.bin")) << c.what;
             EXPECT_FALSE(file_exists(bench.install_dir() + "end.txt")) << c.what;
-            EXPECT_EQ(bench.last_walk(), c.walk) << c.what;
+            EXPECT_EQ(bench.last_walk(), int(c.walk)) << c.what;
         }
     }
 }

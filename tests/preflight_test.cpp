@@ -38,32 +38,32 @@ TEST(Preflight, RefusalsNameTheirPathAndChangeNothing) {
         std::vector<std::pair<std::string, std::string>> before;  // files ("" content) and folders (trailing sep)
         std::string install;                                      // below the scratch folder
         ManifestFixture manifest;
-        int check;
+        PreflightResult check;
         std::string path;  // below the scratch folder; "" for none
     } cases[] = {
         {"a name longer than the system takes",
          {},
          "a" + sep() + "inst",
          {{"\\ok.txt", 1}, {long_name, 1}},
-         PREFLIGHT_PATH,
+         PreflightResult::path,
          "a" + sep() + "inst" + sep() + std::string(300, 'n') + ".txt"},
         {"a file where a folder goes",
          {{"inst" + sep(), ""}, {"inst" + sep() + "data", "old"}},
          "inst",
          {{"\\data", -1}, {"\\data\\menu.txt", 4}},
-         PREFLIGHT_BLOCKED,
+         PreflightResult::blocked,
          "inst" + sep() + "data"},
         {"a folder where a file goes",
          {{"inst" + sep() + "cashier.exe" + sep(), ""}},
          "inst",
          {{"\\cashier.exe", 10}},
-         PREFLIGHT_BLOCKED,
+         PreflightResult::blocked,
          "inst" + sep() + "cashier.exe"},
         {"a file where the install folder's parent goes",
          {{"taken", "x"}},
          "taken" + sep() + "inst",
          {{"\\a.txt", 1}},
-         PREFLIGHT_BLOCKED,
+         PreflightResult::blocked,
          "taken"},
     };
     for (Case& c : cases) {
@@ -93,7 +93,7 @@ TEST(Preflight, NoRoomSaysWhatTheInstallationNeedsAndWhatIsFree) {
     std::unique_ptr<PreflightReport> report(new PreflightReport);
     ASSERT_EQ(preflight((scratch / "inst" + sep()).c_str(),
                         Manifest{const_cast<uint8_t*>(bytes.data()), int32_t(bytes.size())}, report.get()),
-              PREFLIGHT_NO_ROOM);
+              PreflightResult::no_room);
     // Each file rounded up to 4 KiB clusters, with a cluster of bookkeeping: 200 x (4294967296 + 4096), and 4 MiB.
     EXPECT_EQ(report->needed, 858998472704ull);
     EXPECT_LT(report->available, report->needed);
@@ -110,7 +110,7 @@ TEST(Preflight, RoomCountsTheReplacedFilesAndTheTemporaryAtThePeak) {
     ASSERT_TRUE(write_file_bytes(scratch / "inst" + sep() + "a.bin", random_bytes(10000, 1)));
     ManifestFixture m({{"\\a.bin", 20000}, {"\\d", -1}, {"\\d\\b.bin", 5000}});
     std::unique_ptr<PreflightReport> report(new PreflightReport);
-    ASSERT_EQ(preflight((scratch / "inst" + sep()).c_str(), m.manifest(), report.get()), PREFLIGHT_OK);
+    ASSERT_EQ(preflight((scratch / "inst" + sep()).c_str(), m.manifest(), report.get()), PreflightResult::ok);
     EXPECT_EQ(report->needed, 24576ull + 4194304ull);
     EXPECT_EQ(list_tree(scratch.path()), (std::vector<std::string>{"inst/", "inst/a.bin"}));
 }
@@ -130,7 +130,7 @@ TEST(Preflight, TheProbeGoesAndTheFoldersItNeededGoWithIt) {
         std::filesystem::create_directories(scratch / "inst");
         ManifestFixture m({{"\\app.exe", 100}});
         std::unique_ptr<PreflightReport> report(new PreflightReport);
-        EXPECT_EQ(preflight((scratch / relative + sep()).c_str(), m.manifest(), report.get()), PREFLIGHT_OK);
+        EXPECT_EQ(preflight((scratch / relative + sep()).c_str(), m.manifest(), report.get()), PreflightResult::ok);
         EXPECT_EQ(list_tree(scratch.path()), (std::vector<std::string>{"inst/"}));
     }
 }

@@ -8,7 +8,7 @@
 // Each writes a NUL-terminated text into out (cap units), cut short when longer. Paths are shown as Windows
 // has them; sizes in MB with one decimal.
 
-// Why the pre-flight refused (any PREFLIGHT_* but OK and HELD): the path, drive or folder, and the cause.
+// Why the pre-flight refused (any PreflightResult but ok and held): the path, drive or folder, and the cause.
 void preflight_reason(const PreflightReport& report, wchar_t* out, size_t cap);
 
 // Why an extraction failed (an ExtractFailure the engine filled): the file and the cause.

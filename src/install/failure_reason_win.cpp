@@ -18,11 +18,11 @@ void wide_of(const char* utf8, wchar_t* out, size_t cap) {
 // A system error as a technician would say it.
 void cause_of(int error, wchar_t* out, size_t cap) {
     switch (os_error_kind(error)) {
-    case OS_ERROR_HELD: swprintf(out, cap, L"%ls", CAUSE_HELD); break;
-    case OS_ERROR_DENIED: swprintf(out, cap, L"%ls", CAUSE_DENIED); break;
-    case OS_ERROR_FULL: swprintf(out, cap, L"%ls", CAUSE_FULL); break;
-    case OS_ERROR_TOO_LONG: swprintf(out, cap, L"%ls", CAUSE_TOO_LONG); break;
-    default: swprintf(out, cap, CAUSE_OTHER, error); break;
+    case OsErrorKind::held: swprintf(out, cap, L"%ls", CAUSE_HELD); break;
+    case OsErrorKind::denied: swprintf(out, cap, L"%ls", CAUSE_DENIED); break;
+    case OsErrorKind::full: swprintf(out, cap, L"%ls", CAUSE_FULL); break;
+    case OsErrorKind::too_long: swprintf(out, cap, L"%ls", CAUSE_TOO_LONG); break;
+    case OsErrorKind::other: swprintf(out, cap, CAUSE_OTHER, error); break;
     }
 }
 
@@ -35,17 +35,18 @@ void preflight_reason(const PreflightReport& report, wchar_t* out, size_t cap) {
     wide_of(report.path, path, WIDE_PATH_CAP);
     cause_of(report.system_error, cause, sizeof cause / sizeof cause[0]);
     switch (report.check) {
-    case PREFLIGHT_PATH: swprintf(out, cap, REASON_PATH_TOO_LONG, path); break;
-    case PREFLIGHT_BLOCKED: swprintf(out, cap, REASON_IN_THE_WAY, path); break;
-    case PREFLIGHT_NO_ROOM: {
+    case PreflightResult::path: swprintf(out, cap, REASON_PATH_TOO_LONG, path); break;
+    case PreflightResult::blocked: swprintf(out, cap, REASON_IN_THE_WAY, path); break;
+    case PreflightResult::no_room: {
         wchar_t volume[WIDE_PATH_CAP];
         wide_of(report.volume, volume, WIDE_PATH_CAP);
         swprintf(out, cap, REASON_NO_ROOM, volume, megabytes(report.needed), megabytes(report.available));
         break;
     }
-    case PREFLIGHT_NOT_WRITABLE: swprintf(out, cap, REASON_NOT_WRITABLE, path, cause); break;
-    case PREFLIGHT_DENIED: swprintf(out, cap, REASON_CANNOT_REPLACE, path, cause); break;
-    default: swprintf(out, cap, L"%ls", path); break;
+    case PreflightResult::not_writable: swprintf(out, cap, REASON_NOT_WRITABLE, path, cause); break;
+    case PreflightResult::denied: swprintf(out, cap, REASON_CANNOT_REPLACE, path, cause); break;
+    case PreflightResult::ok:  // not a refusal: none is given
+    case PreflightResult::held: swprintf(out, cap, L"%ls", path); break;
     }
 }
 

@@ -89,9 +89,9 @@ void show_failure(const wchar_t* reason) {
 // when everything can go ahead; otherwise the failure or the cancel has been shown and nothing was changed.
 Outcome preflight_until_clear(const char* dir, const Manifest& manifest, PreflightReport* report, wchar_t* text) {
     for (;;) {
-        const int checked = preflight(dir, manifest, report);
-        if (checked == PREFLIGHT_OK) return Outcome::ready;
-        if (checked != PREFLIGHT_HELD) {
+        const PreflightResult checked = preflight(dir, manifest, report);
+        if (checked == PreflightResult::ok) return Outcome::ready;
+        if (checked != PreflightResult::held) {
             preflight_reason(*report, text, BOX_TEXT_CAP);
             show_failure(text);
             return Outcome::failed;

@@ -49,7 +49,7 @@ bool begin_file(WrittenFile* w, const char* path, int* error) {
     // replace, so that even a power cut leaves one or the other whole. A new file goes without the flush, which
     // costs a disk round trip for every file (a kill leaves the system's cache, and so the file, whole).
     uint64_t old_size = 0;
-    w->replaces = !w->in_place && os_entry_kind(path, &old_size) != ENTRY_NONE;
+    w->replaces = !w->in_place && os_entry_kind(path, &old_size) != EntryKind::none;
     // A file that a scanner holds for a moment is waited for there; one held for longer fails here.
     w->file = os_create_file(w->in_place ? w->path : w->temporary);
     if (!w->file) *error = os_last_error();
@@ -120,22 +120,22 @@ void report(ExtractFailure* failure, ExtractFault what, const char* path, const 
     failure->name[name_len] = '\0';
 }
 
-ExtractFault record_failed(ExtractFailure* failure, int walk, const unsigned char* name, size_t name_len) {
+ExtractFault record_failed(ExtractFailure* failure, WalkResult walk, const unsigned char* name, size_t name_len) {
     report(failure, ExtractFault::record, nullptr, name, name_len);
     if (failure) failure->walk = walk;
     return ExtractFault::record;
 }
 
-// The head of the record at pos, asking the source for as many bytes as the head turns out to need. WALK_TRUNCATED
-// also when the source's bytes end first (its decoding failed, or they cannot be read).
-int read_head(const StreamSource& source, int32_t pos, Record* record, int32_t* size) {
+// The head of the record at pos, asking the source for as many bytes as the head turns out to need.
+// WalkResult::truncated also when the source's bytes end first (its decoding failed, or they cannot be read).
+WalkResult read_head(const StreamSource& source, int32_t pos, Record* record, int32_t* size) {
     int32_t need = RECORD_TYPE_SIZE;
     for (;;) {
         const unsigned char* bytes = nullptr;
         const int32_t got = source.view(source.context, pos, need, &bytes);
-        const int result = read_record_head(bytes, got, int64_t(source.length) - pos, record, size);
-        if (result != WALK_MORE) return result;
-        if (got < need) return WALK_TRUNCATED;
+        const WalkResult result = read_record_head(bytes, got, int64_t(source.length) - pos, record, size);
+        if (result != WalkResult::more) return result;
+        if (got < need) return WalkResult::truncated;
         need = *size;
     }
 }
@@ -147,15 +147,21 @@ struct Walk {
     int32_t credited;  // a copied stream's bytes whose decoding share has been reported
 };
 
-// Copies length bytes of the stream from at into the file, a step at a time; WALK_RECORD, WALK_TRUNCATED when
-// the stream's bytes end first, or -1 when the file cannot be written (*error says why).
-int copy_data(Walk* walk, int32_t at, int32_t length, WrittenFile* w, int* error) {
+// How copying a record's data into its file ended.
+enum class Copied {
+    whole,      // every byte is in the file
+    truncated,  // the stream's bytes end first
+    unwritten,  // the file cannot be written (*error says why)
+};
+
+// Copies length bytes of the stream from at into the file, a step at a time.
+Copied copy_data(Walk* walk, int32_t at, int32_t length, WrittenFile* w, int* error) {
     while (length > 0) {
         const int32_t want = length < int32_t(DECODE_STEP) ? length : int32_t(DECODE_STEP);
         const unsigned char* bytes = nullptr;
         const int32_t got = walk->source.view(walk->source.context, at, want, &bytes);
-        if (got < want) return WALK_TRUNCATED;
-        if (!write_more(w, bytes, want, error)) return -1;
+        if (got < want) return Copied::truncated;
+        if (!write_more(w, bytes, want, error)) return Copied::unwritten;
         at += want;
         length -= want;
         if (walk->source.copied) {
@@ -163,7 +169,7 @@ int copy_data(Walk* walk, int32_t at, int32_t length, WrittenFile* w, int* error
             walk->credited = at;
         }
     }
-    return WALK_RECORD;
+    return Copied::whole;
 }
 
 }  // namespace
@@ -193,12 +199,12 @@ ExtractFault extract_from(const StreamSource& source, const char* install_dir, c
     int32_t pos = 0;
     int32_t mark = 0;
     Record record;
-    int result;
+    WalkResult result;
     unsigned char name[PATH_LIMIT + 1];
     for (;;) {
         int32_t head = 0;
         result = read_head(source, pos, &record, &head);
-        if (result != WALK_RECORD) break;
+        if (result != WalkResult::record) break;
         // The view the name lies in may move while the data is copied.
         const size_t name_len = record.name_len;
         memcpy(name, record.name, name_len < sizeof name ? name_len : sizeof name);
@@ -223,7 +229,7 @@ ExtractFault extract_from(const StreamSource& source, const char* install_dir, c
                 record.whole_size == spanning->whole_size && record.piece_offset == spanning->written;
             if (!continues && (spanning->file || record.piece_offset != 0)) {
                 abandon_file(spanning);
-                return record_failed(failure, WALK_BAD_PIECE, name, name_len);
+                return record_failed(failure, WalkResult::bad_piece, name, name_len);
             }
             if (!spanning->file) {
                 ok = begin_file(spanning, path, &error);
@@ -236,17 +242,17 @@ ExtractFault extract_from(const StreamSource& source, const char* install_dir, c
             // A file spanning blocks takes no other file between its pieces.
             if (spanning->file) {
                 abandon_file(spanning);
-                return record_failed(failure, WALK_UNFINISHED, spanning->name, spanning->name_len);
+                return record_failed(failure, WalkResult::unfinished, spanning->name, spanning->name_len);
             }
             ok = begin_file(w, path, &error);
         }
         const int32_t data_len = record.data_len;
-        int copied = ok ? copy_data(&walk, pos + head, data_len, w, &error) : -1;
-        if (copied == WALK_TRUNCATED) {
+        const Copied copied = ok ? copy_data(&walk, pos + head, data_len, w, &error) : Copied::unwritten;
+        if (copied == Copied::truncated) {
             abandon_file(w);
-            return record_failed(failure, WALK_TRUNCATED, nullptr, 0);
+            return record_failed(failure, WalkResult::truncated, nullptr, 0);
         }
-        ok = copied == WALK_RECORD;
+        ok = copied == Copied::whole;
         if (ok && w == spanning) spanning->written += uint32_t(data_len);
         if (ok && (w != spanning || spanning->written == spanning->whole_size)) ok = finish_file(w, &error);
         else if (!ok) abandon_file(w);
@@ -259,10 +265,10 @@ ExtractFault extract_from(const StreamSource& source, const char* install_dir, c
             return ExtractFault::write;
         }
     }
-    if (result != WALK_END) {
+    if (result != WalkResult::end) {
         abandon_file(spanning);
-        return record_failed(failure, result, result == WALK_UNSAFE_NAME ? record.name : nullptr,
-                             result == WALK_UNSAFE_NAME ? record.name_len : 0);
+        return record_failed(failure, result, result == WalkResult::unsafe_name ? record.name : nullptr,
+                             result == WalkResult::unsafe_name ? record.name_len : 0);
     }
     if (source.copied) progress_advance(progress, 2 * (source.length - walk.credited));
     if (record.type != RECORD_END) printf("invalid type %d\n", int(record.type));
@@ -273,7 +279,7 @@ ExtractFault extract_from(const StreamSource& source, const char* install_dir, c
 ExtractFault finish_spanning(WrittenFile* spanning, ExtractFailure* failure) {
     if (!spanning->file) return ExtractFault::none;
     abandon_file(spanning);
-    return record_failed(failure, WALK_UNFINISHED, spanning->name, spanning->name_len);
+    return record_failed(failure, WalkResult::unfinished, spanning->name, spanning->name_len);
 }
 
 namespace {

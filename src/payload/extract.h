@@ -39,7 +39,7 @@ constexpr int extract_status(ExtractFault fault) { return fault == ExtractFault:
 struct ExtractFailure {
     ExtractFault what;                   // none while nothing failed
     int32_t block;                       // the failing block's index in directory order
-    int walk;                            // record: the WALK_* result that ended the walk
+    WalkResult walk;                     // record: the result that ended the walk
     int system_error;                    // write: os_last_error() right after the failed call
     char path[NATIVE_PATH_CAP];          // the path being created (path: the install directory when the name has
                                          // no place); empty for decode and record
@@ -87,8 +87,8 @@ ExtractFault extract_from(const StreamSource& source, const char* install_dir, c
                           WrittenFile* spanning, ExtractFailure* failure = nullptr);
 
 // Ends an installation's walks: ExtractFault::none when no file spanning blocks is left unfinished; otherwise its
-// temporary is removed, the result is ExtractFault::record and failure (when not null) says WALK_UNFINISHED, with
-// its name.
+// temporary is removed, the result is ExtractFault::record and failure (when not null) says WalkResult::unfinished,
+// with its name.
 ExtractFault finish_spanning(WrittenFile* spanning, ExtractFailure* failure = nullptr);
 
 // Walks one record stream of length bytes: creates the install directory's prefixes, then each directory

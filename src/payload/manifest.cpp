@@ -13,11 +13,11 @@ void start_manifest(ManifestCursor* cursor, const Manifest& manifest) {
     cursor->pos = 0;
 }
 
-int next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry) {
+WalkResult next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry) {
     // 64-bit offsets, as the record walk has them.
     const int64_t end = cursor->length;
     int64_t pos = cursor->pos;
-    if (!cursor->bytes || pos >= end) return WALK_TRUNCATED;
+    if (!cursor->bytes || pos >= end) return WalkResult::truncated;
     const unsigned char* s = cursor->bytes;
 
     entry->type = s[pos++];
@@ -26,50 +26,52 @@ int next_manifest_entry(ManifestCursor* cursor, ManifestEntry* entry) {
     entry->size = 0;
     if (entry->type != RECORD_DIR && entry->type != RECORD_FILE) {
         cursor->pos = int32_t(pos);
-        return WALK_END;
+        return WalkResult::end;
     }
-    const int named = read_record_name(s, end, &pos, &entry->name, &entry->name_len);
-    if (named != WALK_RECORD) return named;
+    const WalkResult named = read_record_name(s, end, &pos, &entry->name, &entry->name_len);
+    if (named != WalkResult::record) return named;
     if (entry->type == RECORD_FILE) {
-        if (pos + RECORD_DATA_LENGTH_SIZE > end) return WALK_TRUNCATED;
+        if (pos + RECORD_DATA_LENGTH_SIZE > end) return WalkResult::truncated;
         entry->size = read_be32(s + pos);
         pos += RECORD_DATA_LENGTH_SIZE;
     }
     cursor->pos = int32_t(pos);
-    return WALK_RECORD;
+    return WalkResult::record;
 }
 
-int check_manifest(const unsigned char* bytes, int32_t length) {
+ReadResult check_manifest(const unsigned char* bytes, int32_t length) {
     ManifestCursor cursor{bytes, length, 0};
     ManifestEntry entry;
-    int result;
-    while ((result = next_manifest_entry(&cursor, &entry)) == WALK_RECORD) {
+    WalkResult result;
+    while ((result = next_manifest_entry(&cursor, &entry)) == WalkResult::record) {
     }
-    return result == WALK_END && entry.type == RECORD_END && cursor.pos == length ? READ_OK : READ_MANIFEST_DAMAGED;
+    return result == WalkResult::end && entry.type == RECORD_END && cursor.pos == length ? ReadResult::ok
+                                                                                         : ReadResult::manifest_damaged;
 }
 
-int read_manifest(FILE* file, const PayloadTail* tail, Manifest* manifest) {
+ReadResult read_manifest(FILE* file, const PayloadTail* tail, Manifest* manifest) {
     manifest->bytes = nullptr;
     manifest->length = 0;
-    if (!tail_has_manifest(tail)) return READ_OK;
+    if (!tail_has_manifest(tail)) return ReadResult::ok;
     const int32_t offset = tail_manifest_offset(tail);
     const int32_t length = tail_manifest_length(tail);
     if (offset <= 0 || length <= 0 || length > MANIFEST_LENGTH_LIMIT || int64_t(offset) + length != tail->first_block)
-        return READ_MANIFEST_OUT_OF_RANGE;
-    if (fseek(file, offset, SEEK_SET) != 0) return READ_CANNOT_OPEN;
+        return ReadResult::manifest_out_of_range;
+    if (fseek(file, offset, SEEK_SET) != 0) return ReadResult::cannot_open;
     unsigned char* bytes = static_cast<unsigned char*>(malloc(size_t(length)));
-    if (!bytes) return READ_OUT_OF_MEMORY;
-    int result = fread(bytes, 1, size_t(length), file) == size_t(length) ? READ_OK : READ_CANNOT_OPEN;
-    if (result == READ_OK && block_checksum(bytes, length) != tail_manifest_checksum(tail))
-        result = READ_MANIFEST_CHECKSUM;
-    if (result == READ_OK) result = check_manifest(bytes, length);
-    if (result != READ_OK) {
+    if (!bytes) return ReadResult::out_of_memory;
+    ReadResult result =
+        fread(bytes, 1, size_t(length), file) == size_t(length) ? ReadResult::ok : ReadResult::cannot_open;
+    if (result == ReadResult::ok && block_checksum(bytes, length) != tail_manifest_checksum(tail))
+        result = ReadResult::manifest_checksum;
+    if (result == ReadResult::ok) result = check_manifest(bytes, length);
+    if (result != ReadResult::ok) {
         free(bytes);
         return result;
     }
     manifest->bytes = bytes;
     manifest->length = length;
-    return READ_OK;
+    return ReadResult::ok;
 }
 
 void free_manifest(Manifest* manifest) {

@@ -32,32 +32,35 @@ bool fill_bytes(FILE* file, unsigned char* buffer, int32_t size) {
     return remaining <= 0;
 }
 
-ReadStatus status(int result, int32_t block = -1) { return ReadStatus{result, block}; }
+ReadStatus status(ReadResult result, int32_t block = -1) { return ReadStatus{result, block}; }
 
 }  // namespace
 
-const char* read_result_text(int result) {
+const char* read_result_text(ReadResult result) {
     switch (result) {
-    case READ_OK: return "ok";
-    case READ_CANNOT_OPEN: return "cannot be opened or read";
-    case READ_TOO_SMALL: return "too small to hold a payload (no directory and trailer at its end)";
-    case READ_TOO_LARGE: return "2 GiB or larger, more than an installer's 32-bit offsets reach";
-    case READ_CUT_SHORT: return "cut short: the file ends inside the payload's directory and trailer";
-    case READ_TRAILER_OUT_OF_RANGE:
+    case ReadResult::ok: return "ok";
+    case ReadResult::cannot_open: return "cannot be opened or read";
+    case ReadResult::too_small: return "too small to hold a payload (no directory and trailer at its end)";
+    case ReadResult::too_large: return "2 GiB or larger, more than an installer's 32-bit offsets reach";
+    case ReadResult::cut_short: return "cut short: the file ends inside the payload's directory and trailer";
+    case ReadResult::trailer_out_of_range:
         return "the trailer's directory offset lies outside the file (no payload, or a damaged trailer)";
-    case READ_TAIL_TOO_LONG: return "the trailer's directory offset lies 1024 bytes or more before the end";
-    case READ_BLOCK_COUNT_OUT_OF_RANGE: return "the directory's block count is 0, negative, or more than it holds";
-    case READ_FIRST_BLOCK_OUT_OF_RANGE: return "the directory's first-block offset lies outside the file";
-    case READ_BLOCKS_MISPLACED: return "the blocks do not end where the directory begins";
-    case READ_BLOCK_SIZE_OUT_OF_RANGE: return "the directory gives a negative size or one that runs past the payload";
-    case READ_BLOCK_SHORT: return "cannot be read whole (the file ends inside it)";
-    case READ_CHECKSUM_MISMATCH: return "checksum mismatch: its CRC-32 differs from the checksum table";
-    case READ_OUT_OF_MEMORY: return "not enough memory to load the payload";
-    case READ_MANIFEST_OUT_OF_RANGE: return "the manifest's locator does not lead to the bytes right before block 0";
-    case READ_MANIFEST_CHECKSUM: return "manifest checksum mismatch: its CRC-32 differs from its locator's";
-    case READ_MANIFEST_DAMAGED: return "the manifest is damaged (an entry cut short, an unsafe name, or no end)";
-    default: return "unknown reason";
+    case ReadResult::tail_too_long: return "the trailer's directory offset lies 1024 bytes or more before the end";
+    case ReadResult::block_count_out_of_range:
+        return "the directory's block count is 0, negative, or more than it holds";
+    case ReadResult::first_block_out_of_range: return "the directory's first-block offset lies outside the file";
+    case ReadResult::blocks_misplaced: return "the blocks do not end where the directory begins";
+    case ReadResult::block_size_out_of_range:
+        return "the directory gives a negative size or one that runs past the payload";
+    case ReadResult::block_short: return "cannot be read whole (the file ends inside it)";
+    case ReadResult::checksum_mismatch: return "checksum mismatch: its CRC-32 differs from the checksum table";
+    case ReadResult::out_of_memory: return "not enough memory to load the payload";
+    case ReadResult::manifest_out_of_range:
+        return "the manifest's locator does not lead to the bytes right before block 0";
+    case ReadResult::manifest_checksum: return "manifest checksum mismatch: its CRC-32 differs from its locator's";
+    case ReadResult::manifest_damaged: return "the manifest is damaged (an entry cut short, an unsafe name, or no end)";
     }
+    return "unknown reason";  // no ReadResult: every one is named above
 }
 
 unsigned char* alloc_block_buffer(size_t size) {
@@ -109,26 +112,27 @@ bool read_block_bytes(const PayloadBlock* block, int32_t at, unsigned char* out,
 namespace {
 
 // Refuses blocks that would run past the payload's end before anything is allocated for them, so that a hostile
-// directory cannot make the reader take more memory than the file holds. READ_OK, or the size's reason and block.
-int check_block_sizes(const PayloadTail* tail, int32_t* bad_block) {
+// directory cannot make the reader take more memory than the file holds. ReadResult::ok, or the size's reason and
+// block.
+ReadResult check_block_sizes(const PayloadTail* tail, int32_t* bad_block) {
     int64_t end = tail->first_block;
     for (int32_t i = 0; i < tail->count; ++i) {
         end += tail_block_size(tail, i);
         if (tail_block_size(tail, i) < 0 || end > tail->end) {
             *bad_block = i;
-            return READ_BLOCK_SIZE_OUT_OF_RANGE;
+            return ReadResult::block_size_out_of_range;
         }
     }
-    return READ_OK;
+    return ReadResult::ok;
 }
 
 // The tail's blocks as they lie in file, none loaded (caller releases with free_payload, which also releases the
-// file). READ_OK, or why not with nothing left allocated (the stream is not closed).
-int locate_blocks(FILE* stream, bool owned, const PayloadTail* tail, PayloadBlock*** out, int32_t* bad_block) {
+// file). ReadResult::ok, or why not with nothing left allocated (the stream is not closed).
+ReadResult locate_blocks(FILE* stream, bool owned, const PayloadTail* tail, PayloadBlock*** out, int32_t* bad_block) {
     *out = nullptr;
     *bad_block = -1;
-    const int sizes = check_block_sizes(tail, bad_block);
-    if (sizes != READ_OK) return sizes;
+    const ReadResult sizes = check_block_sizes(tail, bad_block);
+    if (sizes != ReadResult::ok) return sizes;
     const int32_t n = tail->count;
     auto* file = static_cast<PayloadFile*>(malloc(sizeof(PayloadFile)));
     OsMonitor* turn = file ? os_monitor_new() : nullptr;
@@ -136,7 +140,7 @@ int locate_blocks(FILE* stream, bool owned, const PayloadTail* tail, PayloadBloc
     if (!blocks) {
         if (turn) os_monitor_free(turn);
         free(file);
-        return READ_OUT_OF_MEMORY;
+        return ReadResult::out_of_memory;
     }
     *file = PayloadFile{stream, turn, false};
     int32_t offset = tail->first_block;
@@ -144,23 +148,23 @@ int locate_blocks(FILE* stream, bool owned, const PayloadTail* tail, PayloadBloc
         blocks[i] = static_cast<PayloadBlock*>(malloc(sizeof(PayloadBlock)));
         if (!blocks[i]) {
             free_payload(blocks, i);  // releases file too, stream left open
-            return READ_OUT_OF_MEMORY;
+            return ReadResult::out_of_memory;
         }
         *blocks[i] = PayloadBlock{nullptr, tail_block_size(tail, i), file, offset};
         offset += tail_block_size(tail, i);
     }
     file->owned = owned;
     *out = blocks;
-    return READ_OK;
+    return ReadResult::ok;
 }
 
-// The first block, read from the file in steps, that cannot be read whole (*result READ_BLOCK_SHORT) or whose CRC-32
-// differs from the table (READ_CHECKSUM_MISMATCH); -1 with READ_OK when every block matches.
-int32_t first_bad_checksum_read(const PayloadTail* tail, PayloadBlock* const* blocks, int* result) {
-    *result = READ_OK;
+// The first block, read from the file in steps, that cannot be read whole (*result ReadResult::block_short) or whose
+// CRC-32 differs from the table (ReadResult::checksum_mismatch); -1 with ReadResult::ok when every block matches.
+int32_t first_bad_checksum_read(const PayloadTail* tail, PayloadBlock* const* blocks, ReadResult* result) {
+    *result = ReadResult::ok;
     unsigned char* buffer = static_cast<unsigned char*>(malloc(DECODE_STEP));
     if (!buffer) {
-        *result = READ_OUT_OF_MEMORY;
+        *result = ReadResult::out_of_memory;
         return -1;
     }
     int32_t bad = -1;
@@ -170,7 +174,7 @@ int32_t first_bad_checksum_read(const PayloadTail* tail, PayloadBlock* const* bl
             const int32_t step =
                 blocks[i]->size - at < int32_t(DECODE_STEP) ? blocks[i]->size - at : int32_t(DECODE_STEP);
             if (!read_block_bytes(blocks[i], at, buffer, step)) {
-                *result = READ_BLOCK_SHORT;
+                *result = ReadResult::block_short;
                 bad = i;
                 break;
             }
@@ -178,7 +182,7 @@ int32_t first_bad_checksum_read(const PayloadTail* tail, PayloadBlock* const* bl
             at += step;
         }
         if (bad < 0 && crc != tail_checksum(tail, i)) {
-            *result = READ_CHECKSUM_MISMATCH;
+            *result = ReadResult::checksum_mismatch;
             bad = i;
         }
     }
@@ -192,20 +196,20 @@ ReadStatus open_payload_in_place(FILE* stream, bool owned, PayloadTail* tail, Pa
     *blocks = nullptr;
     Manifest read{};
     if (manifest) *manifest = read;
-    const int found = find_payload_tail(stream, tail);
-    if (found != READ_OK) return status(found);
-    const int listed = read_manifest(stream, tail, &read);
-    if (listed != READ_OK) return status(listed);
+    const ReadResult found = find_payload_tail(stream, tail);
+    if (found != ReadResult::ok) return status(found);
+    const ReadResult listed = read_manifest(stream, tail, &read);
+    if (listed != ReadResult::ok) return status(listed);
     int32_t bad = -1;
-    const int located = locate_blocks(stream, owned, tail, blocks, &bad);
-    if (located != READ_OK) {
+    const ReadResult located = locate_blocks(stream, owned, tail, blocks, &bad);
+    if (located != ReadResult::ok) {
         free_manifest(&read);
         return status(located, bad);
     }
     if (tail_has_checksums(tail)) {
-        int result = READ_OK;
+        ReadResult result = ReadResult::ok;
         bad = first_bad_checksum_read(tail, *blocks, &result);
-        if (result != READ_OK) {
+        if (result != ReadResult::ok) {
             // Not the caller's to close on failure: a stream that read_payload_file opened stays open here.
             (*blocks)[0]->file->owned = false;
             free_payload(*blocks, tail->count);
@@ -216,30 +220,30 @@ ReadStatus open_payload_in_place(FILE* stream, bool owned, PayloadTail* tail, Pa
     }
     if (manifest) *manifest = read;
     else free_manifest(&read);
-    return status(READ_OK);
+    return status(ReadResult::ok);
 }
 
 }  // namespace
 
-int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** out, int32_t* bad_block) {
+ReadResult load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** out, int32_t* bad_block) {
     const int32_t n = tail->count;
     *out = nullptr;
     *bad_block = -1;
-    const int sizes = check_block_sizes(tail, bad_block);
-    if (sizes != READ_OK) return sizes;
+    const ReadResult sizes = check_block_sizes(tail, bad_block);
+    if (sizes != ReadResult::ok) return sizes;
     PayloadBlock** blocks = static_cast<PayloadBlock**>(calloc(size_t(n), sizeof(PayloadBlock*)));
-    if (!blocks) return READ_OUT_OF_MEMORY;
+    if (!blocks) return ReadResult::out_of_memory;
     if (fseek(file, tail->first_block, SEEK_SET) != 0) {
         free(blocks);
-        return READ_CANNOT_OPEN;
+        return ReadResult::cannot_open;
     }
     // No seek between blocks: block i + 1 is read from where block i ended.
     for (int32_t i = 0; i < n; ++i) {
         PayloadBlock* block = static_cast<PayloadBlock*>(malloc(sizeof(PayloadBlock)));
         unsigned char* data = block ? alloc_block_buffer(size_t(tail_block_size(tail, i))) : nullptr;
-        int result = data ? READ_OK : READ_OUT_OF_MEMORY;
-        if (data && !fill_bytes(file, data, tail_block_size(tail, i))) result = READ_BLOCK_SHORT;
-        if (result != READ_OK) {
+        ReadResult result = data ? ReadResult::ok : ReadResult::out_of_memory;
+        if (data && !fill_bytes(file, data, tail_block_size(tail, i))) result = ReadResult::block_short;
+        if (result != ReadResult::ok) {
             free(data);
             free(block);
             free_payload(blocks, i);
@@ -250,20 +254,20 @@ int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** out, int32_
         blocks[i] = block;
     }
     *out = blocks;
-    return READ_OK;
+    return ReadResult::ok;
 }
 
 ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest) {
     *blocks = nullptr;
     Manifest read{};
     if (manifest) *manifest = read;
-    const int found = find_payload_tail(file, tail);
-    if (found != READ_OK) return status(found);
-    const int listed = read_manifest(file, tail, &read);
-    if (listed != READ_OK) return status(listed);
+    const ReadResult found = find_payload_tail(file, tail);
+    if (found != ReadResult::ok) return status(found);
+    const ReadResult listed = read_manifest(file, tail, &read);
+    if (listed != ReadResult::ok) return status(listed);
     int32_t bad = -1;
-    const int loaded = load_blocks(file, tail, blocks, &bad);
-    if (loaded != READ_OK) {
+    const ReadResult loaded = load_blocks(file, tail, blocks, &bad);
+    if (loaded != ReadResult::ok) {
         free_manifest(&read);
         return status(loaded, bad);
     }
@@ -274,12 +278,12 @@ ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, M
             free_payload(*blocks, tail->count);
             *blocks = nullptr;
             free_manifest(&read);
-            return status(READ_CHECKSUM_MISMATCH, bad);
+            return status(ReadResult::checksum_mismatch, bad);
         }
     }
     if (manifest) *manifest = read;
     else free_manifest(&read);
-    return status(READ_OK);
+    return status(ReadResult::ok);
 }
 
 namespace {
@@ -290,7 +294,7 @@ PayloadBlock** read_payload_open(FILE* file, bool owned, int32_t* count, uint32_
     PayloadBlock** blocks = nullptr;
     const ReadStatus found = open_payload_in_place(file, owned, &tail, &blocks, manifest);
     if (why) *why = found;
-    if (found.result != READ_OK) return nullptr;
+    if (found.result != ReadResult::ok) return nullptr;
     *count = tail.count;
     *total_unpacked = tail.total_unpacked;
     // Bit 7 says, from here on, that a table was there and vouched for every block.
@@ -310,7 +314,7 @@ PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* tot
     // Held against writers from here, before the checksums are read, to the last block's use.
     FILE* file = os_open_file_held(path);
     if (!file) {
-        if (why) *why = status(READ_CANNOT_OPEN);
+        if (why) *why = status(ReadResult::cannot_open);
         return nullptr;
     }
     PayloadBlock** blocks = read_payload_open(file, true, count, total_unpacked, flags, why, manifest);

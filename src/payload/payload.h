@@ -22,36 +22,39 @@ struct PayloadBlock {
 // inside the block or the bytes cannot be read.
 bool read_block_bytes(const PayloadBlock* block, int32_t at, unsigned char* out, int32_t size);
 
-// Why a container was refused, in the order the reader checks. READ_OK: it was not.
-constexpr int READ_OK = 0;
-constexpr int READ_CANNOT_OPEN = 1;               // the file cannot be opened or read
-constexpr int READ_TOO_SMALL = 2;                 // too small to hold a directory and a trailer
-constexpr int READ_TOO_LARGE = 3;                 // 2 GiB or larger: offsets are signed 32-bit values
-constexpr int READ_CUT_SHORT = 4;                 // the file ends inside its directory or trailer
-constexpr int READ_TRAILER_OUT_OF_RANGE = 5;      // the directory offset is negative or within 12 bytes of the end
-constexpr int READ_TAIL_TOO_LONG = 6;             // directory and trailer take 1024 bytes or more
-constexpr int READ_BLOCK_COUNT_OUT_OF_RANGE = 7;  // N <= 0, or its size entries run past the directory
-constexpr int READ_FIRST_BLOCK_OUT_OF_RANGE = 8;  // the first-block offset is not inside the file
-constexpr int READ_BLOCKS_MISPLACED = 9;          // signed file: the blocks do not end at the directory
-constexpr int READ_BLOCK_SIZE_OUT_OF_RANGE = 10;  // a size entry is negative or runs past the payload's end
-constexpr int READ_BLOCK_SHORT = 11;              // a block cannot be read whole
-constexpr int READ_CHECKSUM_MISMATCH = 12;        // a block's CRC-32 differs from the checksum table
-constexpr int READ_OUT_OF_MEMORY = 13;
-constexpr int READ_MANIFEST_OUT_OF_RANGE = 14;  // the manifest's locator does not lead right before block 0
-constexpr int READ_MANIFEST_CHECKSUM = 15;      // the manifest's CRC-32 differs from its locator's
-constexpr int READ_MANIFEST_DAMAGED = 16;       // the manifest's entries are cut short or carry an unsafe name
+// Why a container was refused, in the order the reader checks: numbered in that order, since a signed file's
+// reader keeps the reason of the place that came furthest (the greatest). ReadResult::ok: it was not.
+enum class ReadResult {
+    ok = 0,
+    cannot_open = 1,               // the file cannot be opened or read
+    too_small = 2,                 // too small to hold a directory and a trailer
+    too_large = 3,                 // 2 GiB or larger: offsets are signed 32-bit values
+    cut_short = 4,                 // the file ends inside its directory or trailer
+    trailer_out_of_range = 5,      // the directory offset is negative or within 12 bytes of the end
+    tail_too_long = 6,             // directory and trailer take 1024 bytes or more
+    block_count_out_of_range = 7,  // N <= 0, or its size entries run past the directory
+    first_block_out_of_range = 8,  // the first-block offset is not inside the file
+    blocks_misplaced = 9,          // signed file: the blocks do not end at the directory
+    block_size_out_of_range = 10,  // a size entry is negative or runs past the payload's end
+    block_short = 11,              // a block cannot be read whole
+    checksum_mismatch = 12,        // a block's CRC-32 differs from the checksum table
+    out_of_memory = 13,
+    manifest_out_of_range = 14,  // the manifest's locator does not lead right before block 0
+    manifest_checksum = 15,      // the manifest's CRC-32 differs from its locator's
+    manifest_damaged = 16,       // the manifest's entries are cut short or carry an unsafe name
+};
 
-// What a read found: a READ_* result and, for the per-block ones (size, short, checksum), the block's index
+// What a read found: a ReadResult and, for the per-block ones (size, short, checksum), the block's index
 // in directory order; -1 otherwise.
 struct ReadStatus {
-    int result;
+    ReadResult result;
     int32_t block;
 };
 
 struct Manifest;  // payload/manifest.h
 
-// A few words saying what a READ_* result means, for messages (the block number is the caller's to add).
-const char* read_result_text(int result);
+// A few words saying what a ReadResult means, for messages (the block number is the caller's to add).
+const char* read_result_text(ReadResult result);
 
 // Opens the running executable (find_payload_tail: signed or not) and checks its payload: the directory, every
 // block's place, the manifest that the trailer announces (manifest.h, refused like a damaged block; when manifest
@@ -66,7 +69,7 @@ const char* read_result_text(int result);
 PayloadBlock** read_payload(int32_t* count, uint32_t* total_unpacked, int* flags, Manifest* manifest = nullptr);
 
 // As read_payload, for the installer file at path (UTF-8; the vendor tool and tests); why, when not null, receives
-// the reason (READ_OK on success).
+// the reason (ReadResult::ok on success).
 PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* total_unpacked, int* flags,
                                  ReadStatus* why = nullptr, Manifest* manifest = nullptr);
 
@@ -90,15 +93,16 @@ unsigned char* read_bytes(FILE* file, int32_t size);
 struct PayloadTail;  // payload/tail.h
 
 // Loads the tail's N blocks from B, back to back, into *blocks (in memory: the vendor tool's list and verify) (caller
-// releases with free_payload(*blocks, tail->count)). READ_OK; READ_BLOCK_SIZE_OUT_OF_RANGE when a size is negative or
-// the blocks run past the payload's end (refused before anything is allocated), READ_BLOCK_SHORT when a block cannot be
-// read whole, READ_CANNOT_OPEN when the file cannot be positioned, READ_OUT_OF_MEMORY; then *bad_block names the block
-// (-1 when none) and nothing is left allocated. Checksums are not looked at.
-int load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** blocks, int32_t* bad_block);
+// releases with free_payload(*blocks, tail->count)). ReadResult::ok; ReadResult::block_size_out_of_range when a size is
+// negative or the blocks run past the payload's end (refused before anything is allocated), ReadResult::block_short
+// when a block cannot be read whole, ReadResult::cannot_open when the file cannot be positioned,
+// ReadResult::out_of_memory; then *bad_block names the block (-1 when none) and nothing is left allocated. Checksums
+// are not looked at.
+ReadResult load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** blocks, int32_t* bad_block);
 
 // find_payload_tail, read_manifest (manifest.h), load_blocks, then the checksum table when there is one: the
 // whole reader with the blocks in memory, for callers that need the tail too (the vendor tool's list and verify).
-// READ_OK with *blocks as load_blocks gives them and, when manifest is not null, the manifest in it (empty when there
-// is none; the caller releases it with free_manifest); otherwise the first reason with its block, and nothing left
-// allocated.
+// ReadResult::ok with *blocks as load_blocks gives them and, when manifest is not null, the manifest in it (empty when
+// there is none; the caller releases it with free_manifest); otherwise the first reason with its block, and nothing
+// left allocated.
 ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest = nullptr);

@@ -31,7 +31,7 @@ void shown_path(const char* path, char* out, size_t cap) {
     out[n] = '\0';
 }
 
-int fail(PreflightReport* report, int check, const char* path, int system_error) {
+PreflightResult fail(PreflightReport* report, PreflightResult check, const char* path, int system_error) {
     report->check = check;
     report->system_error = system_error;
     shown_path(path ? path : "", report->path, sizeof report->path);
@@ -46,7 +46,7 @@ bool each_entry(const char* install_dir, const Manifest& manifest, Visit visit) 
     ManifestEntry entry;
     char path[NATIVE_PATH_CAP];
     const size_t dir_len = strlen(install_dir);
-    while (next_manifest_entry(&cursor, &entry) == WALK_RECORD) {
+    while (next_manifest_entry(&cursor, &entry) == WalkResult::record) {
         const bool joined = dir_len + entry.name_len <= PATH_LIMIT &&
                             os_join_payload_path(path, sizeof path, install_dir, entry.name, entry.name_len);
         if (!visit(joined ? path : nullptr, entry)) return false;
@@ -54,13 +54,15 @@ bool each_entry(const char* install_dir, const Manifest& manifest, Visit visit) 
     return true;
 }
 
-int check_paths(const char* install_dir, const char* folder, const Manifest& manifest, PreflightReport* report) {
-    if (strlen(install_dir) > PATH_LIMIT || !os_path_fits(folder, true)) return fail(report, PREFLIGHT_PATH, folder, 0);
-    int result = PREFLIGHT_OK;
+PreflightResult check_paths(const char* install_dir, const char* folder, const Manifest& manifest,
+                            PreflightReport* report) {
+    if (strlen(install_dir) > PATH_LIMIT || !os_path_fits(folder, true))
+        return fail(report, PreflightResult::path, folder, 0);
+    PreflightResult result = PreflightResult::ok;
     each_entry(install_dir, manifest, [&](const char* path, const ManifestEntry& entry) {
         if (path && os_path_fits(path, entry.type == RECORD_DIR)) return true;
         // A name with no form here is shown as the folder it would go in.
-        result = fail(report, PREFLIGHT_PATH, path ? path : folder, 0);
+        result = fail(report, PreflightResult::path, path ? path : folder, 0);
         return false;
     });
     return result;
@@ -72,9 +74,9 @@ bool nearest_existing(const char* folder, char* out) {
     snprintf(out, NATIVE_PATH_CAP, "%s", folder);
     for (;;) {
         uint64_t size;
-        const int kind = os_entry_kind(out, &size);
-        if (kind == ENTRY_DIR) return true;
-        if (kind != ENTRY_NONE) return false;
+        const EntryKind kind = os_entry_kind(out, &size);
+        if (kind == EntryKind::dir) return true;
+        if (kind != EntryKind::none) return false;
         size_t len = strlen(out);
         while (len > 0 && !is_separator(out[len - 1])) --len;
         // The root's own separator stays ("C:\", "/").
@@ -85,24 +87,25 @@ bool nearest_existing(const char* folder, char* out) {
     }
 }
 
-int check_room(const char* install_dir, const char* existing, const Manifest& manifest, PreflightReport* report) {
+PreflightResult check_room(const char* install_dir, const char* existing, const Manifest& manifest,
+                           PreflightReport* report) {
     uint64_t available = 0, cluster = 4096;
     if (!os_volume_space(existing, &available, &cluster, report->volume, sizeof report->volume))
-        return fail(report, PREFLIGHT_NOT_WRITABLE, existing, os_last_error());
+        return fail(report, PreflightResult::not_writable, existing, os_last_error());
     if (cluster == 0) cluster = 4096;
     // In manifest order, as extraction goes: a file's temporary sits beside the old file until the replace.
     int64_t now = 0, peak = 0;
-    int result = PREFLIGHT_OK;
+    PreflightResult result = PreflightResult::ok;
     each_entry(install_dir, manifest, [&](const char* path, const ManifestEntry& entry) {
         uint64_t old_size = 0;
         if (!path) return true;
-        const int kind = os_entry_kind(path, &old_size);
+        const EntryKind kind = os_entry_kind(path, &old_size);
         if (entry.type == RECORD_DIR) {
-            if (kind == ENTRY_NONE) now += int64_t(cluster);
+            if (kind == EntryKind::none) now += int64_t(cluster);
         } else {
             const int64_t fresh = int64_t(round_up(entry.size, cluster));
-            const int64_t old = kind == ENTRY_FILE ? int64_t(round_up(old_size, cluster)) : 0;
-            const int64_t bookkeeping = kind == ENTRY_NONE ? int64_t(cluster) : 0;
+            const int64_t old = kind == EntryKind::file ? int64_t(round_up(old_size, cluster)) : 0;
+            const int64_t bookkeeping = kind == EntryKind::none ? int64_t(cluster) : 0;
             if (now + fresh + bookkeeping > peak) peak = now + fresh + bookkeeping;
             now += fresh + bookkeeping - old;
         }
@@ -111,33 +114,34 @@ int check_room(const char* install_dir, const char* existing, const Manifest& ma
     });
     report->needed = uint64_t(peak) + PREFLIGHT_ROOM_MARGIN;
     report->available = available;
-    if (report->needed > available) result = fail(report, PREFLIGHT_NO_ROOM, existing, 0);
+    if (report->needed > available) result = fail(report, PreflightResult::no_room, existing, 0);
     return result;
 }
 
-int check_kinds(const char* install_dir, const char* folder, const Manifest& manifest, PreflightReport* report) {
+PreflightResult check_kinds(const char* install_dir, const char* folder, const Manifest& manifest,
+                            PreflightReport* report) {
     char existing[NATIVE_PATH_CAP];
     if (!nearest_existing(folder, existing)) {
         uint64_t size;
-        const bool file_in_way = os_entry_kind(existing, &size) == ENTRY_FILE;
-        return fail(report, file_in_way ? PREFLIGHT_BLOCKED : PREFLIGHT_NOT_WRITABLE, existing,
+        const bool file_in_way = os_entry_kind(existing, &size) == EntryKind::file;
+        return fail(report, file_in_way ? PreflightResult::blocked : PreflightResult::not_writable, existing,
                     file_in_way ? 0 : os_last_error());
     }
-    int result = PREFLIGHT_OK;
+    PreflightResult result = PreflightResult::ok;
     each_entry(install_dir, manifest, [&](const char* path, const ManifestEntry& entry) {
         uint64_t size;
         if (!path) return true;
-        const int kind = os_entry_kind(path, &size);
-        const int wanted = entry.type == RECORD_DIR ? ENTRY_DIR : ENTRY_FILE;
-        if (kind == ENTRY_NONE || kind == wanted) return true;
-        result = fail(report, PREFLIGHT_BLOCKED, path, kind == ENTRY_OTHER ? os_last_error() : 0);
+        const EntryKind kind = os_entry_kind(path, &size);
+        const EntryKind wanted = entry.type == RECORD_DIR ? EntryKind::dir : EntryKind::file;
+        if (kind == EntryKind::none || kind == wanted) return true;
+        result = fail(report, PreflightResult::blocked, path, kind == EntryKind::other ? os_last_error() : 0);
         return false;
     });
     return result;
 }
 
 // The probe: a file in the install folder, or in the first of its folders still missing, created for it.
-int check_writable(const char* folder, const char* existing, PreflightReport* report) {
+PreflightResult check_writable(const char* folder, const char* existing, PreflightReport* report) {
     char created[NATIVE_PATH_CAP] = "";
     const size_t existing_len = strlen(existing);
     if (strcmp(existing, folder) != 0) {
@@ -146,29 +150,29 @@ int check_writable(const char* folder, const char* existing, PreflightReport* re
         while (folder[end] && is_separator(folder[end])) ++end;
         while (folder[end] && !is_separator(folder[end])) ++end;
         snprintf(created, sizeof created, "%.*s", int(end), folder);
-        if (!os_mkdir(created)) return fail(report, PREFLIGHT_NOT_WRITABLE, created, os_last_error());
+        if (!os_mkdir(created)) return fail(report, PreflightResult::not_writable, created, os_last_error());
     }
     const char* probe_dir = created[0] ? created : folder;
     char probe[NATIVE_PATH_CAP];
     snprintf(probe, sizeof probe, "%s%c%s", probe_dir, os_separator(), TEMPORARY_NAME);
     FILE* file = os_create_file(probe);
-    int result = PREFLIGHT_OK;
-    if (!file) result = fail(report, PREFLIGHT_NOT_WRITABLE, probe_dir, os_last_error());
-    else if (fclose(file) != 0) result = fail(report, PREFLIGHT_NOT_WRITABLE, probe_dir, os_last_error());
+    PreflightResult result = PreflightResult::ok;
+    if (!file) result = fail(report, PreflightResult::not_writable, probe_dir, os_last_error());
+    else if (fclose(file) != 0) result = fail(report, PreflightResult::not_writable, probe_dir, os_last_error());
     if (file) os_remove_file(probe);
     if (created[0]) os_rmdir(created);
     return result;
 }
 
-int check_replaceable(const char* install_dir, const Manifest& manifest, PreflightReport* report) {
+PreflightResult check_replaceable(const char* install_dir, const Manifest& manifest, PreflightReport* report) {
     char denied[NATIVE_PATH_CAP] = "";
     int denied_error = 0;
     each_entry(install_dir, manifest, [&](const char* path, const ManifestEntry& entry) {
         uint64_t size;
-        if (!path || entry.type != RECORD_FILE || os_entry_kind(path, &size) != ENTRY_FILE) return true;
+        if (!path || entry.type != RECORD_FILE || os_entry_kind(path, &size) != EntryKind::file) return true;
         const int error = os_replace_blocker(path);
         if (error == 0) return true;
-        if (os_error_kind(error) == OS_ERROR_HELD) {
+        if (os_error_kind(error) == OsErrorKind::held) {
             if (report->held_count < PREFLIGHT_HELD_LISTED)
                 shown_path(path, report->held[report->held_count], NATIVE_PATH_CAP);
             ++report->held_count;
@@ -179,25 +183,25 @@ int check_replaceable(const char* install_dir, const Manifest& manifest, Preflig
         return true;
     });
     // Held files first: the user can release them and try again.
-    if (report->held_count > 0) return fail(report, PREFLIGHT_HELD, report->held[0], 0);
-    if (denied[0]) return fail(report, PREFLIGHT_DENIED, denied, denied_error);
-    return PREFLIGHT_OK;
+    if (report->held_count > 0) return fail(report, PreflightResult::held, report->held[0], 0);
+    if (denied[0]) return fail(report, PreflightResult::denied, denied, denied_error);
+    return PreflightResult::ok;
 }
 
 }  // namespace
 
-int preflight(const char* install_dir, const Manifest& manifest, PreflightReport* report) {
+PreflightResult preflight(const char* install_dir, const Manifest& manifest, PreflightReport* report) {
     memset(report, 0, sizeof *report);
     char folder[NATIVE_PATH_CAP];
     folder_of_dir(install_dir, folder);
-    int result = check_paths(install_dir, folder, manifest, report);
-    if (result == PREFLIGHT_OK) result = check_kinds(install_dir, folder, manifest, report);
+    PreflightResult result = check_paths(install_dir, folder, manifest, report);
+    if (result == PreflightResult::ok) result = check_kinds(install_dir, folder, manifest, report);
     char existing[NATIVE_PATH_CAP];
-    if (result == PREFLIGHT_OK && !nearest_existing(folder, existing))
-        result = fail(report, PREFLIGHT_NOT_WRITABLE, folder, os_last_error());
-    if (result == PREFLIGHT_OK) result = check_room(install_dir, existing, manifest, report);
-    if (result == PREFLIGHT_OK) result = check_writable(folder, existing, report);
-    if (result == PREFLIGHT_OK) result = check_replaceable(install_dir, manifest, report);
+    if (result == PreflightResult::ok && !nearest_existing(folder, existing))
+        result = fail(report, PreflightResult::not_writable, folder, os_last_error());
+    if (result == PreflightResult::ok) result = check_room(install_dir, existing, manifest, report);
+    if (result == PreflightResult::ok) result = check_writable(folder, existing, report);
+    if (result == PreflightResult::ok) result = check_replaceable(install_dir, manifest, report);
     return result;
 }
 
@@ -205,24 +209,24 @@ void remove_temporaries(const char* install_dir, const Manifest& manifest) {
     char path[NATIVE_PATH_CAP];
     uint64_t size;
     snprintf(path, sizeof path, "%s%s", install_dir, TEMPORARY_NAME);
-    if (os_entry_kind(path, &size) == ENTRY_FILE) os_remove_file(path);
+    if (os_entry_kind(path, &size) == EntryKind::file) os_remove_file(path);
     each_entry(install_dir, manifest, [&](const char* dir, const ManifestEntry& entry) {
         if (entry.type != RECORD_DIR || !dir) return true;
         const int len = snprintf(path, sizeof path, "%s%c%s", dir, os_separator(), TEMPORARY_NAME);
-        if (len < int(sizeof path) && os_entry_kind(path, &size) == ENTRY_FILE) os_remove_file(path);
+        if (len < int(sizeof path) && os_entry_kind(path, &size) == EntryKind::file) os_remove_file(path);
         return true;
     });
 }
 
-const char* preflight_text(int check) {
+const char* preflight_text(PreflightResult check) {
     switch (check) {
-    case PREFLIGHT_OK: return "ok";
-    case PREFLIGHT_PATH: return "path too long for the system, or a name with no form on this system";
-    case PREFLIGHT_BLOCKED: return "in the way: a file where a folder goes, or a folder where a file goes";
-    case PREFLIGHT_NO_ROOM: return "not enough room on the drive";
-    case PREFLIGHT_NOT_WRITABLE: return "the folder cannot be created or written in";
-    case PREFLIGHT_HELD: return "in use by another program";
-    case PREFLIGHT_DENIED: return "cannot be replaced";
-    default: return "pre-flight failed";
+    case PreflightResult::ok: return "ok";
+    case PreflightResult::path: return "path too long for the system, or a name with no form on this system";
+    case PreflightResult::blocked: return "in the way: a file where a folder goes, or a folder where a file goes";
+    case PreflightResult::no_room: return "not enough room on the drive";
+    case PreflightResult::not_writable: return "the folder cannot be created or written in";
+    case PreflightResult::held: return "in use by another program";
+    case PreflightResult::denied: return "cannot be replaced";
     }
+    return "pre-flight failed";  // no PreflightResult: every one is named above
 }

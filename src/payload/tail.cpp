@@ -12,15 +12,15 @@ namespace {
 constexpr int32_t MIN_TAIL_SIZE = 12;
 
 // Reads and checks the trailer ending at end, and the directory it names.
-int read_tail_at(FILE* file, int32_t end, PayloadTail* tail) {
-    if (end < MIN_TAIL_SIZE) return READ_TOO_SMALL;
+ReadResult read_tail_at(FILE* file, int32_t end, PayloadTail* tail) {
+    if (end < MIN_TAIL_SIZE) return ReadResult::too_small;
     unsigned char trailer[PAYLOAD_TRAILER_SIZE];
     if (fseek(file, end - PAYLOAD_TRAILER_SIZE, SEEK_SET) != 0 ||
         fread(trailer, 1, sizeof trailer, file) != sizeof trailer)
-        return READ_CANNOT_OPEN;
+        return ReadResult::cannot_open;
     const int32_t dir_offset = int32_t(read_be32(trailer));
-    if (dir_offset < 0 || dir_offset > end - MIN_TAIL_SIZE) return READ_TRAILER_OUT_OF_RANGE;
-    if (end - dir_offset >= PAYLOAD_TAIL_LIMIT) return READ_TAIL_TOO_LONG;
+    if (dir_offset < 0 || dir_offset > end - MIN_TAIL_SIZE) return ReadResult::trailer_out_of_range;
+    if (end - dir_offset >= PAYLOAD_TAIL_LIMIT) return ReadResult::tail_too_long;
 
     // Directory and trailer together, in one small read.
     tail->end = end;
@@ -29,14 +29,14 @@ int read_tail_at(FILE* file, int32_t end, PayloadTail* tail) {
     tail->total_unpacked = read_be32(trailer + 4);
     tail->flags = trailer[8];
     if (fseek(file, dir_offset, SEEK_SET) != 0 || fread(tail->bytes, 1, size_t(tail->size), file) != size_t(tail->size))
-        return READ_CANNOT_OPEN;
+        return ReadResult::cannot_open;
     tail->first_block = int32_t(read_be32(tail->bytes));
     tail->count = int32_t(read_be32(tail->bytes + 4));
     // The size entries must lie inside the directory, before the trailer.
     const int32_t room = (tail->size - PAYLOAD_TRAILER_SIZE - DIRECTORY_HEADER_SIZE) / DIRECTORY_ENTRY_SIZE;
-    if (tail->count <= 0 || tail->count > room) return READ_BLOCK_COUNT_OUT_OF_RANGE;
-    if (tail->first_block <= 0 || tail->first_block >= end) return READ_FIRST_BLOCK_OUT_OF_RANGE;
-    return READ_OK;
+    if (tail->count <= 0 || tail->count > room) return ReadResult::block_count_out_of_range;
+    if (tail->first_block <= 0 || tail->first_block >= end) return ReadResult::first_block_out_of_range;
+    return ReadResult::ok;
 }
 
 bool blocks_reach_directory(const PayloadTail* tail) {
@@ -69,18 +69,18 @@ Signature signature_of(FILE* file, int32_t file_size, int32_t* table) {
 
 // Tries each padding of first_pad to MAX_CERT_PADDING zero bytes before end, fewest first; the reason of
 // the place that got furthest otherwise.
-int find_before_padding(FILE* file, int32_t end, int32_t first_pad, PayloadTail* tail) {
+ReadResult find_before_padding(FILE* file, int32_t end, int32_t first_pad, PayloadTail* tail) {
     unsigned char padding[MAX_CERT_PADDING];
     const int32_t room = end < MAX_CERT_PADDING ? end : MAX_CERT_PADDING;
     if (fseek(file, end - room, SEEK_SET) != 0 || fread(padding, 1, size_t(room), file) != size_t(room))
-        return READ_CANNOT_OPEN;
-    int closest = READ_CANNOT_OPEN;
+        return ReadResult::cannot_open;
+    ReadResult closest = ReadResult::cannot_open;
     for (int32_t pad = first_pad; pad <= room; ++pad) {
         if (pad > 0 && padding[room - pad] != 0) break;  // padding is zeros, and only zeros
         memset(tail, 0, sizeof *tail);
-        int result = read_tail_at(file, end - pad, tail);
-        if (result == READ_OK && !blocks_reach_directory(tail)) result = READ_BLOCKS_MISPLACED;
-        if (result == READ_OK) return READ_OK;
+        ReadResult result = read_tail_at(file, end - pad, tail);
+        if (result == ReadResult::ok && !blocks_reach_directory(tail)) result = ReadResult::blocks_misplaced;
+        if (result == ReadResult::ok) return ReadResult::ok;
         if (result > closest) closest = result;
     }
     return closest;
@@ -151,25 +151,26 @@ uint32_t tail_checksum(const PayloadTail* tail, int32_t i) {
     return read_be32(tail->bytes + (tail_checksum_offset(tail) - tail->dir_offset) + CHECKSUM_ENTRY_SIZE * i);
 }
 
-int find_payload_tail(FILE* file, PayloadTail* tail) {
+ReadResult find_payload_tail(FILE* file, PayloadTail* tail) {
     // The file size is a 32-bit position: an installer is smaller than 2 GiB.
-    if (fseek(file, 0, SEEK_END) != 0) return READ_CANNOT_OPEN;
+    if (fseek(file, 0, SEEK_END) != 0) return ReadResult::cannot_open;
     const long end = ftell(file);
-    if (end < 0) return READ_CANNOT_OPEN;
-    if (end > INT32_MAX) return READ_TOO_LARGE;
+    if (end < 0) return ReadResult::cannot_open;
+    if (end > INT32_MAX) return ReadResult::too_large;
     memset(tail, 0, sizeof *tail);
-    const int plain = read_tail_at(file, int32_t(end), tail);
-    if (plain == READ_OK) return READ_OK;
+    const ReadResult plain = read_tail_at(file, int32_t(end), tail);
+    if (plain == ReadResult::ok) return ReadResult::ok;
     int32_t table = 0;
     const Signature signature = signature_of(file, int32_t(end), &table);
     if (signature == SIGNED) {
         // A signed file's last bytes are its certificates: what they failed says nothing.
-        const int result = find_before_padding(file, table, 0, tail);
-        if (result != READ_OK) memset(tail, 0, sizeof *tail);
+        const ReadResult result = find_before_padding(file, table, 0, tail);
+        if (result != ReadResult::ok) memset(tail, 0, sizeof *tail);
         return result;
     }
     // A removed signature leaves the padding that aligned its table; the trailer at the end was tried already.
-    if (signature == SIGNATURE_REMOVED && find_before_padding(file, int32_t(end), 1, tail) == READ_OK) return READ_OK;
+    if (signature == SIGNATURE_REMOVED && find_before_padding(file, int32_t(end), 1, tail) == ReadResult::ok)
+        return ReadResult::ok;
     memset(tail, 0, sizeof *tail);
-    return plain != READ_TOO_SMALL && ends_inside_tail(file, int32_t(end)) ? READ_CUT_SHORT : plain;
+    return plain != ReadResult::too_small && ends_inside_tail(file, int32_t(end)) ? ReadResult::cut_short : plain;
 }

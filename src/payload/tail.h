@@ -25,9 +25,9 @@ struct PayloadTail {
 // its size entries inside the directory, 0 < B < end;
 // a trailer before a certificate table or padding must also have its blocks back to back from B up to D,
 // since padding zeros could otherwise pass for a flags byte.
-// READ_OK, or the reason no place passes: for a signed file the reason of the place that came closest, for
+// ReadResult::ok, or the reason no place passes: for a signed file the reason of the place that came closest, for
 // any other the reason the last 9 bytes failed.
-int find_payload_tail(FILE* file, PayloadTail* tail);
+ReadResult find_payload_tail(FILE* file, PayloadTail* tail);
 
 // Stored size of block i (0 <= i < count) from the directory.
 int32_t tail_block_size(const PayloadTail* tail, int32_t i);

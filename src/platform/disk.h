@@ -6,14 +6,15 @@
 // Paths are UTF-8 (see platform/os.h). None of these calls changes anything on disk but os_rmdir and
 // os_remove_file, which remove what their caller created.
 
-// What is at a path. ENTRY_NONE when nothing is there (nor a folder on its way); ENTRY_OTHER when the
-// system cannot tell (no access to look, a name it refuses): os_last_error() then says why.
-constexpr int ENTRY_NONE = 0;
-constexpr int ENTRY_FILE = 1;
-constexpr int ENTRY_DIR = 2;
-constexpr int ENTRY_OTHER = 3;
+// What is at a path.
+enum class EntryKind {
+    none,  // nothing is there (nor a folder on its way)
+    file,
+    dir,
+    other,  // the system cannot tell (no access to look, a name it refuses): os_last_error() then says why
+};
 // The kind of entry at path; *size receives a file's size in bytes (0 for anything else).
-int os_entry_kind(const char* path, uint64_t* size);
+EntryKind os_entry_kind(const char* path, uint64_t* size);
 
 // Room on the volume that holds the existing folder at path: the bytes this user may still write
 // (*available) and the allocation unit files take whole (*cluster; 4096 when the system does not say),
@@ -29,7 +30,7 @@ bool os_path_fits(const char* path, bool is_dir);
 // Whether the existing file at path can be replaced now: 0, or the system's error. It is opened with the
 // access a replace takes (write and delete; delete and attribute changes for a read-only file) and no
 // sharing, and closed at once: a program holding the file, or running it, gives an error os_error_kind
-// calls OS_ERROR_HELD. On Linux nothing holds a file, and the answer is 0 when path is a file.
+// calls OsErrorKind::held. On Linux nothing holds a file, and the answer is 0 when path is a file.
 int os_replace_blocker(const char* path);
 
 // Removes the empty folder at path; false when it cannot.

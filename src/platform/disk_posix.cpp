@@ -11,17 +11,17 @@
 
 #include "platform/disk.h"
 
-int os_entry_kind(const char* path, uint64_t* size) {
+EntryKind os_entry_kind(const char* path, uint64_t* size) {
     *size = 0;
     struct stat st;
-    if (stat(path, &st) != 0) return errno == ENOENT || errno == ENOTDIR ? ENTRY_NONE : ENTRY_OTHER;
-    if (S_ISDIR(st.st_mode)) return ENTRY_DIR;
+    if (stat(path, &st) != 0) return errno == ENOENT || errno == ENOTDIR ? EntryKind::none : EntryKind::other;
+    if (S_ISDIR(st.st_mode)) return EntryKind::dir;
     if (!S_ISREG(st.st_mode)) {
         errno = EINVAL;
-        return ENTRY_OTHER;
+        return EntryKind::other;
     }
     *size = uint64_t(st.st_size);
-    return ENTRY_FILE;
+    return EntryKind::file;
 }
 
 bool os_volume_space(const char* path, uint64_t* available, uint64_t* cluster, char* volume, size_t cap) {

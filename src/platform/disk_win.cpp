@@ -14,18 +14,18 @@ constexpr uint64_t DEFAULT_CLUSTER = 4096;
 
 }  // namespace
 
-int os_entry_kind(const char* path, uint64_t* size) {
+EntryKind os_entry_kind(const char* path, uint64_t* size) {
     *size = 0;
     wchar_t wide[WIDE_PATH_CAP];
-    if (!wide_path(path, wide)) return ENTRY_OTHER;
+    if (!wide_path(path, wide)) return EntryKind::other;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(wide, GetFileExInfoStandard, &data)) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENTRY_NONE : ENTRY_OTHER;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::none : EntryKind::other;
     }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ENTRY_DIR;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::dir;
     *size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-    return ENTRY_FILE;
+    return EntryKind::file;
 }
 
 bool os_volume_space(const char* path, uint64_t* available, uint64_t* cluster, char* volume, size_t cap) {

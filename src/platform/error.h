@@ -7,12 +7,14 @@
 int os_last_error();
 
 // What an error means for the installation's messages.
-constexpr int OS_ERROR_OTHER = 0;
-constexpr int OS_ERROR_HELD = 1;      // another program has the file open without sharing, or runs it
-constexpr int OS_ERROR_DENIED = 2;    // no permission (or, on Windows, a file being deleted)
-constexpr int OS_ERROR_FULL = 3;      // the disk is full
-constexpr int OS_ERROR_TOO_LONG = 4;  // the path is longer than the system takes
-int os_error_kind(int code);
+enum class OsErrorKind {
+    other,     // any other error, or none
+    held,      // another program has the file open without sharing, or runs it
+    denied,    // no permission (or, on Windows, a file being deleted)
+    full,      // the disk is full
+    too_long,  // the path is longer than the system takes
+};
+OsErrorKind os_error_kind(int code);
 
 // The error's text as the system gives it (strerror; FormatMessage on Windows, in UTF-8, without the final
 // period and line break), NUL-terminated in buf of cap bytes (cut short when longer).

@@ -7,16 +7,16 @@
 
 int os_last_error() { return errno; }
 
-int os_error_kind(int code) {
+OsErrorKind os_error_kind(int code) {
     switch (code) {
-    case ETXTBSY: return OS_ERROR_HELD;
+    case ETXTBSY: return OsErrorKind::held;
     case EACCES:
     case EPERM:
-    case EROFS: return OS_ERROR_DENIED;
+    case EROFS: return OsErrorKind::denied;
     case ENOSPC:
-    case EDQUOT: return OS_ERROR_FULL;
-    case ENAMETOOLONG: return OS_ERROR_TOO_LONG;
-    default: return OS_ERROR_OTHER;
+    case EDQUOT: return OsErrorKind::full;
+    case ENAMETOOLONG: return OsErrorKind::too_long;
+    default: return OsErrorKind::other;
     }
 }
 

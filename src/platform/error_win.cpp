@@ -7,17 +7,17 @@
 
 int os_last_error() { return int(GetLastError()); }
 
-int os_error_kind(int code) {
+OsErrorKind os_error_kind(int code) {
     switch (DWORD(code)) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_USER_MAPPED_FILE: return OS_ERROR_HELD;
+    case ERROR_USER_MAPPED_FILE: return OsErrorKind::held;
     case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT: return OS_ERROR_DENIED;
+    case ERROR_WRITE_PROTECT: return OsErrorKind::denied;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return OS_ERROR_FULL;
-    case ERROR_FILENAME_EXCED_RANGE: return OS_ERROR_TOO_LONG;
-    default: return OS_ERROR_OTHER;
+    case ERROR_HANDLE_DISK_FULL: return OsErrorKind::full;
+    case ERROR_FILENAME_EXCED_RANGE: return OsErrorKind::too_long;
+    default: return OsErrorKind::other;
     }
 }
 

@@ -18,12 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!blocks) return 0;
     // A manifest handed on lies inside the file, walks to its end record with safe names only.
     if (manifest.length < 0 || manifest.length > int32_t(size) ||
-        check_manifest(manifest.bytes, manifest.length) != (manifest.length ? READ_OK : READ_MANIFEST_DAMAGED))
+        check_manifest(manifest.bytes, manifest.length) !=
+            (manifest.length ? ReadResult::ok : ReadResult::manifest_damaged))
         abort();
     ManifestCursor cursor;
     start_manifest(&cursor, manifest);
     ManifestEntry entry;
-    while (next_manifest_entry(&cursor, &entry) == WALK_RECORD)
+    while (next_manifest_entry(&cursor, &entry) == WalkResult::record)
         if (!entry.name || entry.name_len == 0) abort();
     free_manifest(&manifest);
     // What the reader hands on is taken from the file: never more blocks or bytes than the file holds.

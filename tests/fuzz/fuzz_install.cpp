@@ -63,11 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool go_ahead = true;
     if (manifest.length > 0) {
         static PreflightReport report;
-        const int checked = preflight(g_install_dir.c_str(), manifest, &report);
-        if (checked < PREFLIGHT_OK || checked > PREFLIGHT_DENIED) abort();
+        const PreflightResult checked = preflight(g_install_dir.c_str(), manifest, &report);
+        if (checked < PreflightResult::ok || checked > PreflightResult::denied) abort();
         // A refusal writes nothing: the install directory stays empty.
-        if (checked != PREFLIGHT_OK && fs::directory_iterator(g_install_dir) != fs::directory_iterator()) abort();
-        go_ahead = checked == PREFLIGHT_OK;
+        if (checked != PreflightResult::ok && fs::directory_iterator(g_install_dir) != fs::directory_iterator())
+            abort();
+        go_ahead = checked == PreflightResult::ok;
         if (go_ahead) remove_temporaries(g_install_dir.c_str(), manifest);
     }
     free_manifest(&manifest);

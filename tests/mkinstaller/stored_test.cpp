@@ -159,7 +159,7 @@ std::vector<std::string> shapes_of(const Payload& payload) {
         RecordCursor cursor;
         start_records(&cursor, payload.streams[i].data(), int32_t(payload.streams[i].size()));
         Record r;
-        while (next_record(&cursor, &r) == WALK_RECORD) {
+        while (next_record(&cursor, &r) == WalkResult::record) {
             const std::string name(reinterpret_cast<const char*>(r.name), r.name_len);
             if (r.type == RECORD_DIR) shape += " dir " + name;
             else if (r.type == RECORD_FILE) shape += " " + name;

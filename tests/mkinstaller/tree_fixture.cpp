@@ -76,9 +76,9 @@ std::vector<Entry> entries_of(const std::vector<uint8_t>& stream) {
     RecordCursor cursor;
     start_records(&cursor, stream.data(), int32_t(stream.size()));
     Record r;
-    int result;
-    while ((result = next_record(&cursor, &r)) == WALK_RECORD)
+    WalkResult result;
+    while ((result = next_record(&cursor, &r)) == WalkResult::record)
         entries.push_back({r.type, std::string(reinterpret_cast<const char*>(r.name), r.name_len), r.data_len});
-    EXPECT_EQ(result, WALK_END);
+    EXPECT_EQ(result, WalkResult::end);
     return entries;
 }

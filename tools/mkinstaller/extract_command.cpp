@@ -46,12 +46,12 @@ std::string failure_message(const ExtractFailure& failure, const std::string& in
 // The pre-flight's finding in words: "PATH: reason", ending with the assurance that nothing was written.
 std::string preflight_message(const PreflightReport& report) {
     std::string text;
-    if (report.check == PREFLIGHT_NO_ROOM) {
+    if (report.check == PreflightResult::no_room) {
         char numbers[160];
         snprintf(numbers, sizeof numbers, ": the installation needs %.1f MiB, %.1f MiB are free",
                  double(report.needed) / (1 << 20), double(report.available) / (1 << 20));
         text = std::string(report.volume) + ": " + preflight_text(report.check) + numbers;
-    } else if (report.check == PREFLIGHT_HELD) {
+    } else if (report.check == PreflightResult::held) {
         text = std::string(preflight_text(report.check)) + ":";
         for (int i = 0; i < report.held_count && i < PREFLIGHT_HELD_LISTED; ++i)
             text += std::string(" ") + report.held[i];
@@ -101,7 +101,8 @@ void extract(const std::filesystem::path& installer, const std::filesystem::path
     if (!special.empty()) throw ToolError(MKI_DAMAGED, shown, special + "; an installer is a regular file");
     FILE* file = open_path(installer, "rb");
     if (!file)
-        throw ToolError(MKI_DAMAGED, shown, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " + system_reason());
+        throw ToolError(MKI_DAMAGED, shown,
+                        std::string(read_result_text(ReadResult::cannot_open)) + ": " + system_reason());
     int32_t count = 0;
     uint32_t total = 0;
     int flags = 0;
@@ -121,8 +122,8 @@ void extract(const std::filesystem::path& installer, const std::filesystem::path
     // As the installer does: everything that can be known to fail is checked before the first write.
     if (manifest.length > 0) {
         std::unique_ptr<PreflightReport> report(new PreflightReport);
-        const int checked = preflight(install_dir.c_str(), manifest, report.get());
-        if (checked != PREFLIGHT_OK) {
+        const PreflightResult checked = preflight(install_dir.c_str(), manifest, report.get());
+        if (checked != PreflightResult::ok) {
             free_payload(blocks, count);
             free_manifest(&manifest);
             throw ToolError("", preflight_message(*report));

@@ -117,12 +117,12 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
     RecordCursor cursor;
     start_records(&cursor, stream, length);
     Record r;
-    int result;
+    WalkResult result;
     while (true) {
         const int32_t offset = cursor.pos;
         result = next_record(&cursor, &r);
-        if (result != WALK_RECORD) {
-            if (result != WALK_END)
+        if (result != WalkResult::record) {
+            if (result != WalkResult::end)
                 throw damaged(where + "offset " + std::to_string(offset) + ": " + walk_result_text(result));
             break;
         }
@@ -267,14 +267,14 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
         return report_tool_error(ToolError(MKI_DAMAGED, path, special + "; an installer is a regular file"));
     FILE* file = open_path(installer, "rb");
     if (!file)
-        return report_tool_error(
-            ToolError(MKI_DAMAGED, path, std::string(read_result_text(READ_CANNOT_OPEN)) + ": " + system_reason()));
+        return report_tool_error(ToolError(
+            MKI_DAMAGED, path, std::string(read_result_text(ReadResult::cannot_open)) + ": " + system_reason()));
     PayloadTail tail;
     PayloadBlock** blocks = nullptr;
     Manifest manifest{};
     const ReadStatus read = open_payload(file, &tail, &blocks, &manifest);
     const long file_size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
-    if (read.result != READ_OK) {
+    if (read.result != ReadResult::ok) {
         fclose(file);
         return report_tool_error(ToolError(MKI_DAMAGED, path, read_status_message(read)));
     }

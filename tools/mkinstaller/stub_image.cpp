@@ -75,7 +75,7 @@ std::vector<uint8_t> read_stub_image(const std::filesystem::path& stub, bool sto
     if (!not_program.empty()) throw ToolError(shown, not_program);
     PayloadTail tail;
     PayloadBlock** blocks = nullptr;
-    if (open_payload(file.get(), &tail, &blocks).result == READ_OK) {
+    if (open_payload(file.get(), &tail, &blocks).result == ReadResult::ok) {
         free_payload(blocks, tail.count);
         const int32_t image_size = tail_has_manifest(&tail) ? tail_manifest_offset(&tail) : tail.first_block;
         throw ToolError(shown, "already an installer: pass its program image (its first " + std::to_string(image_size) +
