@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "payload/records.h"
 #include "payload/tail.h"
 
 // A manifest as read from the installer (see format.h: MANIFEST_LOCATOR_SIZE). bytes is malloc'd and owned by
