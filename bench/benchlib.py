@@ -1,5 +1,6 @@
 """What the benchmark's scripts share: logging, running and timing commands, the cache of inputs, the product
 tree and its checks, and the output directory in RAM."""
+import argparse
 import hashlib
 import json
 import os
@@ -96,6 +97,19 @@ class Cache:
         stamp = os.path.join(self.dir, name + ".key")
         if os.path.exists(stamp):
             os.remove(stamp)
+
+
+def script_setup(default_runs=3):
+    """A bench script run alone: its command line (--build BUILD_DIR [--runs N]), the build tree, and the cache of
+    inputs in BUILD_DIR/bench/ (created). Returns (build, cache, runs)."""
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--runs", type=int, default=default_runs)
+    a = ap.parse_args()
+    build = winlab.BuildTree(os.path.abspath(a.build))
+    cache = Cache(os.path.join(build.dir, "bench"))
+    os.makedirs(cache.dir, exist_ok=True)
+    return build, cache, a.runs
 
 
 def product_key(programs):

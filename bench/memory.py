@@ -9,7 +9,6 @@ Each product is the sample's two programs at the top and the generated data belo
 machine, packed by `mkinstaller pack` with its defaults (no --block-size, level 9) and cached in BUILD_DIR/bench/.
 The peak is GNU time's maximum resident set size of native `mkinstaller extract` (the installer's engine).
 """
-import argparse
 import os
 import random
 import shutil
@@ -17,7 +16,8 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "scripts"))
 import winlab  # noqa: E402
-from benchlib import MiB, Cache, Timer, clean, log, med, quick_tree_check, ram_dir, read_payload, tree_stats  # noqa: E402
+from benchlib import (MiB, Timer, clean, log, med, quick_tree_check, ram_dir, read_payload, script_setup,  # noqa: E402
+                      tree_stats)
 
 MB = 1000 * 1000
 # The bound on an installation's peak memory, whatever the product: a 32-bit installer on a terminal with
@@ -166,15 +166,9 @@ def memory_section(products, times, runs, bench_row):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--runs", type=int, default=3)
-    a = ap.parse_args()
-    build = winlab.BuildTree(os.path.abspath(a.build))
-    cache = Cache(os.path.join(build.dir, "bench"))
-    os.makedirs(cache.dir, exist_ok=True)
+    build, cache, runs = script_setup()
     products = memory_products(cache, build)
-    times = measure_memory(products, build.mkinstaller, a.runs)
+    times = measure_memory(products, build.mkinstaller, runs)
     for p in products:
         print("%s: %d blocks (%d stored), largest %.1f MiB, peak %.1f MiB, %.2f s"
               % (p["what"], p["blocks"], p["stored"], p["largest"] / MiB, times[p["name"]]["rss"] / MiB,

@@ -7,15 +7,11 @@ buys in native extraction time (blocks decode on every core) and costs in peak m
 The packs are cached in BUILD_DIR/bench/ with their packing figures and made again only when the product tree
 or the settings change, one at a time so their times do not compete; a re-run only measures extraction.
 """
-import argparse
 import json
 import os
-import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "scripts"))
-import winlab  # noqa: E402
-from benchlib import (MiB, Cache, Timer, clean, log, med, product_tree, quick_tree_check, ram_dir,  # noqa: E402
-                      read_payload)
+from benchlib import (MiB, Timer, clean, log, med, product_tree, quick_tree_check, ram_dir, read_payload,
+                      script_setup)
 
 # --block-size values in MiB, the reference first: 256M puts the whole product in as few blocks as the format
 # allows at this dictionary, the top files' block and the rest. 64M is the largest size of which two blocks fit
@@ -133,21 +129,15 @@ def split_section(packs, times, runs, cores):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--runs", type=int, default=3)
-    a = ap.parse_args()
-    build = winlab.BuildTree(os.path.abspath(a.build))
-    cache = Cache(os.path.join(build.dir, "bench"))
-    os.makedirs(cache.dir, exist_ok=True)
+    build, cache, runs = script_setup()
     tree, stats = product_tree(cache, build.programs)
     packs = split_packs(cache, tree, stats["sha256"], build)
     outdir = ram_dir() or os.path.join(cache.dir, "out")
     try:
-        times = measure_splits(packs, build.mkinstaller, stats, outdir, a.runs)
+        times = measure_splits(packs, build.mkinstaller, stats, outdir, runs)
     finally:
         clean(outdir)
-    print("\n".join(split_section(packs, times, a.runs, os.cpu_count())))
+    print("\n".join(split_section(packs, times, runs, os.cpu_count())))
 
 
 if __name__ == "__main__":
