@@ -32,10 +32,17 @@ InstallerDialog* dialog_of(void* context) { return static_cast<InstallerDialog*>
 
 // The seam the worker reaches the window through; context is the dialog.
 void invalidate_dialog(void* dialog) { InvalidateRect(dialog_of(dialog)->hwnd(), nullptr, FALSE); }
-// A progress strip asked for and not yet painted: later position changes need no request of their own (the paint
-// reads the meter after clearing it). Each request is a round trip to the window system (under wine, to its
-// server), and the engine changes the position thousands of times an installation.
+// A progress strip asked for and not yet painted, or painted less than PROGRESS_PAINT_INTERVAL_MS ago: later
+// position changes need no request of their own (the paint, or the timer that ends the interval, reads the meter).
+// Each request is a round trip to the window system (under wine, to its server), and the engine changes the
+// position thousands of times an installation.
 std::atomic<bool> g_progress_repaint_pending{false};
+// The strip is painted at most this often: every paint under wine draws the canvas and sends the strip to the X
+// server, on the cores the decoding threads need; 25 paints a second still move the bar smoothly.
+constexpr UINT PROGRESS_PAINT_INTERVAL_MS = 40;
+constexpr UINT_PTR PROGRESS_PAINT_TIMER = 1;
+// The meter's position when the window was last painted (UI thread only).
+int32_t g_painted_position = 0;
 
 // The meter's hundreds of position changes repaint only their strip: under wine every repaint of the whole window
 // sends its whole picture to the X server.
@@ -44,6 +51,14 @@ void invalidate_progress_area(void* dialog) {
     const RECT area{PROGRESS_AREA.x, PROGRESS_AREA.y, PROGRESS_AREA.x + PROGRESS_AREA.width,
                     PROGRESS_AREA.y + PROGRESS_AREA.height};
     InvalidateRect(dialog_of(dialog)->hwnd(), &area, FALSE);
+}
+
+// The interval after a strip paint has ended: requests are taken again, and a position that moved meanwhile is
+// asked for now. The exchange acquires what the worker released with its request, so no move is missed.
+void end_progress_interval(InstallerDialog* dialog) {
+    KillTimer(dialog->hwnd(), PROGRESS_PAINT_TIMER);
+    g_progress_repaint_pending.exchange(false);
+    if (g_meter && g_meter->position() != g_painted_position) invalidate_progress_area(dialog);
 }
 void end_dialog_from_any_thread(void* dialog) { dialog_of(dialog)->request_cancel(); }
 void message_over_dialog(void* dialog, const wchar_t* text) { show_message_box(dialog_of(dialog)->hwnd(), text); }
@@ -122,7 +137,9 @@ BOOL InstallerDialog::OnInitDialog() {
 }
 
 void InstallerDialog::OnPaint() {
-    g_progress_repaint_pending.store(false);
+    // A strip asked for stays asked for until the interval ends (end_progress_interval).
+    if (g_progress_repaint_pending.load()) SetTimer(hwnd_, PROGRESS_PAINT_TIMER, PROGRESS_PAINT_INTERVAL_MS, nullptr);
+    g_painted_position = g_meter ? g_meter->position() : 0;
     paint_window(hwnd_, icon_);
 }
 
@@ -156,6 +173,9 @@ INT_PTR InstallerDialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_PAINT: OnPaint(); return TRUE;
     case WM_ERASEBKGND: return TRUE;  // the paint covers the whole client area
+    case WM_TIMER:
+        if (wparam == PROGRESS_PAINT_TIMER) end_progress_interval(this);
+        return TRUE;
     case WM_QUERYDRAGICON:
         return INT_PTR(OnQueryDragIcon());  // one of the messages a dialog procedure answers directly
     case WM_LBUTTONDOWN: OnLButtonDown(x, y); return TRUE;
