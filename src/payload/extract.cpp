@@ -51,7 +51,7 @@ bool begin_file(WrittenFile* w, const char* path, int* error) {
     uint64_t old_size = 0;
     w->replaces = !w->in_place && os_entry_kind(path, &old_size) != EntryKind::none;
     // A file that a scanner holds for a moment is waited for there; one held for longer fails here.
-    w->file = os_create_file(w->in_place ? w->path : w->temporary);
+    w->file = w->in_place ? os_create_file(w->path) : os_create_temporary(w->temporary);
     if (!w->file) *error = os_last_error();
     return w->file != nullptr;
 }
@@ -62,22 +62,28 @@ bool write_more(WrittenFile* w, const unsigned char* data, int32_t length, int* 
     return false;
 }
 
-// The temporary flushed to the disk when it replaces a file, closed and moved over the file's name in one step. The old
-// file keeps its name and bytes until then; on failure the temporary goes.
+// The temporary flushed to the disk when it replaces a file, and moved over the file's name in one step: while
+// still open where the system can (one open of the file fewer), else after its close. The old file keeps its name and
+// bytes until then; on failure the temporary goes.
 bool finish_file(WrittenFile* w, int* error) {
     bool ok = !w->replaces || os_flush_file(w->file);
     if (!ok) *error = os_last_error();
-    // The tail of a file sits in the stream's buffer until the close: a full disk may only show there.
+    // The tail of a file sits in the stream's buffer until written out: a full disk may only show there.
+    if (ok && fflush(w->file) != 0) {
+        *error = os_last_error();
+        ok = false;
+    }
+    const bool moved = ok && !w->in_place && os_move_open_file(w->file, w->temporary, w->path);
     if (fclose(w->file) != 0 && ok) {
         *error = os_last_error();
         ok = false;
     }
     w->file = nullptr;
-    if (ok && !w->in_place && !os_replace_file(w->temporary, w->path)) {
+    if (ok && !w->in_place && !moved && !os_replace_file(w->temporary, w->path)) {
         *error = os_last_error();
         ok = false;
     }
-    if (!ok && !w->in_place) os_remove_file(w->temporary);
+    if (!ok && !w->in_place && !moved) os_remove_file(w->temporary);
     return ok;
 }
 

@@ -30,6 +30,18 @@ FILE* os_open_file_held(const char* path);
 // stream left for the opened file, errno is EMFILE and the file stays created, empty. On Linux errno tells why.
 FILE* os_create_file(const char* path);
 
+// As os_create_file, for a temporary that os_move_open_file moves over its file's name while it is still open
+// (Windows: opened for deleting too, so the move needs no second open of the file).
+FILE* os_create_temporary(const char* path);
+
+// Moves the temporary open as file (made by os_create_temporary at from) over the name to in one step, replacing
+// what is there, as os_replace_file does but without closing it first; the caller has written the stream's buffer
+// out (fflush) and closes the stream afterwards either way. False, with nothing moved, when the system does not move
+// it so at once (on Windows a read-only file or one another program holds at to, or a system that refuses the move
+// through the handle): the caller then closes the stream and calls os_replace_file, which clears the attribute and
+// waits out the hold.
+bool os_move_open_file(FILE* file, const char* from, const char* to);
+
 // Writes the stream's buffer out and asks the system to put the file's bytes on the disk (fsync;
 // FlushFileBuffers on Windows), so that a file renamed into place after it survives a power cut whole.
 // False when either fails (os_last_error() says why). The stream stays the caller's.

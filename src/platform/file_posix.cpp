@@ -10,6 +10,11 @@ FILE* os_open_file_held(const char* path) { return fopen(path, "rb"); }
 
 FILE* os_create_file(const char* path) { return fopen(path, "wb"); }
 
+FILE* os_create_temporary(const char* path) { return fopen(path, "wb"); }
+
+// A rename does not care whether the file is open.
+bool os_move_open_file(FILE*, const char* from, const char* to) { return rename(from, to) == 0; }
+
 bool os_flush_file(FILE* file) { return fflush(file) == 0 && fsync(fileno(file)) == 0; }
 
 bool os_replace_file(const char* from, const char* to) { return rename(from, to) == 0; }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cwchar>
 
 #include "platform/file.h"
@@ -22,10 +23,10 @@ constexpr DWORD FIRST_RETRY_DELAY_MS = 25;
 constexpr DWORD LONGEST_RETRY_DELAY_MS = 400;
 constexpr DWORD RETRY_BUDGET_MS = 2000;
 
-HANDLE open_for_writing(const wchar_t* path) {
+HANDLE open_for_writing(const wchar_t* path, DWORD access) {
     // fopen "wb": others may read and write meanwhile, the file is created or truncated.
-    return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 bool held_by_another_program(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
@@ -45,10 +46,10 @@ bool waiting_out_holds(Attempt attempt, bool (*held)(DWORD) = held_by_another_pr
     return done;
 }
 
-HANDLE open_waiting_out_holds(const wchar_t* path) {
+HANDLE open_waiting_out_holds(const wchar_t* path, DWORD access) {
     HANDLE file = INVALID_HANDLE_VALUE;
     waiting_out_holds([&] {
-        file = open_for_writing(path);
+        file = open_for_writing(path, access);
         return file != INVALID_HANDLE_VALUE;
     });
     return file;
@@ -84,6 +85,19 @@ FILE* stream_of(HANDLE handle, int access, const char* mode) {
     return stream;
 }
 
+// os_create_file with the given access to the file.
+FILE* create_stream(const char* path, DWORD access) {
+    wchar_t wide[WIDE_PATH_CAP];
+    if (!wide_path(path, wide)) return nullptr;
+    // Windows refuses a longer path itself; wine does not, so the limit is kept here for both alike.
+    if (wcslen(wide) > WINDOWS_FILE_PATH_MAX) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return nullptr;
+    }
+    HANDLE handle = open_waiting_out_holds(wide, access);
+    return handle == INVALID_HANDLE_VALUE ? nullptr : stream_of(handle, _O_WRONLY, "wb");
+}
+
 }  // namespace
 
 FILE* os_open_file(const char* path) {
@@ -99,16 +113,26 @@ FILE* os_open_file_held(const char* path) {
     return handle == INVALID_HANDLE_VALUE ? nullptr : stream_of(handle, _O_RDONLY, "rb");
 }
 
-FILE* os_create_file(const char* path) {
-    wchar_t wide[WIDE_PATH_CAP];
-    if (!wide_path(path, wide)) return nullptr;
-    // Windows refuses a longer path itself; wine does not, so the limit is kept here for both alike.
-    if (wcslen(wide) > WINDOWS_FILE_PATH_MAX) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return nullptr;
-    }
-    HANDLE handle = open_waiting_out_holds(wide);
-    return handle == INVALID_HANDLE_VALUE ? nullptr : stream_of(handle, _O_WRONLY, "wb");
+FILE* os_create_file(const char* path) { return create_stream(path, GENERIC_WRITE); }
+
+// Delete access lets the handle itself rename the file.
+FILE* os_create_temporary(const char* path) { return create_stream(path, GENERIC_WRITE | DELETE); }
+
+bool os_move_open_file(FILE* file, const char*, const char* to) {
+    wchar_t wide_to[WIDE_PATH_CAP];
+    const intptr_t handle = _get_osfhandle(_fileno(file));
+    if (!wide_path(to, wide_to) || handle == -1) return false;
+    // The rename's description ends in the new name: room for the longest path a wide path holds.
+    const size_t length = wcslen(wide_to);
+    alignas(FILE_RENAME_INFO) unsigned char buffer[sizeof(FILE_RENAME_INFO) + WIDE_PATH_CAP * sizeof(wchar_t)];
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
+    memset(rename, 0, sizeof *rename);
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = DWORD(length * sizeof(wchar_t));
+    wmemcpy(rename->FileName, wide_to, length + 1);
+    return SetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), FileRenameInfo, rename,
+                                      DWORD(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t))) != 0;
 }
 
 bool os_flush_file(FILE* file) {
