@@ -7,7 +7,6 @@
 
 #include "payload/decode.h"
 #include "payload/records.h"
-#include "platform/disk.h"
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/os.h"
@@ -45,11 +44,6 @@ bool temporary_beside(const char* path, char* out) {
 bool begin_file(WrittenFile* w, const char* path, int* error) {
     snprintf(w->path, sizeof w->path, "%s", path);
     w->in_place = !temporary_beside(path, w->temporary);
-    // The old file's bytes are at stake only when there is one: then the new ones reach the disk before the
-    // replace, so that even a power cut leaves one or the other whole. A new file goes without the flush, which
-    // costs a disk round trip for every file (a kill leaves the system's cache, and so the file, whole).
-    uint64_t old_size = 0;
-    w->replaces = !w->in_place && os_entry_kind(path, &old_size) != EntryKind::none;
     // A file that a scanner holds for a moment is waited for there; one held for longer fails here.
     w->file = w->in_place ? os_create_file(w->path) : os_create_temporary(w->temporary);
     if (!w->file) *error = os_last_error();
@@ -62,18 +56,26 @@ bool write_more(WrittenFile* w, const unsigned char* data, int32_t length, int* 
     return false;
 }
 
-// The temporary flushed to the disk when it replaces a file, and moved over the file's name in one step: while
-// still open where the system can (one open of the file fewer), else after its close. The old file keeps its name and
-// bytes until then; on failure the temporary goes.
+// The temporary moved over the file's name in one step: while still open where the system can (one open of the file
+// fewer), else after its close. The old file's bytes are at stake only when there is one: then the new ones reach the
+// disk before the replace, so that even a power cut leaves one or the other whole. A new file takes its name without
+// the flush, which costs a disk round trip for every file (a kill leaves the system's cache, and so the file, whole).
+// The old file keeps its name and bytes until the move; on failure the temporary goes.
 bool finish_file(WrittenFile* w, int* error) {
-    bool ok = !w->replaces || os_flush_file(w->file);
-    if (!ok) *error = os_last_error();
     // The tail of a file sits in the stream's buffer until written out: a full disk may only show there.
-    if (ok && fflush(w->file) != 0) {
-        *error = os_last_error();
-        ok = false;
+    bool ok = fflush(w->file) == 0;
+    if (!ok) *error = os_last_error();
+    MoveResult move = MoveResult::refused;
+    if (ok && !w->in_place) {
+        move = os_move_open_file(w->file, w->temporary, w->path, false);
+        if (move != MoveResult::moved) {
+            // A file at the name, or a move left to os_replace_file after the close: flushed first either way.
+            ok = os_flush_file(w->file);
+            if (!ok) *error = os_last_error();
+            if (ok && move == MoveResult::exists) move = os_move_open_file(w->file, w->temporary, w->path, true);
+        }
     }
-    const bool moved = ok && !w->in_place && os_move_open_file(w->file, w->temporary, w->path);
+    const bool moved = move == MoveResult::moved;
     if (fclose(w->file) != 0 && ok) {
         *error = os_last_error();
         ok = false;

@@ -68,7 +68,6 @@ struct StreamSource {
 struct WrittenFile {
     FILE* file;
     bool in_place;  // the file's own name is TEMPORARY_NAME: written where it goes
-    bool replaces;  // a file is at the name already: the temporary is flushed before the replace
     char path[NATIVE_PATH_CAP];
     char temporary[NATIVE_PATH_CAP];
     unsigned char name[PATH_LIMIT + 1];  // a spanning file's stored name, to match its next piece's
@@ -110,10 +109,11 @@ constexpr char TEMPORARY_NAME[] = "~jt$new.tmp";
 
 // Writes length bytes to the file at path so that it is never half-written: first to TEMPORARY_NAME in the
 // same folder (os_create_temporary: on Windows a file another program holds for a moment is waited for, about
-// 2 s at most), flushed to the disk when it replaces a file (os_flush_file; a new file is left to the system's
-// cache, as a kill does not lose it), then moved over path in one step, while still open (os_move_open_file) or,
-// where that is refused, after its close (os_replace_file, which also waits out a brief hold and clears a
-// read-only attribute). Until that step the old file at path stays as it was.
+// 2 s at most), then moved over path in one step while still open (os_move_open_file) or, where that is refused,
+// after its close (os_replace_file, which also waits out a brief hold and clears a read-only attribute). When a
+// file is at path, or the move waits for the close, the temporary is flushed to the disk first (os_flush_file); a
+// new file is left to the system's cache, as a kill does not lose it. Until the move the old file at path stays as
+// it was.
 // EXTRACT_FAILED when the temporary cannot be created, not every byte reaches the disk (a write, the flush or
 // the close failed, as on a full disk), or the replace fails; the temporary is then removed, path untouched,
 // and *system_error (when not null) receives os_last_error() of the call that failed. A file whose own name

@@ -34,13 +34,17 @@ FILE* os_create_file(const char* path);
 // (Windows: opened for deleting too, so the move needs no second open of the file).
 FILE* os_create_temporary(const char* path);
 
-// Moves the temporary open as file (made by os_create_temporary at from) over the name to in one step, replacing
-// what is there, as os_replace_file does but without closing it first; the caller has written the stream's buffer
-// out (fflush) and closes the stream afterwards either way. False, with nothing moved, when the system does not move
-// it so at once (on Windows a read-only file or one another program holds at to, or a system that refuses the move
-// through the handle): the caller then closes the stream and calls os_replace_file, which clears the attribute and
-// waits out the hold.
-bool os_move_open_file(FILE* file, const char* from, const char* to);
+// What os_move_open_file did: moved the file; found a file at to and, asked not to replace one, moved nothing; or
+// was refused, moving nothing (os_last_error() says why).
+enum class MoveResult { moved, exists, refused };
+
+// Moves the temporary open as file (made by os_create_temporary at from) over the name to in one step, without
+// closing it; replace says whether a file already at to is replaced (as os_replace_file replaces it) or left alone
+// (MoveResult::exists). The caller has written the stream's buffer out (fflush) and closes the stream afterwards
+// either way. MoveResult::refused when the system does not move it so at once (on Windows a read-only file or one
+// another program holds at to, or a system that refuses the move through the handle): the caller then closes the
+// stream and calls os_replace_file, which clears the attribute and waits out the hold.
+MoveResult os_move_open_file(FILE* file, const char* from, const char* to, bool replace);
 
 // Writes the stream's buffer out and asks the system to put the file's bytes on the disk (fsync;
 // FlushFileBuffers on Windows), so that a file renamed into place after it survives a power cut whole.

@@ -1,6 +1,8 @@
 // Files on Linux: the path's bytes as they are; nothing holds a file against writing, so creating one is fopen "wb".
-#include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include "platform/file.h"
 
@@ -12,8 +14,12 @@ FILE* os_create_file(const char* path) { return fopen(path, "wb"); }
 
 FILE* os_create_temporary(const char* path) { return fopen(path, "wb"); }
 
-// A rename does not care whether the file is open.
-bool os_move_open_file(FILE*, const char* from, const char* to) { return rename(from, to) == 0; }
+// A rename does not care whether the file is open; it always replaces, so what is at to is looked at first.
+MoveResult os_move_open_file(FILE*, const char* from, const char* to, bool replace) {
+    struct stat there;
+    if (!replace && lstat(to, &there) == 0) return MoveResult::exists;
+    return rename(from, to) == 0 ? MoveResult::moved : MoveResult::refused;
+}
 
 bool os_flush_file(FILE* file) { return fflush(file) == 0 && fsync(fileno(file)) == 0; }
 

@@ -118,21 +118,23 @@ FILE* os_create_file(const char* path) { return create_stream(path, GENERIC_WRIT
 // Delete access lets the handle itself rename the file.
 FILE* os_create_temporary(const char* path) { return create_stream(path, GENERIC_WRITE | DELETE); }
 
-bool os_move_open_file(FILE* file, const char*, const char* to) {
+MoveResult os_move_open_file(FILE* file, const char*, const char* to, bool replace) {
     wchar_t wide_to[WIDE_PATH_CAP];
     const intptr_t handle = _get_osfhandle(_fileno(file));
-    if (!wide_path(to, wide_to) || handle == -1) return false;
+    if (!wide_path(to, wide_to) || handle == -1) return MoveResult::refused;
     // The rename's description ends in the new name: room for the longest path a wide path holds.
     const size_t length = wcslen(wide_to);
     alignas(FILE_RENAME_INFO) unsigned char buffer[sizeof(FILE_RENAME_INFO) + WIDE_PATH_CAP * sizeof(wchar_t)];
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
     memset(rename, 0, sizeof *rename);
-    rename->ReplaceIfExists = TRUE;
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
     rename->RootDirectory = nullptr;
     rename->FileNameLength = DWORD(length * sizeof(wchar_t));
     wmemcpy(rename->FileName, wide_to, length + 1);
-    return SetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), FileRenameInfo, rename,
-                                      DWORD(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t))) != 0;
+    if (SetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), FileRenameInfo, rename,
+                                   DWORD(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t))))
+        return MoveResult::moved;
+    return !replace && GetLastError() == ERROR_ALREADY_EXISTS ? MoveResult::exists : MoveResult::refused;
 }
 
 bool os_flush_file(FILE* file) {
