@@ -7,6 +7,7 @@
 
 #include "payload/decode.h"
 #include "payload/records.h"
+#include "platform/disk.h"
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/os.h"
@@ -69,9 +70,14 @@ bool finish_file(WrittenFile* w, int* error) {
     if (ok && !w->in_place) {
         move = os_move_open_file(w->file, w->temporary, w->path, false);
         if (move != MoveResult::moved) {
-            // A file at the name, or a move left to os_replace_file after the close: flushed first either way.
-            ok = os_flush_file(w->file);
-            if (!ok) *error = os_last_error();
+            // A file at the name: flushed before it is replaced. Where the move is left to os_replace_file after
+            // the close, the name is looked at to know.
+            uint64_t old_size = 0;
+            const bool old_file = move == MoveResult::exists || os_entry_kind(w->path, &old_size) != EntryKind::none;
+            if (old_file && !os_flush_file(w->file)) {
+                *error = os_last_error();
+                ok = false;
+            }
             if (ok && move == MoveResult::exists) move = os_move_open_file(w->file, w->temporary, w->path, true);
         }
     }

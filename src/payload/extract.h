@@ -111,9 +111,8 @@ constexpr char TEMPORARY_NAME[] = "~jt$new.tmp";
 // same folder (os_create_temporary: on Windows a file another program holds for a moment is waited for, about
 // 2 s at most), then moved over path in one step while still open (os_move_open_file) or, where that is refused,
 // after its close (os_replace_file, which also waits out a brief hold and clears a read-only attribute). When a
-// file is at path, or the move waits for the close, the temporary is flushed to the disk first (os_flush_file); a
-// new file is left to the system's cache, as a kill does not lose it. Until the move the old file at path stays as
-// it was.
+// file is at path the temporary is flushed to the disk first (os_flush_file); a new file is left to the system's
+// cache, as a kill does not lose it. Until the move the old file at path stays as it was.
 // EXTRACT_FAILED when the temporary cannot be created, not every byte reaches the disk (a write, the flush or
 // the close failed, as on a full disk), or the replace fails; the temporary is then removed, path untouched,
 // and *system_error (when not null) receives os_last_error() of the call that failed. A file whose own name
