@@ -125,13 +125,12 @@ MoveResult os_move_open_file(FILE* file, const char*, const char* to, bool repla
     // The rename's description ends in the new name: room for the longest path a wide path holds.
     const size_t length = wcslen(wide_to);
     alignas(FILE_RENAME_INFO) unsigned char buffer[sizeof(FILE_RENAME_INFO) + WIDE_PATH_CAP * sizeof(wchar_t)];
-    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
-    memset(rename, 0, sizeof *rename);
-    rename->ReplaceIfExists = replace ? TRUE : FALSE;
-    rename->RootDirectory = nullptr;
-    rename->FileNameLength = DWORD(length * sizeof(wchar_t));
-    wmemcpy(rename->FileName, wide_to, length + 1);
-    if (SetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), FileRenameInfo, rename,
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
+    memset(info, 0, sizeof *info);  // no root directory: to is a whole path
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->FileNameLength = DWORD(length * sizeof(wchar_t));
+    wmemcpy(info->FileName, wide_to, length + 1);
+    if (SetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), FileRenameInfo, info,
                                    DWORD(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t))))
         return MoveResult::moved;
     return !replace && GetLastError() == ERROR_ALREADY_EXISTS ? MoveResult::exists : MoveResult::refused;

@@ -30,22 +30,18 @@ constexpr int CLIENT_HEIGHT = WINDOW_HEIGHT;
 
 InstallerDialog* dialog_of(void* context) { return static_cast<InstallerDialog*>(context); }
 
-// The seam the worker reaches the window through; context is the dialog.
-void invalidate_dialog(void* dialog) { InvalidateRect(dialog_of(dialog)->hwnd(), nullptr, FALSE); }
-// A progress strip asked for and not yet painted, or painted less than PROGRESS_PAINT_INTERVAL_MS ago: later
-// position changes need no request of their own (the paint, or the timer that ends the interval, reads the meter).
-// Each request is a round trip to the window system (under wine, to its server), and the engine changes the
-// position thousands of times an installation.
-std::atomic<bool> g_progress_repaint_pending{false};
-// The strip is painted at most this often: every paint under wine draws the canvas and sends the strip to the X
-// server, on the cores the decoding threads need; 25 paints a second still move the bar smoothly.
-constexpr UINT PROGRESS_PAINT_INTERVAL_MS = 40;
+// The progress strip's repaints. The engine moves the bar thousands of times an installation, from any thread, and
+// each repaint request is a round trip to the window system (under wine, to its server), each paint a copy to the X
+// server on the cores the decoding threads need. So a move asks only for the strip (the percentage line and the bar),
+// only when no request is pending, and the strip is painted at most every PROGRESS_PAINT_INTERVAL_MS; the timer that
+// ends the interval asks again for a position that moved meanwhile.
+constexpr UINT PROGRESS_PAINT_INTERVAL_MS = 40;  // 25 paints a second still move the bar smoothly
 constexpr UINT_PTR PROGRESS_PAINT_TIMER = 1;
+// A strip asked for and not yet painted, or painted less than the interval ago: later moves need no request.
+std::atomic<bool> g_progress_repaint_pending{false};
 // The meter's position when the window was last painted (UI thread only).
 int32_t g_painted_position = 0;
 
-// The meter's hundreds of position changes repaint only their strip: under wine every repaint of the whole window
-// sends its whole picture to the X server.
 void invalidate_progress_area(void* dialog) {
     if (g_progress_repaint_pending.exchange(true)) return;
     const RECT area{PROGRESS_AREA.x, PROGRESS_AREA.y, PROGRESS_AREA.x + PROGRESS_AREA.width,
@@ -53,13 +49,16 @@ void invalidate_progress_area(void* dialog) {
     InvalidateRect(dialog_of(dialog)->hwnd(), &area, FALSE);
 }
 
-// The interval after a strip paint has ended: requests are taken again, and a position that moved meanwhile is
-// asked for now. The exchange acquires what the worker released with its request, so no move is missed.
+// The interval has ended: requests are taken again. The exchange acquires what a mover released with its request,
+// so a move made during the interval is seen here and asked for.
 void end_progress_interval(InstallerDialog* dialog) {
     KillTimer(dialog->hwnd(), PROGRESS_PAINT_TIMER);
     g_progress_repaint_pending.exchange(false);
     if (g_meter && g_meter->position() != g_painted_position) invalidate_progress_area(dialog);
 }
+
+// The seam the worker reaches the window through; context is the dialog.
+void invalidate_dialog(void* dialog) { InvalidateRect(dialog_of(dialog)->hwnd(), nullptr, FALSE); }
 void end_dialog_from_any_thread(void* dialog) { dialog_of(dialog)->request_cancel(); }
 void message_over_dialog(void* dialog, const wchar_t* text) { show_message_box(dialog_of(dialog)->hwnd(), text); }
 bool ask_retry_over_dialog(void* dialog, const wchar_t* text) { return ask_retry_box(dialog_of(dialog)->hwnd(), text); }
