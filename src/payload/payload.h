@@ -59,7 +59,7 @@ const char* read_result_text(ReadResult result);
 // Opens the running executable (find_payload_tail: signed or not) and checks its payload: the directory, every
 // block's place, the manifest that the trailer announces (manifest.h, refused like a damaged block; when manifest
 // is not null it receives it, empty when there is none, and the caller releases it with free_manifest), and the
-// checksum table, when there is one, against every block, read once in steps of DECODE_STEP bytes. The blocks are
+// checksum table, when there is one, against every block, read once through a small buffer. The blocks are
 // not loaded: the array's *count blocks name where they lie (data null), and stay readable, from the file held
 // open, until free_payload. The file is opened so that no other program may write, rename or delete it (on
 // Windows: shared for reading only) from before the checksum check until free_payload, so that the blocks used
@@ -82,8 +82,9 @@ PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_u
 // read_payload opened. Null is fine.
 void free_payload(PayloadBlock** blocks, int32_t count);
 
-// A malloc'd buffer for a block's stored or unpacked bytes (release with free): at least one byte, so an
-// empty block is not mistaken for a failure, and large pages preferred. Null when memory runs out.
+// A buffer for a block's stored or unpacked bytes (os_alloc_large: release with free, large pages where the
+// platform grants them): at least one byte, so an empty block is not mistaken for a failure. Null when memory
+// runs out.
 unsigned char* alloc_block_buffer(size_t size);
 
 // Allocates size bytes and fills them from the file's current position.

@@ -9,11 +9,11 @@
 // Full UTF-8 path of the running executable into buf; false when it does not fit or cannot be had.
 bool os_self_path(char* buf, size_t cap);
 
-// Asks that a large buffer about to be filled be backed by large pages where the platform grants them
-// without privileges (transparent huge pages on Linux), so that first touching a block's hundreds of MiB
-// costs a few hundred page faults rather than tens of thousands. Only the whole large pages inside
-// [p, p + size) are affected; nothing happens on Windows or when the hint is refused.
-void os_prefer_large_pages(void* p, size_t size);
+// A buffer of size bytes (at least one) for a block's bytes, released with free(); null when memory runs out.
+// Where the platform grants large pages without privileges (transparent huge pages on Linux), a buffer of a large
+// page or more is aligned to large pages, rounded up to a whole one and backed by them, so that first touching a
+// block's tens of MiB costs a few dozen page faults rather than thousands; elsewhere it is plain malloc.
+void* os_alloc_large(size_t size);
 
 // Creates one directory (not its parents); the result is the caller's to ignore. On Windows a folder path of
 // more than WINDOWS_DIR_PATH_MAX units (platform/path_limits.h) is refused, as Windows itself does.

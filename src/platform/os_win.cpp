@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -16,7 +17,7 @@ bool os_self_path(char* buf, size_t cap) {
 }
 
 // Large pages on Windows need the lock-pages privilege, which an installer neither has nor should ask for.
-void os_prefer_large_pages(void*, size_t) {}
+void* os_alloc_large(size_t size) { return malloc(size > 0 ? size : 1); }
 
 // Windows refuses a longer folder path itself; wine does not, so the limit is kept here for both alike.
 bool os_mkdir(const char* path) {

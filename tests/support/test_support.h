@@ -45,6 +45,11 @@ public:
 private:
     void* saved_ = nullptr;  // the affinity to give back
 };
+// Page faults the calling thread has taken so far, where the system counts them for a thread (Linux); -1 where it
+// does not, where large pages are not granted without privileges (Windows; Linux with transparent huge pages
+// off) or where a sanitizer faults in shadow memory beside each page, so that a test of large pages has nothing to
+// measure.
+long large_page_faults_so_far();
 // Whether the file at path (ASCII) could be opened for writing now, as another program would try it. Windows
 // refuses while a program holds it shared for reading only; Linux never does.
 bool may_open_for_writing(const std::string& path);
