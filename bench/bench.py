@@ -594,10 +594,11 @@ class Summary:
         S = self.S
         limit = max(S[decoder]["cpu"] / cores, S[copy]["wall"])
         fraction = limit / S[ours]["wall"]
-        return ("| %s | %.2f s | %.2f s / %d = %.2f s | %.2f s | %.2f s | **%.3f** | %s |"
+        return ("| %s | %.2f s | %.2f s / %d = %.2f s | %.2f s | %.2f s | **%.3f** | %s | %.2f s | %.3f |"
                 % (dict(TOOL_NAMES)[ours], S[ours]["wall"], S[decoder]["cpu"], cores, S[decoder]["cpu"] / cores,
                    S[copy]["wall"], limit, fraction, "(information)" if target is None else
-                   "≥ %.2f %s" % (target, held(fraction >= target))))
+                   "≥ %.2f %s" % (target, held(fraction >= target)), S[ours]["cpu"] - S[decoder]["cpu"],
+                   S[ours]["cpu"] / (S[ours]["wall"] * cores)))
 
 
 def memory_floor(blocks):
@@ -745,9 +746,13 @@ def limit_section(summary, cores):
     lines.append("An extraction's limit here is the larger of the decoder's CPU time spread over the %d cores "
                  "(`mkinstaller verify` of the same installer: reads, checks and decodes every block, writes "
                  "nothing) and the time to copy the unpacked tree (`cp -r`, the file-writing floor); the fraction "
-                 "is limit / extraction time (1 = at the limit)." % cores)
+                 "is limit / extraction time (1 = at the limit). The extraction writes the tree on the same cores "
+                 "while it decodes: its CPU beyond the decoder's (\"writing's CPU\", the files' creation and the "
+                 "copy into the file system) is in its time but not in the limit, so that the fraction falls as the "
+                 "decoding gets cheaper; \"cores busy\" is the extraction's CPU / (its wall time × %d), how much "
+                 "of the cores it kept working (1 = no core idle)." % (cores, cores))
     lines += ["", "| Extraction | median wall | decoder CPU / cores | copy floor | limit | fraction of the limit | "
-              "target |", "|---|---|---|---|---|---|---|"]
+              "target | writing's CPU | cores busy |", "|---|---|---|---|---|---|---|---|---|"]
     lines.append(summary.limit_row("extract", "verify", cores))
     lines.append(summary.limit_row("extract_split", "verify_split", cores, target=LIMIT_FRACTION))
     lines.append(summary.limit_row("extract_small", "verify_small", cores, "cp_small", LIMIT_FRACTION))
