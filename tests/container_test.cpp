@@ -146,3 +146,36 @@ TEST(PayloadContainer, TheInstallerIsHeldAgainstWritersUntilItsBlocksAreReleased
     }
     EXPECT_TRUE(may_open_for_writing(path));
 }
+
+TEST(PayloadContainer, AChangedByteAnywhereInALargeBlockFailsItsChecksum) {
+    // The check reads a block in steps far smaller than the fuzz targets' inputs ever make one: bytes at the ends
+    // of steps, in a later step and at the block's end are all checked.
+    std::vector<uint8_t> large(200000);
+    for (size_t i = 0; i < large.size(); ++i) large[i] = uint8_t(i * 7 + (i >> 9));
+    const std::vector<uint8_t> file =
+        build_installer(std::vector<uint8_t>(100, 'M'), {large, std::vector<uint8_t>(50, 2)}, 1, PAYLOAD_FLAG_CHECKSUMS);
+    const size_t block0 = 100, block1 = 100 + large.size();
+    struct Case {
+        size_t at;
+        int32_t block;
+    } cases[] = {{block0, 0}, {block0 + 65535, 0}, {block0 + 65536, 0}, {block0 + 150000, 0},
+                 {block0 + 199999, 0}, {block1 + 49, 1}};
+    ScratchDir dir;
+    Loaded whole;
+    ASSERT_TRUE(load(dir, file, &whole));
+    ASSERT_EQ(whole.blocks[1]->offset, int32_t(block1));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.at);
+        std::vector<uint8_t> changed = file;
+        changed[c.at] ^= 0x10;
+        const std::string path = dir / "changed.exe";
+        ASSERT_TRUE(write_file_bytes(path, changed));
+        int32_t count = 0;
+        uint32_t total = 0;
+        int flags = 0;
+        ReadStatus why{ReadResult::ok, -1};
+        EXPECT_EQ(read_payload_file(path.c_str(), &count, &total, &flags, &why), nullptr);
+        EXPECT_EQ(int(why.result), int(ReadResult::checksum_mismatch));
+        EXPECT_EQ(why.block, c.block);
+    }
+}

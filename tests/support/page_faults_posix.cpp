@@ -18,19 +18,6 @@ bool transparent_huge_pages_on() {
     return read && !strstr(line, "[never]");
 }
 
-// A sanitizer's shadow memory is faulted in beside every buffer touched, in pages of its own.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool SHADOW_MEMORY = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool SHADOW_MEMORY = true;
-#else
-constexpr bool SHADOW_MEMORY = false;
-#endif
-#else
-constexpr bool SHADOW_MEMORY = false;
-#endif
-
 }  // namespace
 
 long large_page_faults_so_far() {
