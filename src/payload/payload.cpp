@@ -68,15 +68,6 @@ unsigned char* alloc_block_buffer(size_t size) {
     return static_cast<unsigned char*>(os_alloc_large(size));
 }
 
-unsigned char* read_bytes(FILE* file, int32_t size) {
-    unsigned char* buffer = alloc_block_buffer(size > 0 ? size_t(size) : 0);
-    if (buffer && !fill_bytes(file, buffer, size)) {
-        free(buffer);
-        return nullptr;
-    }
-    return buffer;
-}
-
 void free_payload(PayloadBlock** blocks, int32_t count) {
     if (!blocks) return;
     PayloadFile* file = count > 0 && blocks[0] ? blocks[0]->file : nullptr;
@@ -227,65 +218,8 @@ ReadStatus open_payload_in_place(FILE* stream, bool owned, PayloadTail* tail, Pa
 
 }  // namespace
 
-ReadResult load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** out, int32_t* bad_block) {
-    const int32_t n = tail->count;
-    *out = nullptr;
-    *bad_block = -1;
-    const ReadResult sizes = check_block_sizes(tail, bad_block);
-    if (sizes != ReadResult::ok) return sizes;
-    PayloadBlock** blocks = static_cast<PayloadBlock**>(calloc(size_t(n), sizeof(PayloadBlock*)));
-    if (!blocks) return ReadResult::out_of_memory;
-    if (fseek(file, tail->first_block, SEEK_SET) != 0) {
-        free(blocks);
-        return ReadResult::cannot_open;
-    }
-    // No seek between blocks: block i + 1 is read from where block i ended.
-    for (int32_t i = 0; i < n; ++i) {
-        PayloadBlock* block = static_cast<PayloadBlock*>(malloc(sizeof(PayloadBlock)));
-        unsigned char* data = block ? alloc_block_buffer(size_t(tail_block_size(tail, i))) : nullptr;
-        ReadResult result = data ? ReadResult::ok : ReadResult::out_of_memory;
-        if (data && !fill_bytes(file, data, tail_block_size(tail, i))) result = ReadResult::block_short;
-        if (result != ReadResult::ok) {
-            free(data);
-            free(block);
-            free_payload(blocks, i);
-            *bad_block = i;
-            return result;
-        }
-        *block = PayloadBlock{data, tail_block_size(tail, i), nullptr, 0};
-        blocks[i] = block;
-    }
-    *out = blocks;
-    return ReadResult::ok;
-}
-
 ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest) {
-    *blocks = nullptr;
-    Manifest read{};
-    if (manifest) *manifest = read;
-    const ReadResult found = find_payload_tail(file, tail);
-    if (found != ReadResult::ok) return status(found);
-    const ReadResult listed = read_manifest(file, tail, &read);
-    if (listed != ReadResult::ok) return status(listed);
-    int32_t bad = -1;
-    const ReadResult loaded = load_blocks(file, tail, blocks, &bad);
-    if (loaded != ReadResult::ok) {
-        free_manifest(&read);
-        return status(loaded, bad);
-    }
-    // Checked after loading, before anything is decoded or written.
-    if (tail_has_checksums(tail)) {
-        bad = first_bad_checksum(tail, *blocks);
-        if (bad >= 0) {
-            free_payload(*blocks, tail->count);
-            *blocks = nullptr;
-            free_manifest(&read);
-            return status(ReadResult::checksum_mismatch, bad);
-        }
-    }
-    if (manifest) *manifest = read;
-    else free_manifest(&read);
-    return status(ReadResult::ok);
+    return open_payload_in_place(file, false, tail, blocks, manifest);
 }
 
 namespace {

@@ -78,7 +78,7 @@ PayloadBlock** read_payload_file(const char* path, int32_t* count, uint32_t* tot
 PayloadBlock** read_payload_stream(FILE* file, int32_t* count, uint32_t* total_unpacked, int* flags,
                                    ReadStatus* why = nullptr, Manifest* manifest = nullptr);
 
-// Releases what read_payload or load_blocks (below) returned: each buffer, each block, the array, and the file that
+// Releases what read_payload or open_payload (below) returned: each buffer, each block, the array, and the file that
 // read_payload opened. Null is fine.
 void free_payload(PayloadBlock** blocks, int32_t count);
 
@@ -87,23 +87,13 @@ void free_payload(PayloadBlock** blocks, int32_t count);
 // runs out.
 unsigned char* alloc_block_buffer(size_t size);
 
-// Allocates size bytes and fills them from the file's current position.
-// Null when memory runs out or the file ends before size bytes were read.
-unsigned char* read_bytes(FILE* file, int32_t size);
-
 struct PayloadTail;  // payload/tail.h
 
-// Loads the tail's N blocks from B, back to back, into *blocks (in memory: the vendor tool's list and verify) (caller
-// releases with free_payload(*blocks, tail->count)). ReadResult::ok; ReadResult::block_size_out_of_range when a size is
-// negative or the blocks run past the payload's end (refused before anything is allocated), ReadResult::block_short
-// when a block cannot be read whole, ReadResult::cannot_open when the file cannot be positioned,
-// ReadResult::out_of_memory; then *bad_block names the block (-1 when none) and nothing is left allocated. Checksums
-// are not looked at.
-ReadResult load_blocks(FILE* file, const PayloadTail* tail, PayloadBlock*** blocks, int32_t* bad_block);
-
-// find_payload_tail, read_manifest (manifest.h), load_blocks, then the checksum table when there is one: the
-// whole reader with the blocks in memory, for callers that need the tail too (the vendor tool's list and verify).
-// ReadResult::ok with *blocks as load_blocks gives them and, when manifest is not null, the manifest in it (empty when
-// there is none; the caller releases it with free_manifest); otherwise the first reason with its block, and nothing
-// left allocated.
+// find_payload_tail, read_manifest (manifest.h), the blocks located as read_payload_stream gives them (read from
+// file as they are used: the file stays the caller's, who keeps it open while they are read and closes it after;
+// its position is anywhere afterwards), then the checksum table when there is one, read once through a small buffer: the whole reader, for callers
+// that need the tail too (the vendor tool's list and verify, which so hold one block at a time whatever the
+// installer's size). ReadResult::ok with *blocks and, when manifest is not null, the manifest in it (empty when
+// there is none; the caller releases it with free_manifest); otherwise the first reason with its block, and
+// nothing left allocated.
 ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest = nullptr);

@@ -13,6 +13,12 @@
 #include "support/test_support.h"
 #include "tree_fixture.h"
 
+#ifdef MKINSTALLER_EXE
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -252,3 +258,48 @@ TEST(Verify, HoldsAStoredBlockToExactlyItsStreamAndDictionary0) {
         EXPECT_EQ(run_cli({"extract", path, scratch / "dest"}).status, c.extract) << c.what;
     }
 }
+
+#ifdef MKINSTALLER_EXE
+namespace {
+
+// The built program's exit status for one command, run with at most limit bytes of private writable memory (its
+// heap and anonymous mappings: the system refuses more); -1 when it did not end by itself.
+int status_within(rlim_t limit, const std::vector<std::string>& args) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv = {const_cast<char*>(MKINSTALLER_EXE)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const rlimit data{limit, limit};
+        if (setrlimit(RLIMIT_DATA, &data) != 0 || !freopen("/dev/null", "w", stdout) ||
+            !freopen("/dev/null", "w", stderr))
+            _exit(126);
+        execv(MKINSTALLER_EXE, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+TEST(Verify, HoldsOneBlockAtATimeWhateverTheInstallersSize) {
+    if (SHADOW_MEMORY) GTEST_SKIP() << "a sanitizer maps its shadow memory as the program's own";
+    ScratchDir scratch;
+    // Eight files LZMA cannot shrink, one stored block each: 48 MiB of payload in blocks of 6 MiB.
+    Tree tree;
+    for (int i = 0; i < 8; ++i) {
+        const std::vector<uint8_t> noise = random_bytes(6 << 20, uint32_t(40 + i));
+        tree["media/clip" + std::to_string(i) + ".bin"] = std::string(noise.begin(), noise.end());
+    }
+    const std::string path = pack(scratch, tree, {"--block-size", "8M"});
+    ASSERT_EQ(read_installer(path).stored.size(), 8u);
+    for (const char* command : {"verify", "list"}) {
+        EXPECT_EQ(status_within(24 << 20, {command, path}), MKI_OK)
+            << command << ": one 6 MiB block at a time besides the program, not the 48 MiB payload";
+        // The limit is the system's: below one block the command cannot hold it.
+        EXPECT_EQ(status_within(4 << 20, {command, path}), MKI_DAMAGED) << command;
+    }
+}
+#endif

@@ -39,7 +39,48 @@ ToolError damaged(const std::string& reason) { return ToolError(MKI_DAMAGED, "",
 constexpr size_t STORED_NAME_LIMIT = PATH_LIMIT - (sizeof "C:\\" - 1);
 static_assert(STORED_NAME_LIMIT == 1020, "the engine's limit less a drive's root");
 
-void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t file_size) {
+// A block's header, read from where the block lies; whole is false when the block is shorter than one (or it
+// cannot be read).
+struct BlockHead {
+    bool whole = false;
+    unsigned char bytes[BLOCK_HEADER_SIZE] = {};
+};
+
+std::vector<BlockHead> read_heads(PayloadBlock* const* blocks, int32_t count) {
+    std::vector<BlockHead> heads(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i)
+        heads[size_t(i)].whole = blocks[i]->size >= BLOCK_HEADER_SIZE &&
+                                 read_block_bytes(blocks[i], 0, heads[size_t(i)].bytes, BLOCK_HEADER_SIZE);
+    return heads;
+}
+
+using Buffer = std::unique_ptr<unsigned char, decltype(&free)>;
+
+// Block index's record stream: an LZMA block decoded from where it lies through a window of DECODE_STEP bytes, a
+// stored block's body read; so only one block's unpacked bytes are in memory at a time, whatever the installer's
+// size. Throws damaged() when it does not decode (a stored block whose body is not its unpacked size is refused
+// before, by check_stored_block).
+Buffer unpack_block(int32_t index, const PayloadBlock& block, const BlockHead& head) {
+    const ToolError broken = damaged("block " + std::to_string(index) + ": does not decode (damaged data)");
+    if (!head.whole) throw broken;
+    const uint32_t unpacked = block_unpacked_size(head.bytes);
+    if (unpacked > uint32_t(INT32_MAX)) throw broken;
+    const ToolError no_memory = damaged("block " + std::to_string(index) + ": not enough memory for its " +
+                                        std::to_string(unpacked) + " unpacked bytes");
+    Buffer out(alloc_block_buffer(unpacked), free);
+    if (!out) throw no_memory;
+    if (block_properties(head.bytes) == BLOCK_PROPS_STORED) {
+        if (!read_block_bytes(&block, BLOCK_HEADER_SIZE, out.get(), int32_t(unpacked))) throw broken;
+        return out;
+    }
+    Buffer window(static_cast<unsigned char*>(malloc(DECODE_STEP)), free);
+    if (!window) throw no_memory;
+    if (!decode_block_into(&block, out.get(), window.get(), nullptr, nullptr)) throw broken;
+    return out;
+}
+
+void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, const std::vector<BlockHead>& heads,
+                  int32_t file_size) {
     if (tail_has_manifest(&tail))
         tool_print(stdout, "manifest at %d: %d bytes, crc32 %08X\n", tail_manifest_offset(&tail),
                    tail_manifest_length(&tail), unsigned(tail_manifest_checksum(&tail)));
@@ -49,8 +90,8 @@ void print_layout(const PayloadTail& tail, PayloadBlock* const* blocks, int32_t 
     const bool checksums = tail_has_checksums(&tail);
     int64_t offset = tail.first_block;
     for (int32_t i = 0; i < tail.count; ++i) {
-        const unsigned char* h = blocks[i]->data;
-        const bool whole = blocks[i]->size >= BLOCK_HEADER_SIZE;
+        const unsigned char* h = heads[size_t(i)].bytes;
+        const bool whole = heads[size_t(i)].whole;
         const int props = whole ? block_properties(h) : -1;
         tool_print(stdout, "  block %d at %lld: stored %d, unpacked %u, properties %d ", i, (long long)offset,
                    blocks[i]->size, whole ? block_unpacked_size(h) : 0, props);
@@ -178,15 +219,15 @@ void walk_block(int32_t index, const unsigned char* stream, int32_t length, bool
 
 // The reader copies the first U bytes of a stored body and looks no further; a writer puts exactly those
 // and 0 as the dictionary, which no reader uses. Throws damaged() when a stored block breaks that.
-void check_stored_block(int32_t index, const PayloadBlock& block) {
-    if (block.size < BLOCK_HEADER_SIZE || block_properties(block.data) != BLOCK_PROPS_STORED) return;
+void check_stored_block(int32_t index, const PayloadBlock& block, const BlockHead& head) {
+    if (!head.whole || block_properties(head.bytes) != BLOCK_PROPS_STORED) return;
     const std::string where = "block " + std::to_string(index) + ": stored block ";
-    if (block_dictionary_size(block.data) != 0)
-        throw damaged(where + "with dictionary field " + std::to_string(block_dictionary_size(block.data)) + ", not 0");
+    if (block_dictionary_size(head.bytes) != 0)
+        throw damaged(where + "with dictionary field " + std::to_string(block_dictionary_size(head.bytes)) + ", not 0");
     const uint32_t body = uint32_t(block.size - BLOCK_HEADER_SIZE);
-    if (body != block_unpacked_size(block.data))
+    if (body != block_unpacked_size(head.bytes))
         throw damaged(where + "with " + std::to_string(body) + " bytes after its header, not its " + "unpacked size " +
-                      std::to_string(block_unpacked_size(block.data)));
+                      std::to_string(block_unpacked_size(head.bytes)));
 }
 
 // What verify finds of the program image and the file as a whole.
@@ -199,7 +240,8 @@ struct ImageFindings {
 // Checks the program image in front of the payload and the bytes around the tail, then the whole file's PE
 // checksum against the image's CheckSum field (0: not set, nothing to compare). Throws damaged() at the first
 // fault.
-ImageFindings check_image_and_file(FILE* file, const PayloadTail& tail, PayloadBlock* const* blocks, long file_size) {
+ImageFindings check_image_and_file(FILE* file, const PayloadTail& tail, const std::vector<BlockHead>& heads,
+                                   long file_size) {
     // Everything before block 0: the program image, then the manifest when there is one.
     std::vector<uint8_t> front(size_t(tail.first_block));
     if (fseek(file, 0, SEEK_SET) != 0 || fread(front.data(), 1, front.size(), file) != front.size())
@@ -211,7 +253,7 @@ ImageFindings check_image_and_file(FILE* file, const PayloadTail& tail, PayloadB
     if (!malformed.empty()) throw damaged(malformed + "; the installer would not run");
     const bool marked = reader_revision(front.data(), image_size) >= PAYLOAD_READER_STORED;
     for (int32_t i = 0; i < tail.count && !marked; ++i)
-        if (blocks[i]->size >= BLOCK_HEADER_SIZE && block_properties(blocks[i]->data) == BLOCK_PROPS_STORED)
+        if (heads[size_t(i)].whole && block_properties(heads[size_t(i)].bytes) == BLOCK_PROPS_STORED)
             throw damaged("block " + std::to_string(i) + " is stored, but the program image lacks the " +
                           "reader mark (\"" PAYLOAD_READER_MARK_PREFIX "\" and a revision): the installer " +
                           "would refuse it as damaged");
@@ -279,7 +321,8 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
         return report_tool_error(ToolError(MKI_DAMAGED, path, read_status_message(read)));
     }
     const int32_t count = tail.count;
-    if (print) print_layout(tail, blocks, int32_t(file_size));
+    const std::vector<BlockHead> heads = read_heads(blocks, count);
+    if (print) print_layout(tail, blocks, heads, int32_t(file_size));
 
     ImageFindings found;
     Counts counts;
@@ -293,11 +336,9 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
             throw damaged("blocks end at " + std::to_string(end) + ", not at the directory (" +
                           std::to_string(tail.dir_offset) + ")");
         for (int32_t i = 0; i < count; ++i) {
-            check_stored_block(i, *blocks[i]);
-            std::unique_ptr<unsigned char, decltype(&free)> stream(
-                decode_block(blocks[i]->data, blocks[i]->size, nullptr), free);
-            if (!stream) throw damaged("block " + std::to_string(i) + ": does not decode (damaged data)");
-            const int32_t length = int32_t(block_unpacked_size(blocks[i]->data));
+            check_stored_block(i, *blocks[i], heads[size_t(i)]);
+            const Buffer stream = unpack_block(i, *blocks[i], heads[size_t(i)]);
+            const int32_t length = int32_t(block_unpacked_size(heads[size_t(i)].bytes));
             sum += uint32_t(length);
             walk_block(i, stream.get(), length, print, &counts, &listed, &pieces);
         }
@@ -318,7 +359,7 @@ int inspect_installer(const std::filesystem::path& installer, bool print) {
         if (tail.total_unpacked > PAYLOAD_MAX_TOTAL_UNPACKED)
             throw damaged("total unpacked size over " + std::to_string(PAYLOAD_MAX_TOTAL_UNPACKED) + " bytes");
         // The payload's own faults first, named precisely; then the image and the file as a whole.
-        found = check_image_and_file(file, tail, blocks, file_size);
+        found = check_image_and_file(file, tail, heads, file_size);
         if (print) print_image(found);
     } catch (const ToolError& e) {
         fclose(file);

@@ -2,8 +2,9 @@
 #pragma once
 #include <filesystem>
 
-// Reads (the steps of read_payload_file: find_payload_tail, load_blocks, the checksum table when flagged),
-// decodes (decode_block) and walks (next_record) every block of the installer at path, signed or not, with
+// Reads (open_payload: find_payload_tail, the manifest, the blocks where they lie, the checksum table when
+// flagged), then one block at a time decodes (decode_block_into, from the file: the memory it takes is one
+// block's, not the installer's) and walks (next_record) every block of the installer at path, signed or not, with
 // the checks of an installation: the container's bounds, every block's CRC-32 matching the table when there
 // is one, every block decoding, every record inside its stream with a safe name, every entry's directory
 // created earlier in the same block, and a name that fits beside some install directory. It also holds the
