@@ -16,13 +16,16 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # The extraction target writes files for every input: memory-backed scratch space when there is some.
 [ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 
-for target in container decode extract install; do
+for target in container decode extract install verify; do
   seeds=$top/tests/fuzz/seeds/$target
-  [ "$target" = install ] && seeds=$top/tests/fuzz/seeds/container  # whole installers, as the reader's
+  case $target in install|verify) seeds=$top/tests/fuzz/seeds/container ;; esac  # whole installers, as the reader's
+  # verify says what is wrong with every damaged input, as the tool does: its output is closed, libFuzzer's kept.
+  quiet=-close_fd_mask=0
+  [ "$target" = verify ] && quiet=-close_fd_mask=3
   corpus=$build/fuzz-corpus/$target
   log=$build/fuzz-$target.log
   mkdir -p "$corpus"
-  if ! "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if ! "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$quiet" \
       -print_final_stats=1 -artifact_prefix="$findings/$target-" "$corpus" "$seeds" \
       >"$log" 2>&1; then
     tail -n 60 "$log" >&2
