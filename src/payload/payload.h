@@ -91,9 +91,9 @@ struct PayloadTail;  // payload/tail.h
 
 // find_payload_tail, read_manifest (manifest.h), the blocks located as read_payload_stream gives them (read from
 // file as they are used: the file stays the caller's, who keeps it open while they are read and closes it after;
-// its position is anywhere afterwards), then the checksum table when there is one, read once through a small buffer: the whole reader, for callers
-// that need the tail too (the vendor tool's list and verify, which so hold one block at a time whatever the
-// installer's size). ReadResult::ok with *blocks and, when manifest is not null, the manifest in it (empty when
-// there is none; the caller releases it with free_manifest); otherwise the first reason with its block, and
-// nothing left allocated.
+// its position is anywhere afterwards), then the checksum table when there is one, read once through a small
+// buffer: the whole reader, for callers that need the tail too (the vendor tool's list and verify, which so hold
+// one block at a time whatever the installer's size). ReadResult::ok with *blocks and, when manifest is not null,
+// the manifest in it (empty when there is none; the caller releases it with free_manifest); otherwise the first
+// reason with its block, and nothing left allocated.
 ReadStatus open_payload(FILE* file, PayloadTail* tail, PayloadBlock*** blocks, Manifest* manifest = nullptr);

@@ -18,8 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Larger blocks are valid input but would only measure memory handed out and filled.
-constexpr uint32_t MAX_UNPACKED = 4u << 20;
 constexpr PipelineLimits LIMITS = {2, 64u << 10};
 
 fs::path g_base;  // base/inst/
@@ -38,14 +36,6 @@ void set_up() {
         std::error_code ec;
         fs::remove_all(g_base, ec);
     });
-}
-
-bool small_enough(PayloadBlock** blocks, int32_t count) {
-    unsigned char header[BLOCK_HEADER_SIZE];
-    for (int32_t i = 0; i < count; ++i)
-        if (read_block_bytes(blocks[i], 0, header, BLOCK_HEADER_SIZE) && block_unpacked_size(header) > MAX_UNPACKED)
-            return false;
-    return true;
 }
 
 }  // namespace
@@ -72,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (go_ahead) remove_temporaries(g_install_dir.c_str(), manifest);
     }
     free_manifest(&manifest);
-    if (go_ahead && small_enough(blocks, count)) {
+    if (go_ahead && blocks_small_enough(blocks, count)) {
         const bool verified = (flags & PAYLOAD_FLAG_CHECKSUMS) != 0;
         const int status =
             install_payload_within(LIMITS, g_install_dir.c_str(), blocks, count, total, verified, nullptr);

@@ -16,9 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Larger blocks are valid input but would only measure memory handed out and filled.
-constexpr uint32_t MAX_UNPACKED = 4u << 20;
-
 fs::path g_dir;
 fs::path g_installer;
 
@@ -34,7 +31,7 @@ void set_up() {
     });
 }
 
-// Whether every block the installer's own reader finds unpacks to at most MAX_UNPACKED bytes; an input it refuses
+// Whether the input is small enough to decode (blocks_small_enough); an input the installer's own reader refuses
 // is checked too (verify refuses it the same way, reading nothing more).
 bool small_enough(const uint8_t* data, size_t size) {
     int32_t count = 0;
@@ -42,11 +39,7 @@ bool small_enough(const uint8_t* data, size_t size) {
     int flags = 0;
     InstallerInput input;
     PayloadBlock** blocks = read_installer_input(data, size, &input, &count, &total, &flags);
-    bool small = true;
-    unsigned char header[BLOCK_HEADER_SIZE];
-    for (int32_t i = 0; blocks && i < count; ++i)
-        if (read_block_bytes(blocks[i], 0, header, BLOCK_HEADER_SIZE) && block_unpacked_size(header) > MAX_UNPACKED)
-            small = false;
+    const bool small = !blocks || blocks_small_enough(blocks, count);
     free_payload(blocks, count);
     return small;
 }
